@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing kiv need.
+# Usage: scripts/deps.sh [run|test]
+set -euo pipefail
+mode=${1:-test}
+pkgs=(cmake make g++ qt6-base-dev libqt6test6 adwaita-icon-theme)
+if [ "$mode" = test ]; then
+  pkgs+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev desktop-file-utils
+         shared-mime-info xdg-utils dpkg-dev file)
+fi
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "markup/Element.h"
+
+#include <QString>
+
+class QWidget;
+class frmMain;
+
+// "width" and "height" (evaluated) become the widget's minimum size; a value that
+// does not begin with a number is ignored.
+void applySizeAttributes(frmMain *window, const Element *element, QWidget *widget);
+
+// name if it can be read, else the same name in the icons directory, else the
+// default icon.
+QByteArray resolveIconPath(frmMain *window, const QByteArray &name);
+
+QByteArray defaultIconPath();  // <data dir>/icona.png
+QByteArray iconsDirectory();   // <data dir>/icons/
+
+// Texts cross into Qt as UTF-8; an absent text becomes the empty text.
+inline QString toQString(const OptText &text)
+{
+    return text ? QString::fromUtf8(*text) : QString();
+}
+inline bool hasText(const OptText &text) { return text && !text->isEmpty(); }

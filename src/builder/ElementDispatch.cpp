@@ -1,0 +1,107 @@
+#include "builder/Builders.h"
+#include "builder/Common.h"
+
+#include <QFile>
+#include <QWidget>
+
+#include <cstring>
+
+namespace {
+
+using Builder = void (*)(frmMain *, const Element *, QLayout *);
+
+void buildGlobalRow(frmMain *, const Element *element, QLayout *) { buildGlobal(element); }
+
+struct TagRow
+{
+    const char *tag;
+    Builder build;
+};
+
+const TagRow kTagTable[] = {
+    {"button", buildButton},
+    {"label", buildLabel},
+    {"checkbox", buildCheckBox},
+    {"combobox", buildComboBox},
+    {"iconlist", buildIconList},
+    {"global", buildGlobalRow},
+    {"text", buildTextBox},
+    {"textbox", buildTextBox},
+    {"file", buildFileChooser},
+    {"textlog", buildTextLog},
+    {"tab", buildTab},
+    {"hlayout", buildHLayout},
+    {"vlayout", buildVLayout},
+    {"scrolllayout", buildScrollLayout},
+    {"img", buildImage},
+    {"config", buildConfig},
+};
+
+// The leading integer of text as "%d" reads it: blanks, a sign, digits.
+std::optional<int> leadingInt(const QByteArray &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (i >= text.size() || text[i] < '0' || text[i] > '9')
+        return std::nullopt;
+    long long v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        v = std::min<long long>(v * 10 + (text[i] - '0'), 1LL << 31);
+    v = negative ? -v : v;
+    return int(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
+
+bool readable(const QByteArray &path)
+{
+    QFile f(QFile::decodeName(path));
+    return f.open(QIODevice::ReadOnly);
+}
+
+} // namespace
+
+void buildElement(frmMain *window, const Element *element, QLayout *parent)
+{
+    if (!element || element->name().isEmpty())
+        return;
+    for (const TagRow &row : kTagTable) {
+        if (element->name() == row.tag) {
+            row.build(window, element, parent);
+            return;
+        }
+    }
+}
+
+void buildConfig(frmMain *window, const Element *element, QLayout *parent)
+{
+    for (int i = 0; i < element->childCount(); ++i)
+        buildElement(window, element->child(i), parent);
+}
+
+void applySizeAttributes(frmMain *, const Element *element, QWidget *widget)
+{
+    if (const OptText w = element->attribute("width", true); hasText(w)) {
+        if (const auto n = leadingInt(*w))
+            widget->setMinimumWidth(*n);
+    }
+    if (const OptText h = element->attribute("height", true); hasText(h)) {
+        if (const auto n = leadingInt(*h))
+            widget->setMinimumHeight(*n);
+    }
+}
+
+QByteArray defaultIconPath() { return QByteArray(KIV_DATA_DIR "/icona.png"); }
+QByteArray iconsDirectory() { return QByteArray(KIV_DATA_DIR "/icons/"); }
+
+QByteArray resolveIconPath(frmMain *, const QByteArray &name)
+{
+    if (!name.isEmpty() && readable(name))
+        return name;
+    const QByteArray inIcons = iconsDirectory() + name;
+    if (!name.isEmpty() && readable(inIcons))
+        return inIcons;
+    return defaultIconPath();
+}

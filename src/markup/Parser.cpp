@@ -1,0 +1,314 @@
+#include "markup/Document.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// First '<' outside a double-quoted run, searching [from, end); end if none.
+qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
+{
+    bool quoted = false;
+    for (qsizetype i = from; i < end; ++i) {
+        const char c = text[i];
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == '<' && !quoted)
+            return i;
+    }
+    return end;
+}
+
+qsizetype skipBlanks(const char *text, qsizetype i, qsizetype end)
+{
+    while (i < end && isBlank(text[i]))
+        ++i;
+    return i;
+}
+
+int lineAt(const char *text, qsizetype pos)
+{
+    int line = 1;
+    for (qsizetype i = 0; i < pos; ++i)
+        line += text[i] == '\n';
+    return line;
+}
+
+class ElementParser
+{
+public:
+    ElementParser(const char *text, qsizetype end) : m_text(text), m_end(end) {}
+
+    std::unique_ptr<Element> parse(ScannedTag *tag)
+    {
+        if (!tag)
+            return nullptr;
+        DepthGuard guard(m_depth);
+        if (m_depth > kMaxNesting) {
+            m_tooDeepAt = tag->start;
+            return nullptr;
+        }
+        auto element = std::make_unique<Element>(tag->name, false);
+        if (tag->attributeText) {
+            for (auto &a : parseAttributes(*tag->attributeText))
+                element->appendChild(std::move(a));
+        }
+        if (tag->selfClosing) {
+            tag->resume = tag->next;
+            return element;
+        }
+
+        bool hasChild = false;
+        qsizetype currentNext = tag->next;
+        qsizetype endNext = 0;
+        for (;;) {
+            std::optional<ScannedTag> t = scanTag(m_text, currentNext, m_end);
+            if (!t)
+                return nullptr;
+            if (t->closing && t->name == tag->name) {
+                endNext = t->next;
+                break;
+            }
+            std::unique_ptr<Element> child = parse(&*t);
+            if (tooDeep())
+                return nullptr;
+            if (!child) {
+                endNext = t->next;
+                break;
+            }
+            element->appendChild(std::move(child));
+            hasChild = true;
+            currentNext = t->resume;
+        }
+        if (!hasChild) {
+            const qsizetype stop = findTagStart(m_text, tag->next, m_end);
+            element->setContent(QByteArray(m_text + tag->next, stop - tag->next));
+        }
+        tag->resume = endNext;
+        return element;
+    }
+
+    bool tooDeep() const { return m_tooDeepAt >= 0; }
+    qsizetype tooDeepAt() const { return m_tooDeepAt; }
+
+private:
+    struct DepthGuard
+    {
+        explicit DepthGuard(int &d) : depth(d) { ++depth; }
+        ~DepthGuard() { --depth; }
+        int &depth;
+    };
+
+    const char *m_text;
+    qsizetype m_end;
+    int m_depth = 0;
+    qsizetype m_tooDeepAt = -1;
+};
+
+QString systemError(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// Reads a whole file; on failure returns nothing and sets err.
+std::optional<QByteArray> readWholeFile(const QString &path, int *err)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *err = errno;
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        *err = EISDIR;
+        return std::nullopt;
+    }
+    QByteArray data;
+    if (st.st_size > 0)
+        data.reserve(qsizetype(st.st_size) + 1);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *err = errno;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, n);
+    }
+    ::close(fd);
+    return data;
+}
+
+} // namespace
+
+std::optional<ScannedTag> scanTag(const char *text, qsizetype from, qsizetype end)
+{
+    const qsizetype lt = findTagStart(text, from, end);
+    if (lt >= end)
+        return std::nullopt;
+    ScannedTag tag;
+    tag.start = lt;
+    qsizetype p = skipBlanks(text, lt + 1, end);
+    if (p >= end)
+        return std::nullopt;
+    if (text[p] == '/') {
+        tag.closing = true;
+        p = skipBlanks(text, p + 1, end);
+        if (p >= end)
+            return std::nullopt;
+    }
+    if (text[p] == '>')
+        return std::nullopt;
+    qsizetype q = p + 1;
+    while (q < end && !isBlank(text[q]) && text[q] != '>')
+        ++q;
+    if (q >= end)
+        return std::nullopt;
+    qsizetype nameEnd = q;
+    if (text[q - 1] == '/' && q - 1 > p)
+        --nameEnd;
+    tag.name = QByteArray(text + p, nameEnd - p);
+
+    const qsizetype attrStart = skipBlanks(text, q, end);
+    if (attrStart >= end)
+        return std::nullopt;
+    qsizetype gt = attrStart;
+    bool quoted = false;
+    for (; gt < end; ++gt) {
+        if (text[gt] == '"')
+            quoted = !quoted;
+        else if (text[gt] == '>' && !quoted)
+            break;
+    }
+    if (gt >= end)
+        return std::nullopt;
+    tag.next = gt + 1;
+
+    qsizetype k = gt - 1;
+    while (k > lt && (isBlank(text[k]) || text[k] == '>'))
+        --k;
+    qsizetype attrEnd = k + 1;
+    if (text[k] == '/') {
+        tag.selfClosing = true;
+        attrEnd = k;
+    }
+    if (attrEnd - attrStart >= 2)
+        tag.attributeText = QByteArray(text + attrStart, attrEnd - attrStart);
+    return tag;
+}
+
+std::vector<std::unique_ptr<Element>> parseAttributes(const QByteArray &attributeText)
+{
+    std::vector<std::unique_ptr<Element>> nodes;
+    const char *s = attributeText.constData();
+    const qsizetype n = attributeText.size();
+    qsizetype i = 0;
+    for (;;) {
+        i = skipBlanks(s, i, n);
+        if (i >= n)
+            break;
+        const qsizetype nameStart = i++;
+        while (i < n && !isBlank(s[i]) && s[i] != '=')
+            ++i;
+        QByteArray name(s + nameStart, i - nameStart);
+        const char *eq = static_cast<const char *>(std::memchr(s + i, '=', size_t(n - i)));
+        if (!eq) {
+            nodes.push_back(std::make_unique<Element>(std::move(name), true, QByteArray("")));
+            break;
+        }
+        i = skipBlanks(s, (eq - s) + 1, n);
+        QByteArray value;
+        if (i < n && s[i] == '"') {
+            const qsizetype vs = i + 1;
+            const char *close = static_cast<const char *>(std::memchr(s + vs, '"', size_t(n - vs)));
+            const qsizetype ve = close ? close - s : n;
+            value = QByteArray(s + vs, ve - vs);
+            i = close ? ve + 1 : n;
+        } else {
+            const qsizetype vs = i;
+            while (i < n && s[i] != ' ')
+                ++i;
+            value = QByteArray(s + vs, i - vs);
+            if (i < n)
+                ++i;
+        }
+        if (value.isNull())
+            value = QByteArray("");
+        nodes.push_back(std::make_unique<Element>(std::move(name), true, std::move(value)));
+    }
+    return nodes;
+}
+
+std::unique_ptr<Element> parseElement(ScannedTag *tag, const char *text, qsizetype end)
+{
+    ElementParser parser(text, end);
+    return parser.parse(tag);
+}
+
+std::unique_ptr<Document> parseDocumentText(const QByteArray &text, int firstLine)
+{
+    const char *data = text.constData();
+    const qsizetype end = text.size();
+    std::optional<ScannedTag> rootTag = scanTag(data, 0, end);
+    if (!rootTag)
+        return std::make_unique<Document>(nullptr, QStringLiteral("no element found"));
+    ElementParser parser(data, end);
+    std::unique_ptr<Element> root = parser.parse(&*rootTag);
+    if (root)
+        return std::make_unique<Document>(std::move(root));
+    QString why;
+    if (parser.tooDeep()) {
+        why = QStringLiteral("elements nested deeper than %1 levels (line %2)")
+                  .arg(kMaxNesting)
+                  .arg(firstLine - 1 + lineAt(data, parser.tooDeepAt()));
+    } else {
+        why = QStringLiteral("element <%1> opened on line %2 is never closed")
+                  .arg(QString::fromUtf8(rootTag->name))
+                  .arg(firstLine - 1 + lineAt(data, rootTag->start));
+    }
+    return std::make_unique<Document>(nullptr, why);
+}
+
+std::unique_ptr<Document> loadDocument(const QString &path, QString *error)
+{
+    int err = 0;
+    std::optional<QByteArray> text = readWholeFile(path, &err);
+    if (!text) {
+        if (error)
+            *error = systemError(err);
+        return nullptr;
+    }
+    const char *data = text->constData();
+    const qsizetype size = text->size();
+    qsizetype from = 0;
+    for (;;) {
+        const void *hit = std::memchr(data + from, '<', size_t(size - from));
+        if (!hit) {
+            if (error)
+                *error = QStringLiteral("no element found");
+            return nullptr;
+        }
+        const qsizetype pos = static_cast<const char *>(hit) - data;
+        if (pos + 1 < size && data[pos + 1] == '?') {
+            from = pos + 1;
+            continue;
+        }
+        const int firstLine = lineAt(data, pos);
+        auto doc = parseDocumentText(text->mid(pos), firstLine);
+        if (error)
+            *error = doc->error();
+        return doc;
+    }
+}

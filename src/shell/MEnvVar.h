@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+// The one store of every bound shell variable. Indexes are positions, fixed for
+// the life of the store; names need not be unique.
+class MEnvVar : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MEnvVar(QObject *parent = nullptr);
+
+    // Appends a variable and returns its index.
+    int addVariable(const QByteArray &name, const QByteArray &value);
+    int count() const { return int(m_names.size()); }
+    QByteArray name(int index) const;
+    QByteArray valueOf(int index) const;
+
+    // One assignment line per variable, in index order, each value single-quoted so
+    // that the shell reads back exactly its bytes. Names that are not shell
+    // identifiers are left out.
+    QByteArray exportAssignments() const;
+
+    static bool isShellName(const QByteArray &name);
+
+public Q_SLOTS:
+    void updateVal(int index, const QString &value);
+
+private:
+    std::vector<QByteArray> m_names;
+    std::vector<QByteArray> m_values;
+};
+
+// The process-wide store that builders register variables in (null until set).
+MEnvVar *variableStore();
+void setVariableStore(MEnvVar *store);

@@ -1,0 +1,20 @@
+#include "shell/MOHandler.h"
+
+namespace {
+MOHandler *g_handler = nullptr;
+}
+
+MOHandler *outputHandler() { return g_handler; }
+void setOutputHandler(MOHandler *handler) { g_handler = handler; }
+
+MOHandler::MOHandler(QObject *parent) : QObject(parent) {}
+
+void MOHandler::outputGathered(const QByteArray &output)
+{
+    m_lastOutput = output;
+    // A text log shows text: bytes that are not UTF-8 become replacement
+    // characters, and NUL bytes would cut the text short in the widget.
+    QString text = QString::fromUtf8(m_lastOutput);
+    text.replace(QChar(u'\0'), QChar(u'\uFFFD'));
+    Q_EMIT outputEmit(text);
+}

@@ -1,0 +1,3 @@
+#include "builder/Builders.h"
+
+void buildButton(frmMain *, const Element *, QLayout *) {}

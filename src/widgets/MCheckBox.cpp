@@ -1,0 +1,3 @@
+#include "builder/Builders.h"
+
+void buildCheckBox(frmMain *, const Element *, QLayout *) {}

@@ -1,0 +1,3 @@
+#include "builder/Builders.h"
+
+void buildComboBox(frmMain *, const Element *, QLayout *) {}

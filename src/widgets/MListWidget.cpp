@@ -1,0 +1,3 @@
+#include "builder/Builders.h"
+
+void buildIconList(frmMain *, const Element *, QLayout *) {}

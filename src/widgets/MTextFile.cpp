@@ -1,0 +1,3 @@
+#include "builder/Builders.h"
+
+void buildFileChooser(frmMain *, const Element *, QLayout *) {}
