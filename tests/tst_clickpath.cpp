@@ -1,5 +1,5 @@
 // A form as a user meets it: values typed, toggled and picked travel through the
-// variable store into the commands of buttons, and the output into every text log.
+// variable store into the commands of buttons, and their output into every text log.
 #include "builder/Builders.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -26,12 +25,18 @@
 
 namespace {
 
-// A fresh store, runner store and output handler, two text logs listening to the
-// handler, and a window whose layout receives the built widgets. Commands run in a
-// private current directory.
-class Form
+// A fresh store, runner store and output handler, two text logs on the handler and
+// a window that receives the built widgets. Commands run in a private directory.
+struct Form
 {
-public:
+    MEnvVar store;
+    MOHandler handler;
+    QTextEdit log1, log2;
+    QTemporaryDir dir;
+    QString home = QDir::currentPath();
+    QWidget window;
+    std::unique_ptr<Document> doc;
+
     Form()
     {
         setVariableStore(&store);
@@ -39,28 +44,24 @@ public:
         setOutputHandler(&handler);
         for (QTextEdit *log : {&log1, &log2})
             QObject::connect(&handler, &MOHandler::outputEmit, log, &QTextEdit::setPlainText);
-        previousDir = QDir::currentPath();
         QDir::setCurrent(dir.path());
-        window.setLayout(layout);
     }
     ~Form()
     {
-        QDir::setCurrent(previousDir);
+        QDir::setCurrent(home);
         setVariableStore(nullptr);
         setRunnerStore(nullptr);
         setOutputHandler(nullptr);
     }
-
-    // Builds every child of the mc text's root into the window and shows it.
+    // Builds the children of the mc text's root into the window and shows it.
     bool build(const QByteArray &mc)
     {
         doc = parseDocumentText(mc);
-        if (!doc->root())
-            return false;
-        for (int i = 0; i < doc->root()->childCount(); ++i)
+        auto *layout = new QVBoxLayout(&window);
+        for (int i = 0; doc->root() && i < doc->root()->childCount(); ++i)
             buildElement(nullptr, doc->root()->child(i), layout);
         window.show();
-        return QTest::qWaitForWindowExposed(&window);
+        return doc->root() && QTest::qWaitForWindowExposed(&window);
     }
     template <class T> T *find(int i = 0) const
     {
@@ -68,24 +69,22 @@ public:
         return i < all.size() ? all[i] : nullptr;
     }
     QByteArray var(int i) const { return store.valueOf(i); }
-    QString fileText(const QString &name) const
+    // Clicks button i as a user would and returns what the first log shows.
+    QString click(int i = 0)
     {
-        QFile f(dir.filePath(name));
+        if (MButton *button = find<MButton>(i))
+            QTest::mouseClick(button->pushButton(), Qt::LeftButton);
+        return log1.toPlainText();
+    }
+    QString file(const char *name) const
+    {
+        QFile f(dir.filePath(QString::fromUtf8(name)));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
-
-    MEnvVar store;
-    MOHandler handler;
-    QTextEdit log1, log2;
-    QTemporaryDir dir;
-    QString previousDir;
-    QWidget window;
-    QVBoxLayout *layout = new QVBoxLayout;
-    std::unique_ptr<Document> doc;
 };
 
 // QTest::keyClicks only knows ASCII: other characters arrive as key events that
-// carry just their text, as an input method would deliver them.
+// carry just their text, as an input method delivers them.
 void typeText(QWidget *widget, const QString &text)
 {
     for (const QChar c : text) {
@@ -94,15 +93,6 @@ void typeText(QWidget *widget, const QString &text)
         else
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
-}
-
-QString clickButton(const Form &form, int i = 0)
-{
-    MButton *button = form.find<MButton>(i);
-    if (!button)
-        return QStringLiteral("<no button>");
-    QTest::mouseClick(button->pushButton(), Qt::LeftButton);
-    return form.log1.toPlainText();
 }
 
 } // namespace
@@ -116,6 +106,8 @@ private Q_SLOTS:
     void valuesStayData();
     void everyWidgetKind();
     void twoWidgetsOneName();
+    void unboundWidgetsChangeNoVariable();
+    void sizesGoToTheNamedWidget();
 };
 
 void TestClickPath::helloWorld()
@@ -126,9 +118,8 @@ void TestClickPath::helloWorld()
     QTest::keyClicks(edit, QStringLiteral("Wor"));
     QCOMPARE(form.var(0), QByteArray("Wor"));
     QTest::keyClicks(edit, QStringLiteral("ld"));
-    QCOMPARE(clickButton(form), QStringLiteral("Hello World\n"));
+    QCOMPARE(form.click(), QStringLiteral("Hello World\n"));
     QCOMPARE(form.log2.toPlainText(), QStringLiteral("Hello World\n"));
-    QCOMPARE(form.handler.lastOutput(), QByteArray("Hello World\n"));
 }
 
 void TestClickPath::valuesStayData_data()
@@ -149,9 +140,9 @@ void TestClickPath::valuesStayData()
                        "<button>printf '%s' $NAME</button></f>"));
     typeText(form.find<MTextEdit>()->lineEdit(), typed);
     QCOMPARE(QString::fromUtf8(form.var(0)), typed);
-    QCOMPARE(clickButton(form), typed + QLatin1Char('\n'));
+    QCOMPARE(form.click(), typed + QLatin1Char('\n'));
     QCOMPARE(form.log2.toPlainText(), typed + QLatin1Char('\n'));
-    clickButton(form, 1);  // unquoted: split into words, but never run
+    form.click(1);  // unquoted: split into words, but never run
     QCOMPARE(QDir(form.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
@@ -163,7 +154,7 @@ void TestClickPath::everyWidgetKind()
                        "<checkbox var=\"C\" text=\"check\"/>"
                        "<combobox var=\"K\">printf 'gzip\\nbzip2\\nxz'</combobox>"
                        "<button>printf '%s|' \"$G\" \"$T\" \"$C\" \"$K\"</button></f>"));
-    QCOMPARE(clickButton(form), QString::fromUtf8("globàl|first|0|gzip|"));
+    QCOMPARE(form.click(), QString::fromUtf8("globàl|first|0|gzip|"));
 
     QLineEdit *edit = form.find<MTextEdit>()->lineEdit();
     edit->clear();
@@ -171,9 +162,8 @@ void TestClickPath::everyWidgetKind()
     QCheckBox *check = form.find<MCheckBox>()->checkBox();
     check->setFocus();
     QTest::keyClick(check, Qt::Key_Space);
-    QComboBox *combo = form.find<MComboBox>()->comboBox();
-    QTest::keyClick(combo, Qt::Key_End);
-    QCOMPARE(clickButton(form), QString::fromUtf8("globàl|€uro|1|xz|"));
+    QTest::keyClick(form.find<MComboBox>()->comboBox(), Qt::Key_End);
+    QCOMPARE(form.click(), QString::fromUtf8("globàl|€uro|1|xz|"));
     QCOMPARE(form.log2.toPlainText(), form.log1.toPlainText());
     QCOMPARE(form.store.count(), 4);
 }
@@ -186,15 +176,59 @@ void TestClickPath::twoWidgetsOneName()
     QVERIFY(form.build("<f><text var=\"X\">echo one</text><text var=\"X\">echo two</text>"
                        "<button>echo \"$X\"</button></f>"));
     QCOMPARE(form.store.count(), 2);
-    QCOMPARE(form.var(0), QByteArray("one"));
-    QCOMPARE(form.var(1), QByteArray("two"));
     QTest::keyClicks(form.find<MTextEdit>(0)->lineEdit(), QStringLiteral("!"));
     QCOMPARE(form.var(0), QByteArray("one!"));
     QCOMPARE(form.var(1), QByteArray("two"));
-    QCOMPARE(clickButton(form), QStringLiteral("two\n"));
+    QCOMPARE(form.click(), QStringLiteral("two\n"));
     QTest::keyClicks(form.find<MTextEdit>(1)->lineEdit(), QStringLiteral("?"));
-    QCOMPARE(clickButton(form), QStringLiteral("two?\n"));
+    QCOMPARE(form.click(), QStringLiteral("two?\n"));
     QCOMPARE(form.log2.toPlainText(), QStringLiteral("two?\n"));
+}
+
+void TestClickPath::unboundWidgetsChangeNoVariable()
+{
+    Form form;
+    QVERIFY(form.build("<f><text var=\"A\">echo a</text><text>echo free</text><text var=\"\"/>"
+                       "<checkbox/><combobox>printf 'p\\nq'</combobox></f>"));
+    QCOMPARE(form.store.count(), 1);
+    MTextEdit *box = form.find<MTextEdit>(1);
+    QCOMPARE(box->varIndex(), -1);
+    QCOMPARE(form.find<MTextEdit>(2)->varIndex(), -1);
+    QCOMPARE(form.find<MCheckBox>()->varIndex(), -1);
+    QCOMPARE(form.find<MComboBox>()->varIndex(), -1);
+    QTest::keyClicks(box->lineEdit(), QStringLiteral("dom"));
+    QCOMPARE(box->lineEdit()->text(), QStringLiteral("freedom"));
+    form.find<MCheckBox>()->checkBox()->setFocus();
+    QTest::keyClick(form.find<MCheckBox>()->checkBox(), Qt::Key_Space);
+    QVERIFY(form.find<MCheckBox>()->checkBox()->isChecked());
+    QTest::keyClick(form.find<MComboBox>()->comboBox(), Qt::Key_Down);
+    QCOMPARE(form.find<MComboBox>()->comboBox()->currentText(), QStringLiteral("q"));
+    QCOMPARE(form.store.count(), 1);
+    QCOMPARE(form.var(0), QByteArray("a"));
+}
+
+void TestClickPath::sizesGoToTheNamedWidget()
+{
+    Form form;
+    QVERIFY(form.build("<f><button width=\"130px\" height=\" 45\">true</button>"
+                       "<text width=\"250\" height=\"40\"/>"
+                       "<checkbox text=\"x\" width=\"220\" height=\"50\"/>"
+                       "<combobox width=\"240\" height=\"35\">echo a</combobox></f>"));
+    const auto sized = [](const QWidget *w) { return QSize(w->minimumWidth(), w->minimumHeight()); };
+    MButton *button = form.find<MButton>();
+    QCOMPARE(sized(button->pushButton()), QSize(130, 45));
+    QCOMPARE(sized(button), QSize(0, 0));
+    QVERIFY(button->width() >= 130);
+    MTextEdit *text = form.find<MTextEdit>();
+    QCOMPARE(sized(text->lineEdit()), QSize(250, 40));
+    QCOMPARE(sized(text), QSize(0, 0));
+    QVERIFY(text->width() >= 250);
+    MCheckBox *check = form.find<MCheckBox>();
+    QCOMPARE(sized(check), QSize(220, 50));
+    QCOMPARE(sized(check->checkBox()), QSize(0, 0));
+    MComboBox *combo = form.find<MComboBox>();
+    QCOMPARE(sized(combo->comboBox()), QSize(240, 35));
+    QCOMPARE(sized(combo), QSize(0, 0));
 }
 
 QTEST_MAIN(TestClickPath)
