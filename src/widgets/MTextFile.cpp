@@ -17,20 +17,10 @@ MTextFile::MTextFile(QWidget *parent) : QWidget(parent)
     m_lineEdit->setObjectName(QStringLiteral("lineEdit"));
     m_browseButton = new QToolButton;
     m_browseButton->setObjectName(QStringLiteral("browseButton"));
-
-    // One dialog for the chooser's whole life, so that its directory and
-    // selection carry over between uses. As a QDialog it stays a window of its
-    // own while the chooser owns it.
-    m_dialog = new QFileDialog(this);
-    m_dialog->setObjectName(QStringLiteral("fileDialog"));
-    // Qt's own dialog behaves the same on every desktop and under test.
-    m_dialog->setOption(QFileDialog::DontUseNativeDialog);
+    m_filter = tr("All files (*.*)");
 
     auto *layout = new QHBoxLayout;
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    m_dialog->setFileMode(QFileDialog::ExistingFile);
-    m_dialog->setNameFilter(tr("All files (*.*)"));
-    m_dialog->setViewMode(QFileDialog::List);
     m_browseButton->setText(QStringLiteral("..."));
     layout->addWidget(m_lineEdit);
     layout->addWidget(m_browseButton);
@@ -42,25 +32,61 @@ MTextFile::MTextFile(QWidget *parent) : QWidget(parent)
     connect(m_browseButton, &QToolButton::clicked, this, &MTextFile::trovaFile);
 }
 
+QFileDialog *MTextFile::dialog() const
+{
+    if (!m_dialog) {
+        // As a QDialog it stays a window of its own while the chooser owns it;
+        // kept for the chooser's life, so its directory and selection carry over.
+        auto *dialog = new QFileDialog(const_cast<MTextFile *>(this));
+        dialog->setObjectName(QStringLiteral("fileDialog"));
+        // Qt's own dialog behaves the same on every desktop and under test.
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setNameFilter(m_filter);
+        dialog->setViewMode(QFileDialog::List);
+        applyMode(dialog);
+        m_dialog = dialog;
+    }
+    return m_dialog;
+}
+
 void MTextFile::setFilter(const QByteArray &filter)
 {
-    if (!filter.isEmpty())
-        m_dialog->setNameFilter(QString::fromUtf8(filter));
+    if (filter.isEmpty())
+        return;
+    m_filter = QString::fromUtf8(filter);
+    if (m_dialog)
+        m_dialog->setNameFilter(m_filter);
 }
 
 void MTextFile::setMode(const QByteArray &mode)
 {
-    if (mode.startsWith('o')) {
-        m_dialog->setOption(QFileDialog::ShowDirsOnly, false);
-        m_dialog->setFileMode(QFileDialog::ExistingFile);
-        m_dialog->setLabelText(QFileDialog::Accept, tr("Open"));
-    } else if (mode.startsWith('s')) {
-        m_dialog->setOption(QFileDialog::ShowDirsOnly, false);
-        m_dialog->setFileMode(QFileDialog::AnyFile);
-        m_dialog->setLabelText(QFileDialog::Accept, tr("Save"));
-    } else if (mode.startsWith('d')) {
-        m_dialog->setFileMode(QFileDialog::Directory);
-        m_dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    if (mode.isEmpty() || (mode[0] != 'o' && mode[0] != 's' && mode[0] != 'd'))
+        return;
+    m_mode = mode[0];
+    if (m_dialog)
+        applyMode(m_dialog);
+}
+
+void MTextFile::applyMode(QFileDialog *dialog) const
+{
+    switch (m_mode) {
+    case 'o':
+        dialog->setOption(QFileDialog::ShowDirsOnly, false);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setLabelText(QFileDialog::Accept, tr("Open"));
+        break;
+    case 's':
+        dialog->setOption(QFileDialog::ShowDirsOnly, false);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setLabelText(QFileDialog::Accept, tr("Save"));
+        break;
+    case 'd':
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly, true);
+        break;
+    default:
+        break;
     }
 }
 
@@ -77,13 +103,14 @@ void MTextFile::changeValue(const QString &text) { Q_EMIT valueChanged(m_varInde
 
 void MTextFile::trovaFile()
 {
-    if (m_dialog->isVisible())
+    QFileDialog *files = dialog();
+    if (files->isVisible())
         return;
     const QPointer<MTextFile> self(this);
-    const int result = m_dialog->exec();
+    const int result = files->exec();
     if (!self || result != QDialog::Accepted)
         return;
-    const QStringList chosen = m_dialog->selectedFiles();
+    const QStringList chosen = files->selectedFiles();
     if (chosen.isEmpty())
         return;
     const QString path = chosen.first();

@@ -30,7 +30,9 @@ public:
 
     QLineEdit *lineEdit() const { return m_lineEdit; }
     QToolButton *browseButton() const { return m_browseButton; }
-    QFileDialog *dialog() const { return m_dialog; }
+    // The chooser's one dialog, made at first use: building one costs more than
+    // the rest of a form, and most choosers are never opened.
+    QFileDialog *dialog() const;
 
 Q_SIGNALS:
     void valueChanged(int index, const QString &value);
@@ -41,8 +43,12 @@ public Q_SLOTS:
     void trovaFile();
 
 private:
+    void applyMode(QFileDialog *dialog) const;
+
     QLineEdit *m_lineEdit = nullptr;
     QToolButton *m_browseButton = nullptr;
-    QFileDialog *m_dialog = nullptr;
+    mutable QFileDialog *m_dialog = nullptr;
     int m_varIndex = -1;
+    QString m_filter;
+    char m_mode = 0;
 };
