@@ -3,7 +3,8 @@
 # Usage: sh_iconlist.sh KIV_BINARY SOURCE_DIR
 set -u
 
-kiv=${1:?kiv binary}
+kiv=$(realpath "${1:?kiv binary}")
+[ -x "$kiv" ] || { echo "FAIL: $1 is not an executable"; exit 1; }
 for tool in Xvfb xdotool xdpyinfo; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
 done
@@ -61,6 +62,7 @@ for _ in $(seq 150); do
     kill -0 "$kiv_pid" 2>/dev/null || break
     sleep 0.1
 done
+kill -0 "$kiv_pid" 2>/dev/null || fail "kiv ended while building the form: $(cat "$work/kiv.log")"
 if [ ! -e "$out/built" ]; then
     echo "SKIP: no icon list was built (document mode is not available in this kiv yet)"
     exit 0
