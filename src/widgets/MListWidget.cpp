@@ -100,8 +100,11 @@ void MListWidget::addEntry(MListWidgetItem *entry)
 
 void MListWidget::addTextEntry(const QString &text)
 {
+    // One shared icon: its picture is then read once, not once per entry.
+    if (m_defaultIconImage.isNull())
+        m_defaultIconImage = QIcon(m_defaultIcon);
     auto *item = new QListWidgetItem(m_listWidget);
-    item->setIcon(QIcon(m_defaultIcon));
+    item->setIcon(m_defaultIconImage);
     item->setText(text);
 }
 

@@ -2,6 +2,7 @@
 
 #include "markup/Element.h"
 
+#include <QIcon>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -67,6 +68,7 @@ private:
     QListWidget *m_listWidget = nullptr;
     int m_varIndex = -1;
     QString m_defaultIcon;
+    QIcon m_defaultIconImage;
     OptText m_doubleClickCommand;
     int m_iconWidth = 47;
     int m_iconHeight = 27;
