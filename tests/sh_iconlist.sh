@@ -80,7 +80,7 @@ eval "$(xdotool getwindowgeometry --shell "$wid")"
 step=6
 for ((dy = 2; dy < 240; dy += step)); do
     xdotool mousemove --sync $((X + 40)) $((Y + dy)) click --repeat 2 --delay 40 1
-    sleep 0.45 # longer than the double-click interval: the next hit starts afresh
+    sleep 0.6 # longer than the double-click interval: the next hit starts afresh
 done
 
 wait_for_line() { # file expected
