@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
