@@ -41,6 +41,8 @@ seed '<iconlist onclick="echo $X"><entry icon="a.png">echo e</entry></iconlist>'
 seed '<tab title="T"><hlayout width="10" height="20"><button>echo "x"</button></hlayout></tab>'
 seed '< / a >< a/ >< a / >'
 seed '<a><a><a><a><a><a><a><a>'
+seed "$(for _ in $(seq 40); do printf '<a>'; done)"
+seed "$(for _ in $(seq 30); do printf '<b x="1">t'; done)"
 
 cat > "$build/mc.dict" <<'DICT'
 "<"

@@ -434,6 +434,12 @@ void tst_stress::unclosedChains_data()
     QTest::newRow("999 open tags with text") << repeated("<a>x", 999) << false;
     QTest::newRow("1000 open tags") << repeated("<a>", 1000) << true;
     QTest::newRow("mixed names") << repeated("<a><b x=\"1\"><c/>", 300) << true;
+    // Found by the fuzzer: 296 bytes that took minutes.
+    QTest::newRow("fuzzer timeout") << QByteArray(
+        "<<a>><a><a><)>on<la=\"0>\r\ntitl<e> 1<<a-<a><a><a><a><a>><a><l<e> 1<<a-<a><a><a><a><a>><a>"
+        "<a>><a><a><)>on<la=\"0>\r\ntitl<e> 1<<a-<a><a><a><a><a>><a><l<e> 1<<a-<a><a><a><a><a>><a><"
+        "a><a~<aa\r\n<e>al\ronclick<<vlby>a><a~<aa\r\n<e>al\ronclick<<vlby><a><a~<aa\r\n<e>al\roncl"
+        "ick<<vlby>a><a~<aa\r\n<e>al\ronclick<<vlby><") << true;
 }
 
 void tst_stress::unclosedChains()
