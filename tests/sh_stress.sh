@@ -2,9 +2,11 @@
 # The real kiv binary on hostile mc files: huge, deeply nested, unterminated,
 # binary, empty, unreadable. For each, kiv must either show a window or exit on
 # its own, and never die of a signal (a crash, an abort, a sanitizer report).
+# A file that fails is kept as kiv-stress-failed-*.mc in the outer TMPDIR.
 # Usage: sh_stress.sh KIV_BINARY SOURCE_DIR
 set -euo pipefail
 kiv=$1
+keep=${TMPDIR:-/tmp}
 work=$(mktemp -d)
 display=$(( 100 + $$ % 800 ))
 xvfb=
@@ -25,30 +27,25 @@ export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR=$work/runtime TMPDIR=$work/tmp
 mkdir -m 700 "$XDG_RUNTIME_DIR" "$TMPDIR"
 
-# The hostile files. Python keeps the big ones quick to write.
-python3 - "$work" <<'PY'
-import os, random, sys
-w = sys.argv[1]
-def put(name, data):
-    with open(os.path.join(w, name), "wb") as f:
-        f.write(data)
-put("huge-content.mc", b"<vlayout><textlog/><x>" + b"a" * 10_000_000 + b"</x></vlayout>")
-put("many-siblings.mc", b"<vlayout>" + b"<x a=\"1\">t</x>" * 100_000 + b"</vlayout>")
-put("nested-1000.mc", b"<vlayout>" * 1000 + b"</vlayout>" * 1000)
-put("nested-1001.mc", b"<vlayout>" * 1001 + b"</vlayout>" * 1001)
-put("nested-1000001.mc", b"<vlayout>" * 1_000_001)
-put("unclosed-chain.mc", b"<vlayout>" * 999)
-put("unterminated.mc", b"<vlayout><hlayout><x a=\"1")
-put("no-tag.mc", b"just text, no element\n")
-put("declarations-only.mc", b"<?xml version=\"1.0\"?>\n<?other?>\n")
-put("empty.mc", b"")
-put("nul-bytes.mc", b"<vlayout>\0<x>\0</x>\0</vlayout>\0")
-put("invalid-utf8.mc", b"<vlayout><x a=\"\xff\xfe\">\xc3</x></vlayout>")
-put("crlf.mc", b"<vlayout>\r\n<textlog/>\r\n</vlayout>\r\n")
-random.seed(1208)
-put("garbage.mc", bytes(random.getrandbits(8) for _ in range(200_000)))
-put("tag-soup.mc", bytes(random.choice(b"<<>>//\"= ab\n") for _ in range(200_000)))
-PY
+# The hostile files.
+# (yes dies of SIGPIPE by design: kept out of the pipeline's status.)
+repeat() { head -n "$2" < <(yes "$1") | tr -d '\n'; }
+{ printf '<vlayout><textlog/><x>'; head -c 10000000 /dev/zero | tr '\0' a; printf '</x></vlayout>'; } > "$work/huge-content.mc"
+{ printf '<vlayout>'; repeat '<x a="1">t</x>' 100000; printf '</vlayout>'; } > "$work/many-siblings.mc"
+{ repeat '<vlayout>' 1000; repeat '</vlayout>' 1000; } > "$work/nested-1000.mc"
+{ repeat '<vlayout>' 1001; repeat '</vlayout>' 1001; } > "$work/nested-1001.mc"
+repeat '<vlayout>' 1000001 > "$work/nested-1000001.mc"
+repeat '<vlayout>' 999 > "$work/unclosed-chain.mc"
+printf '<vlayout><hlayout><x a="1' > "$work/unterminated.mc"
+printf 'just text, no element\n' > "$work/no-tag.mc"
+printf '<?xml version="1.0"?>\n<?other?>\n' > "$work/declarations-only.mc"
+: > "$work/empty.mc"
+printf '<vlayout>\0<x>\0</x>\0</vlayout>\0' > "$work/nul-bytes.mc"
+printf '<vlayout><x a="\377\376">\303</x></vlayout>' > "$work/invalid-utf8.mc"
+printf '<vlayout>\r\n<textlog/>\r\n</vlayout>\r\n' > "$work/crlf.mc"
+head -c 200000 /dev/urandom > "$work/garbage.mc"
+# Bytes drawn from the characters the scanner reacts to.
+head -c 200000 /dev/urandom | tr '\000-\377' "$(for _ in $(seq 32); do printf '<>/"= ab\n'; done)" > "$work/tag-soup.mc"
 mkdir "$work/a-directory.mc"
 touch "$work/unreadable.mc" && chmod 000 "$work/unreadable.mc"
 
@@ -69,6 +66,7 @@ run_one() {
   if kill -0 "$pid" 2>/dev/null; then
     if [ -z "$window" ]; then
       echo "FAIL $file: neither a window nor an exit"
+      [ -f "$file" ] && cp "$file" "${keep:-/tmp}/kiv-stress-failed-$(basename "$file")"
       failed=1
     fi
     kill -TERM "$pid" 2>/dev/null || true
@@ -81,6 +79,7 @@ run_one() {
   if [ "$rc" -ge 128 ]; then
     echo "FAIL $file: died of signal $((rc - 128))"
     sed -n 1,20p "$work/out.log"
+    [ -f "$file" ] && cp "$file" "${keep:-/tmp}/kiv-stress-failed-$(basename "$file")"
     failed=1
   else
     echo "ok   $file: exit status $rc"
