@@ -1,0 +1,4 @@
+#include "app/NoticeScreen.h"
+#include "app/frmMain.h"
+
+void setupNotice(frmMain *, const char *, const char *) {}
