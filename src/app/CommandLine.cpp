@@ -25,6 +25,8 @@ QByteArray usageText()
         "Documentation: " KIV_DOC_URL "\n");
 }
 
+QByteArray documentationAddress() { return QByteArrayLiteral(KIV_DOC_URL); }
+
 QByteArray versionText() { return QByteArrayLiteral("kiv " KIV_VERSION "\n"); }
 
 std::optional<QByteArray> informationRequest(int argc, char **argv)

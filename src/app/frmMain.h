@@ -39,4 +39,5 @@ void buildDocumentWindow(frmMain *window, const Element *root);
 // any other command line.
 std::optional<QByteArray> informationRequest(int argc, char **argv);
 QByteArray usageText();
+QByteArray documentationAddress();
 QByteArray versionText();
