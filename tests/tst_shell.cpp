@@ -102,7 +102,7 @@ private Q_SLOTS:
         const QByteArray out = runCommand(QByteArray("pwd; echo err >&2; head -c 300000 /dev/zero | tr '\\0' y"));
         QDir::setCurrent(old);
         QVERIFY(out.startsWith(QByteArray(QFile::encodeName(QDir(dir.path()).canonicalPath()) + '\n')));
-        QCOMPARE(out.count('y'), 300000);
+        QCOMPARE(out.mid(out.indexOf('\n') + 1), QByteArray(300000, 'y'));
         QVERIFY(!out.contains("err"));
         // Nothing is left behind in the working directory.
         QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 0);
