@@ -1,82 +1,13 @@
-#include "builder/Builders.h"
-#include "markup/Document.h"
-#include "shell/CommandRunner.h"
-#include "shell/MEnvVar.h"
-#include "shell/MOHandler.h"
-#include "widgets/MButton.h"
+#include "FormFixture.h"
 #include "widgets/MComboBox.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextEdit>
-#include <QVBoxLayout>
 
-#include <memory>
+using kivtest::Form;
 
 namespace {
-
-// A fresh store, runner store and output handler, two text logs on the handler and
-// a window that receives the built widgets. Commands run in a private directory.
-struct Form
-{
-    MEnvVar store;
-    MOHandler handler;
-    QTextEdit log1, log2;
-    QTemporaryDir dir;
-    QString home = QDir::currentPath();
-    QWidget window;
-    std::unique_ptr<Document> doc;
-
-    Form()
-    {
-        setVariableStore(&store);
-        setRunnerStore(&store);
-        setOutputHandler(&handler);
-        for (QTextEdit *log : {&log1, &log2})
-            QObject::connect(&handler, &MOHandler::outputEmit, log, &QTextEdit::setPlainText);
-        QDir::setCurrent(dir.path());
-    }
-    ~Form()
-    {
-        QDir::setCurrent(home);
-        setVariableStore(nullptr);
-        setRunnerStore(nullptr);
-        setOutputHandler(nullptr);
-    }
-    // Builds the children of the mc text's root into the window and shows it.
-    bool build(const QByteArray &mc)
-    {
-        doc = parseDocumentText(mc);
-        auto *layout = new QVBoxLayout(&window);
-        for (int i = 0; doc->root() && i < doc->root()->childCount(); ++i)
-            buildElement(nullptr, doc->root()->child(i), layout);
-        window.show();
-        return doc->root() && QTest::qWaitForWindowExposed(&window);
-    }
-    template <class T> T *find(int i = 0) const
-    {
-        const auto all = window.findChildren<T *>();
-        return i < all.size() ? all[i] : nullptr;
-    }
-    QByteArray var(int i) const { return store.valueOf(i); }
-    // Clicks button i as a user would and returns what the first log shows.
-    QString click(int i = 0)
-    {
-        if (MButton *button = find<MButton>(i))
-            QTest::mouseClick(button->pushButton(), Qt::LeftButton);
-        return log1.toPlainText();
-    }
-    QString file(const char *name) const
-    {
-        QFile f(dir.filePath(QString::fromUtf8(name)));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-};
 
 QStringList entries(const QComboBox *combo)
 {
