@@ -5,8 +5,8 @@
 # Usage: sh_install.sh KIV_BINARY SOURCE_DIR
 set -uo pipefail
 
-kiv_built=$1
-src=$2
+kiv_built=$(realpath "$1")
+src=$(realpath "$2")
 build=$(dirname "$kiv_built")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -36,7 +36,7 @@ share=$root/share
 # --- the program -------------------------------------------------------------------------
 bin=$root/bin/kiv
 if [ -x "$bin" ] && cmp -s "$bin" "$kiv_built"; then
-    out=$(QT_QPA_PLATFORM=offscreen timeout 60 "$bin" --version </dev/null 2>&1)
+    out=$(QT_QPA_PLATFORM=offscreen timeout 20 "$bin" --version </dev/null 2>&1)
     case $out in
         *"$version"*) ;;
         *) fail "installed kiv --version printed '$out', expected the version $version" ;;
@@ -130,9 +130,12 @@ done < <(grep "^$datadir/" "$build/install_manifest.txt" 2>/dev/null)
 # --- example forms -----------------------------------------------------------------------
 docdir=$share/doc/kiv
 [ -f "$docdir/guide.md" ] || fail "the author's guide is not installed"
-known=" button label checkbox combobox iconlist global text textbox file textlog tab hlayout vlayout
-        scrolllayout img config icon title code var src href mode filter align width height onclick
-        ondoubleclick iconwidth iconheight "
+declare -A known
+for name in button label checkbox combobox iconlist global text textbox file textlog tab hlayout vlayout \
+            scrolllayout img config icon title code var src href mode filter align width height onclick \
+            ondoubleclick iconwidth iconheight; do
+    known[$name]=1
+done
 shopt -s nullglob
 examples=("$src"/examples/*.mc)
 [ ${#examples[@]} -gt 0 ] || fail "no example forms in $src/examples"
@@ -143,10 +146,7 @@ for mc in "${examples[@]}"; do
     # A misspelt tag is silently ignored by kiv, so catch it here. Text inside double
     # quotes is skipped, as the reader skips it.
     for tag in $(tr '\n' ' ' <"$mc" | sed 's/"[^"]*"//g' | grep -o '<[/]\?[A-Za-z][A-Za-z0-9_-]*' | tr -d '</' | sort -u); do
-        case $known in
-            *" $tag "*) ;;
-            *) fail "example $name uses the unknown element <$tag>" ;;
-        esac
+        [ -n "${known[$tag]:-}" ] || fail "example $name uses the unknown element <$tag>"
     done
     # The real reader decides whether the form builds: a broken file exits 1 at once
     # with a message, a good one keeps its window open until the time-out.
