@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates the pictures of the author's guide: every docs/examples/NAME.mc is opened
 # with kiv on a private Xvfb display, driven by the xdotool steps in NAME.keys when
-# there is one (one xdotool command per line, e.g. "type 'Ada'" or "key Tab space"),
+# there is one (one xdotool command per line, e.g. "type 'Ada'" or "key Tab space";
+# $wid names the form's window),
 # and its window is saved as docs/images/NAME.png.
 # Usage: scripts/screenshots.sh [KIV_BINARY [NAME...]]     (default build/kiv, every example)
 set -euo pipefail
@@ -52,10 +53,9 @@ forms=$work/forms
 mkdir "$forms"
 [ -f data/icona.png ] && cp data/icona.png "$forms/"
 adwaita=/usr/share/icons/Adwaita/48x48
-for pair in folder:places/folder terminal:apps/utilities-terminal text:mimetypes/text-x-generic \
-            image:mimetypes/image-x-generic; do
-    name=${pair%%:*}
-    [ -f "$adwaita/${pair#*:}.png" ] && ln -sf "$adwaita/${pair#*:}.png" "$forms/$name.png"
+for pair in folder:folder terminal:utilities-terminal text:text-x-generic image:image-x-generic; do
+    picture=$(find "$adwaita" -name "${pair#*:}.png" 2>/dev/null | head -n 1)
+    [ -n "$picture" ] && ln -sf "$picture" "$forms/${pair%%:*}.png"
 done
 
 mkdir -p docs/images
