@@ -81,7 +81,7 @@ for name in "${names[@]}"; do
             done <"$repo/docs/examples/$name.keys"
             sleep 1  # a button's command has run; let the text log repaint
         fi
-        # Without the time stamps, an unchanged form gives an unchanged file.
+        # No time stamps in the file: a picture that looks the same stays byte for byte the same.
         import -window "$wid" miff:- | convert miff:- -strip -define png:exclude-chunks=date,time \
             "docs/images/$name.png"
         echo "docs/images/$name.png"

@@ -127,9 +127,26 @@ while IFS= read -r path; do
     [ -e "$dest$path" ] || [ -L "$dest$path" ] || fail "$path is in the install manifest but not installed"
 done < <(grep "^$datadir/" "$build/install_manifest.txt" 2>/dev/null)
 
-# --- example forms -----------------------------------------------------------------------
+# --- the guide ---------------------------------------------------------------------------
 docdir=$share/doc/kiv
-[ -f "$docdir/guide.md" ] || fail "the author's guide is not installed"
+if [ -f "$docdir/guide.md" ]; then
+    guide=$(<"$docdir/guide.md")
+    # Every picture the guide shows is installed beside it.
+    while IFS= read -r picture; do
+        [ -f "$docdir/$picture" ] || fail "the guide shows $picture, which is not installed"
+    done < <(grep -o '](images/[^)]*\.png)' <<<"$guide" | sed 's/^](//; s/)$//' | sort -u)
+    # The forms the pictures are made of are the ones the guide prints.
+    for mc in "$src"/docs/examples/*.mc; do
+        name=$(basename "$mc" .mc)
+        form=$(<"$mc")
+        [[ $guide == *"$form"* ]] || fail "the guide does not print docs/examples/$name.mc as it is"
+        [[ $guide == *"(images/$name.png)"* ]] || fail "the guide does not show images/$name.png"
+    done
+else
+    fail "the author's guide is not installed"
+fi
+
+# --- example forms -----------------------------------------------------------------------
 declare -A known
 for name in button label checkbox combobox iconlist global text textbox file textlog tab hlayout vlayout \
             scrolllayout img config icon title code var src href mode filter align width height onclick \
