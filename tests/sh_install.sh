@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch DESTDIR and checks what a user would get: the binary,
 # the manual page, a valid desktop entry, the mc mime type with kiv as its handler, the
-# data directory and the example forms. Needs no root.
+# data directory, the guide with its pictures, and example forms that build and whose
+# commands do their jobs. Needs no root.
 # Usage: sh_install.sh KIV_BINARY SOURCE_DIR
 set -uo pipefail
 
@@ -180,6 +181,81 @@ for mc in "${examples[@]}"; do
     status=$(cat "$tmp/$name.status")
     [ "$status" = 124 ] || fail "kiv $name.mc ended with status $status: $(head -c 500 "$tmp/$name.out")"
 done
+
+# --- the example forms do their jobs ------------------------------------------------------
+# Each button's command is run as kiv runs it: a bash script that first assigns every
+# variable in single quotes, then holds the command as written in the installed form.
+run_button() {
+    local form=$docdir/examples/$1 title=$2 assignment
+    shift 2
+    {
+        echo '#!/bin/bash'
+        for assignment in "$@"; do printf "%s='%s'\n" "${assignment%%=*}" "${assignment#*=}"; done
+        echo
+        awk -v open="<button title=\"$title\">" '
+            !on && (at = index($0, open)) { on = 1; $0 = substr($0, at + length(open)) }
+            on && (end = index($0, "</button>")) { print substr($0, 1, end - 1); exit }
+            on' "$form"
+    } >"$tmp/button.sh"
+    (cd "$tmp" && bash "$tmp/button.sh" </dev/null 2>&1)
+}
+expect() {  # expect WHAT OUTPUT PATTERN
+    grep -q -- "$3" <<<"$2" || fail "$1: expected '$3' in: $(head -c 400 <<<"$2")"
+}
+
+if [ -f "$docdir/examples/ping.mc" ]; then
+    expect "ping without a host" "$(run_button ping.mc Ping HOST= COUNT=4)" 'Type a host name'
+    out=$(run_button ping.mc Ping HOST=localhost COUNT=1)
+    if command -v ping >/dev/null; then
+        expect "ping localhost" "$out" 'Pinging localhost, 1 packet'
+    else
+        expect "ping localhost" "$out" 'ping is not installed'
+    fi
+fi
+
+if [ -f "$docdir/examples/disk-usage.mc" ]; then
+    mkdir -p "$tmp/du/small" "$tmp/du/big folder"
+    head -c 3000000 /dev/urandom >"$tmp/du/big folder/data"
+    echo x >"$tmp/du/small/data"
+    expect "df" "$(run_button disk-usage.mc 'Free space (df)' DIR="$tmp/du")" '^Filesystem'
+    expect "df without a folder" "$(run_button disk-usage.mc 'Free space (df)' DIR="$tmp/none")" 'Choose a folder first'
+    out=$(run_button disk-usage.mc 'Largest entries (du)' DIR="$tmp/du" DEPTH=1 ONEFS=1)
+    expect "du" "$out" "largest entries under $tmp/du"
+    entries=$(sed -n "s|^[0-9.,]*[KMG]\?[[:blank:]]*$tmp/du||p" <<<"$out" | sort)
+    [ "$entries" = "
+/big folder
+/small" ] || fail "du: expected the folder and its two subfolders; got: $out"
+    [ "$(grep -n 'big folder' <<<"$out" | cut -d: -f1)" -lt "$(grep -n '/small$' <<<"$out" | cut -d: -f1)" ] \
+        || fail "du: the big folder is not listed before the small one: $out"
+fi
+
+if [ -f "$docdir/examples/image-convert.mc" ] && command -v convert >/dev/null; then
+    convert -size 40x30 xc:red "$tmp/photo one.png"
+    out=$(run_button image-convert.mc Convert SRC="$tmp/photo one.png" DST= FMT=jpg SCALE=50% QUALITY=80 GRAY=1 STRIP=1)
+    expect "convert to jpg" "$out" "Written: $tmp/photo one.jpg"
+    expect "convert to jpg" "$(identify "$tmp/photo one.jpg" 2>&1)" 'JPEG 20x15 .*Gray'
+    out=$(run_button image-convert.mc Convert SRC="$tmp/photo one.png" DST="$tmp/copy" FMT=webp SCALE=100% QUALITY=90 GRAY=0 STRIP=0)
+    [ -f "$tmp/copy.webp" ] || fail "convert: no copy.webp from a save name without an ending: $out"
+    before=$(md5sum <"$tmp/photo one.png")
+    out=$(run_button image-convert.mc Convert SRC="$tmp/photo one.png" DST="$tmp/photo one.png" FMT=png SCALE=10% QUALITY=90 GRAY=0 STRIP=0)
+    expect "convert onto the original" "$out" 'would replace the original'
+    [ "$(md5sum <"$tmp/photo one.png")" = "$before" ] || fail "convert changed the original image"
+    expect "convert with a bad quality" "$(run_button image-convert.mc Convert SRC="$tmp/photo one.png" DST= FMT=png SCALE=10% QUALITY='9 9' GRAY=0 STRIP=0)" 'must be a number'
+fi
+
+if [ -f "$docdir/examples/sysinfo.mc" ]; then
+    # Every one-line label of the panel prints something, and nothing it needs is missing.
+    while IFS= read -r command; do
+        out=$(cd "$tmp" && bash -c "$command" </dev/null 2>&1)
+        [ -n "$out" ] || fail "sysinfo: the label command prints nothing: $command"
+        grep -q 'command not found' <<<"$out" && fail "sysinfo: $out"
+    done < <(sed -n 's:^ *<label>\(.*\)</label>$:\1:p' "$docdir/examples/sysinfo.mc")
+    for title in 'Show uname -a and uptime' 'Show memory details' 'Top processes by CPU' Interfaces Routes; do
+        out=$(run_button sysinfo.mc "$title")
+        [ -n "$out" ] || fail "sysinfo: the button '$title' prints nothing"
+        grep -q 'command not found' <<<"$out" && fail "sysinfo: $title: $out"
+    done
+fi
 
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed"
