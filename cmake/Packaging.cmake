@@ -59,14 +59,14 @@ variables, buttons run shell commands with those variables set, and the
 commands' output is shown in the window's text logs.")
 # bash runs every command; the platform plugins and the icon theme are loaded at run
 # time, which the shared-library scan cannot see.
-set(KIV_DEB_RUNTIME "bash, libqt6gui6 (>= 6.4), qt6-qpa-plugins, adwaita-icon-theme")
+set(KIV_DEB_RUNTIME "bash, qt6-qpa-plugins, adwaita-icon-theme")
 find_program(KIV_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KIV_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${KIV_DEB_RUNTIME}")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libqt6widgets6 (>= 6.4), libqt6core6 (>= 6.4), libc6, libstdc++6, ${KIV_DEB_RUNTIME}")
+      "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libc6, libstdc++6, ${KIV_DEB_RUNTIME}")
 endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "imagemagick, xdg-utils")
 
