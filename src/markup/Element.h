@@ -35,6 +35,7 @@ public:
 
     void setContent(OptText content) { m_content = std::move(content); }
     void appendChild(std::unique_ptr<Element> child) { m_children.push_back(std::move(child)); }
+    std::unique_ptr<Element> takeChild(int i) { return std::move(m_children[size_t(i)]); }
 
 private:
     QByteArray m_name;

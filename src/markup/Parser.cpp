@@ -2,11 +2,14 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <unordered_map>
 
 namespace {
 
@@ -39,20 +42,40 @@ int lineAt(const char *text, qsizetype pos)
     return line;
 }
 
+// Builds elements. A child that never closes makes its parent end early and its
+// caller rescan the same tags, so the same element can be asked for again and
+// again; failures and discarded successes are remembered by position so that each
+// tag is built once, instead of a number of times that grows exponentially with
+// the depth of unclosed nesting.
 class ElementParser
 {
 public:
     ElementParser(const char *text, qsizetype end) : m_text(text), m_end(end) {}
 
-    std::unique_ptr<Element> parse(ScannedTag *tag)
+    // reached: levels of nesting that the build of this element went through.
+    std::unique_ptr<Element> parse(ScannedTag *tag, int *reached)
     {
+        *reached = 1;
         if (!tag)
             return nullptr;
         DepthGuard guard(m_depth);
-        if (m_depth > kMaxNesting) {
-            m_tooDeepAt = tag->start;
+        if (auto failed = m_failed.find(tag->start); failed != m_failed.end()) {
+            *reached = failed->second;
+            checkDepth(tag->start, *reached);
             return nullptr;
         }
+        if (auto kept = m_kept.find(tag->start); kept != m_kept.end()) {
+            *reached = kept->second.reached;
+            tag->resume = kept->second.resume;
+            std::unique_ptr<Element> element = std::move(kept->second.element);
+            m_kept.erase(kept);
+            if (!checkDepth(tag->start, *reached))
+                return nullptr;
+            return element;
+        }
+        if (!checkDepth(tag->start, 1))
+            return nullptr;
+
         auto element = std::make_unique<Element>(tag->name, false);
         if (tag->attributeText) {
             for (auto &a : parseAttributes(*tag->attributeText))
@@ -63,18 +86,23 @@ public:
             return element;
         }
 
-        bool hasChild = false;
+        const int attributes = element->childCount();
+        std::vector<std::pair<qsizetype, qsizetype>> childSpans; // start, resume
         qsizetype currentNext = tag->next;
         qsizetype endNext = 0;
         for (;;) {
             std::optional<ScannedTag> t = scanTag(m_text, currentNext, m_end);
-            if (!t)
+            if (!t) {
+                fail(tag->start, *reached, *element, attributes, childSpans);
                 return nullptr;
+            }
             if (t->closing && t->name == tag->name) {
                 endNext = t->next;
                 break;
             }
-            std::unique_ptr<Element> child = parse(&*t);
+            int childReached = 0;
+            std::unique_ptr<Element> child = parse(&*t, &childReached);
+            *reached = std::max(*reached, childReached + 1);
             if (tooDeep())
                 return nullptr;
             if (!child) {
@@ -82,10 +110,12 @@ public:
                 break;
             }
             element->appendChild(std::move(child));
-            hasChild = true;
+            childSpans.emplace_back(t->start, t->resume);
+            m_reachedOf.push_back(childReached);
             currentNext = t->resume;
         }
-        if (!hasChild) {
+        m_reachedOf.resize(m_reachedOf.size() - childSpans.size());
+        if (childSpans.empty()) {
             const qsizetype stop = findTagStart(m_text, tag->next, m_end);
             element->setContent(QByteArray(m_text + tag->next, stop - tag->next));
         }
@@ -103,11 +133,41 @@ private:
         ~DepthGuard() { --depth; }
         int &depth;
     };
+    struct Kept
+    {
+        std::unique_ptr<Element> element;
+        qsizetype resume;
+        int reached;
+    };
+
+    bool checkDepth(qsizetype at, int reached)
+    {
+        if (m_depth + reached - 1 > kMaxNesting && !tooDeep())
+            m_tooDeepAt = at;
+        return !tooDeep();
+    }
+
+    // The element never closes: remember that, and keep its children for the
+    // rescans that follow.
+    void fail(qsizetype start, int reached, Element &element, int attributes,
+              const std::vector<std::pair<qsizetype, qsizetype>> &childSpans)
+    {
+        m_failed.emplace(start, reached);
+        const size_t base = m_reachedOf.size() - childSpans.size();
+        for (size_t i = 0; i < childSpans.size(); ++i) {
+            m_kept[childSpans[i].first] = Kept{element.takeChild(attributes + int(i)),
+                                               childSpans[i].second, m_reachedOf[base + i]};
+        }
+        m_reachedOf.resize(base);
+    }
 
     const char *m_text;
     qsizetype m_end;
     int m_depth = 0;
     qsizetype m_tooDeepAt = -1;
+    std::unordered_map<qsizetype, int> m_failed;
+    std::unordered_map<qsizetype, Kept> m_kept;
+    std::vector<int> m_reachedOf; // reached of the children being collected, a stack
 };
 
 QString systemError(int err)
@@ -254,7 +314,8 @@ std::vector<std::unique_ptr<Element>> parseAttributes(const QByteArray &attribut
 std::unique_ptr<Element> parseElement(ScannedTag *tag, const char *text, qsizetype end)
 {
     ElementParser parser(text, end);
-    return parser.parse(tag);
+    int reached = 0;
+    return parser.parse(tag, &reached);
 }
 
 std::unique_ptr<Document> parseDocumentText(const QByteArray &text, int firstLine)
@@ -265,7 +326,8 @@ std::unique_ptr<Document> parseDocumentText(const QByteArray &text, int firstLin
     if (!rootTag)
         return std::make_unique<Document>(nullptr, QStringLiteral("no element found"));
     ElementParser parser(data, end);
-    std::unique_ptr<Element> root = parser.parse(&*rootTag);
+    int reached = 0;
+    std::unique_ptr<Element> root = parser.parse(&*rootTag, &reached);
     if (root)
         return std::make_unique<Document>(std::move(root));
     QString why;

@@ -1,3 +1,64 @@
-#include "builder/Builders.h"
+#include "widgets/MButton.h"
 
-void buildButton(frmMain *, const Element *, QLayout *) {}
+#include "builder/Builders.h"
+#include "builder/Common.h"
+#include "shell/CommandRunner.h"
+#include "shell/MOHandler.h"
+
+#include <QLayout>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+MButton::MButton(QWidget *parent) : QWidget(parent), m_pushButton(new QPushButton)
+{
+    m_pushButton->setObjectName(QStringLiteral("pushButton"));
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(m_pushButton);
+    setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    setLayout(layout);
+    connect(m_pushButton, &QPushButton::clicked, this, &MButton::click);
+}
+
+void MButton::configure(const OptText &title, const OptText &command)
+{
+    // tr() so that a translator, if one is ever installed, sees the title.
+    m_pushButton->setText(title ? tr(title->constData()) : tr("OK"));
+    m_command = command ? *command : QByteArray("");
+}
+
+void MButton::click()
+{
+    const QByteArray output = runCommand(m_command);
+    // A receiver of outputEmit may close or delete the window holding this button.
+    const QPointer<MButton> self(this);
+    Q_EMIT outputEmit(output);
+    if (self)
+        Q_EMIT clicked();
+}
+
+void buildButton(frmMain *window, const Element *element, QLayout *parent)
+{
+    auto *button = new MButton;
+
+    // The command is kept as written and run anew at every click.
+    OptText command = element->value(false);
+    if (!hasText(command))
+        command = element->attribute("onclick", false);
+
+    OptText title = element->attribute("title", true);
+    if (!hasText(title))
+        title = element->attribute("text", true);
+    if (!hasText(title))
+        title = QByteArray("OK");
+
+    button->configure(title, command);
+    if (MOHandler *handler = outputHandler())
+        QObject::connect(button, &MButton::outputEmit, handler, &MOHandler::outputGathered);
+    applySizeAttributes(window, element, button->pushButton());
+    if (parent)
+        parent->addWidget(button);
+    else
+        delete button;  // nothing could ever reach an unplaced button
+}

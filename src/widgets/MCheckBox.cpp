@@ -1,3 +1,59 @@
-#include "builder/Builders.h"
+#include "widgets/MCheckBox.h"
 
-void buildCheckBox(frmMain *, const Element *, QLayout *) {}
+#include "builder/Builders.h"
+#include "builder/Common.h"
+#include "shell/MEnvVar.h"
+
+#include <QCheckBox>
+#include <QLayout>
+#include <QVBoxLayout>
+
+MCheckBox::MCheckBox(QWidget *parent) : QWidget(parent), m_checkBox(new QCheckBox)
+{
+    m_checkBox->setObjectName(QStringLiteral("checkBox"));
+    auto *layout = new QVBoxLayout;
+    setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_checkBox);
+    setLayout(layout);
+    connect(m_checkBox, &QCheckBox::stateChanged, this, &MCheckBox::changeValue);
+}
+
+void MCheckBox::setVarIndex(int index)
+{
+    m_varIndex = index;
+    changeValue(Qt::Unchecked);
+}
+
+void MCheckBox::setText(const QString &text) { m_checkBox->setText(text); }
+
+void MCheckBox::changeValue(int state)
+{
+    Q_EMIT valueChanged(m_varIndex, state == Qt::Unchecked ? QStringLiteral("0") : QStringLiteral("1"));
+}
+
+void buildCheckBox(frmMain *window, const Element *element, QLayout *parent)
+{
+    auto *box = new MCheckBox;
+    MEnvVar *store = variableStore();
+
+    const OptText name = element->attribute("var", true);
+    if (hasText(name) && store)
+        box->setVarIndex(store->addVariable(*name, QByteArray("")));
+    else
+        box->setVarIndex(-1);
+
+    // Both are read, in this order, whichever ends up as the label.
+    const OptText text = element->attribute("text", true);
+    const OptText value = element->value(true);
+    box->setText(toQString(hasText(value) ? value : text));
+
+    if (store)
+        QObject::connect(box, &MCheckBox::valueChanged, store, &MEnvVar::updateVal);
+    box->changeValue(Qt::Unchecked);
+    applySizeAttributes(window, element, box);
+    if (parent)
+        parent->addWidget(box);
+    else
+        delete box;
+}

@@ -1,3 +1,92 @@
-#include "builder/Builders.h"
+#include "widgets/MComboBox.h"
 
-void buildComboBox(frmMain *, const Element *, QLayout *) {}
+#include "builder/Builders.h"
+#include "builder/Common.h"
+#include "shell/MEnvVar.h"
+
+#include <QComboBox>
+#include <QLayout>
+#include <QVBoxLayout>
+
+MComboBox::MComboBox(QWidget *parent) : QWidget(parent), m_comboBox(new QComboBox)
+{
+    m_comboBox->setObjectName(QStringLiteral("comboBox"));
+    auto *layout = new QVBoxLayout;
+    setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_comboBox);
+    setLayout(layout);
+    // currentIndexChanged fires only when the entry changes, so picking the current
+    // entry again reports nothing; entries with equal texts still count as changes.
+    connect(m_comboBox, &QComboBox::currentIndexChanged, this, &MComboBox::currentChanged);
+}
+
+void MComboBox::currentChanged(int index)
+{
+    changeValue(m_comboBox->itemText(index));
+}
+
+void MComboBox::addEntry(const QString &text)
+{
+    m_comboBox->insertItem(m_comboBox->count(), text);
+}
+
+void MComboBox::selectEntry(const OptText &text)
+{
+    const QString wanted = toQString(text);
+    const int index = m_comboBox->findText(wanted, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0)
+        return;
+    m_comboBox->setCurrentIndex(index);
+    Q_EMIT valueChanged(m_varIndex, wanted);
+}
+
+void MComboBox::changeValue(const QString &text)
+{
+    Q_EMIT valueChanged(m_varIndex, text);
+}
+
+void addComboEntries(MComboBox *combo, const OptText &text)
+{
+    if (!text)
+        return;
+    const QByteArray &all = *text;
+    qsizetype start = 0;
+    while (start <= all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        const QByteArray line = all.mid(start, end - start);
+        start = end + 1;
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith('#')) {
+            const QByteArray rest = line.mid(1);
+            combo->addEntry(QString::fromUtf8(rest));
+            combo->selectEntry(rest);
+        } else {
+            combo->addEntry(QString::fromUtf8(line));
+        }
+    }
+}
+
+void buildComboBox(frmMain *window, const Element *element, QLayout *parent)
+{
+    auto *combo = new MComboBox;
+    MEnvVar *store = variableStore();
+
+    const OptText name = element->attribute("var", true);
+    if (hasText(name) && store)
+        combo->setVarIndex(store->addVariable(*name, QByteArray("")));
+    else
+        combo->setVarIndex(-1);
+    if (store)
+        QObject::connect(combo, &MComboBox::valueChanged, store, &MEnvVar::updateVal);
+
+    addComboEntries(combo, element->value(true));
+    applySizeAttributes(window, element, combo->comboBox());
+    if (parent)
+        parent->addWidget(combo);
+    else
+        delete combo;
+}

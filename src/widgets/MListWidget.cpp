@@ -1,3 +1,206 @@
-#include "builder/Builders.h"
+#include "widgets/MListWidget.h"
 
-void buildIconList(frmMain *, const Element *, QLayout *) {}
+#include "builder/Builders.h"
+#include "builder/Common.h"
+#include "shell/CommandRunner.h"
+#include "shell/MEnvVar.h"
+#include "shell/MOHandler.h"
+#include "widgets/MListWidgetItem.h"
+
+#include <QFile>
+#include <QIcon>
+#include <QLayout>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// The leading decimal number of a text that starts with a digit, kept within
+// 0..max; nothing for any other text.
+std::optional<int> leadingSide(const QByteArray &text, int max)
+{
+    if (text.isEmpty() || text[0] < '0' || text[0] > '9')
+        return std::nullopt;
+    long long v = 0;
+    for (qsizetype i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        v = std::min<long long>(v * 10 + (text[i] - '0'), max);
+    return int(v);
+}
+
+QIcon iconFromPath(const QByteArray &path) { return QIcon(QFile::decodeName(path)); }
+
+} // namespace
+
+MListWidget::MListWidget(QWidget *parent) : QWidget(parent)
+{
+    m_listWidget = new QListWidget;
+    m_listWidget->setObjectName(QStringLiteral("listWidget"));
+    // Set before the view mode: an explicit movement survives later mode changes,
+    // so entries cannot be dragged around in either mode.
+    m_listWidget->setMovement(QListView::Static);
+    applyIconSize();
+    m_listWidget->setViewMode(QListView::IconMode);
+
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(m_listWidget);
+    setLayout(layout);
+    setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    connect(m_listWidget, &QListWidget::itemSelectionChanged, this, &MListWidget::changeValue);
+    connect(m_listWidget, &QListWidget::itemDoubleClicked, this, &MListWidget::doubleClicked);
+
+    m_defaultIcon = QFile::decodeName(defaultIconPath());
+}
+
+MListWidget::~MListWidget()
+{
+    // The entries go first, while the list that holds their items still exists.
+    for (const QPointer<MListWidgetItem> &entry : m_entries)
+        delete entry.data();
+}
+
+void MListWidget::setMode(const QByteArray &mode)
+{
+    if (mode.startsWith('i'))
+        m_listWidget->setViewMode(QListView::IconMode);
+    else if (mode.startsWith('l'))
+        m_listWidget->setViewMode(QListView::ListMode);
+}
+
+void MListWidget::setIconWidth(const QByteArray &width)
+{
+    if (const auto n = leadingSide(width, kMaxIconSide)) {
+        m_iconWidth = *n;
+        applyIconSize();
+    }
+}
+
+void MListWidget::setIconHeight(const QByteArray &height)
+{
+    if (const auto n = leadingSide(height, kMaxIconSide)) {
+        m_iconHeight = *n;
+        applyIconSize();
+    }
+}
+
+void MListWidget::applyIconSize() { m_listWidget->setIconSize(QSize(m_iconWidth, m_iconHeight)); }
+
+void MListWidget::addEntry(MListWidgetItem *entry)
+{
+    if (!entry)
+        return;
+    entry->setParent(this);
+    m_entries.emplace_back(entry);
+    if (entry->listItem())
+        m_listWidget->insertItem(m_listWidget->count(), entry->listItem());
+}
+
+void MListWidget::addTextEntry(const QString &text)
+{
+    // One shared icon: its picture is then read once, not once per entry.
+    if (m_defaultIconImage.isNull())
+        m_defaultIconImage = QIcon(m_defaultIcon);
+    auto *item = new QListWidgetItem(m_listWidget);
+    item->setIcon(m_defaultIconImage);
+    item->setText(text);
+}
+
+MListWidgetItem *MListWidget::entry(int i) const
+{
+    return i >= 0 && i < entryCount() ? m_entries[size_t(i)].data() : nullptr;
+}
+
+void MListWidget::changeValue()
+{
+    const QList<QListWidgetItem *> selected = m_listWidget->selectedItems();
+    Q_EMIT valueChanged(m_varIndex, selected.isEmpty() ? QStringLiteral("") : selected.first()->text());
+}
+
+void MListWidget::doubleClicked(QListWidgetItem *item)
+{
+    if (!item)
+        return;
+    for (const QPointer<MListWidgetItem> &entry : m_entries) {
+        if (entry && entry->listItem() == item) {
+            if (entry->runOwnCommand())
+                return;
+            break;
+        }
+    }
+    if (m_doubleClickCommand)
+        Q_EMIT outputEmit(runCommand(*m_doubleClickCommand));
+}
+
+void addIconListEntries(MListWidget *list, const OptText &text)
+{
+    if (!list || !text)
+        return;
+    for (const QByteArray &line : text->split('\n')) {
+        if (!line.isEmpty())
+            list->addTextEntry(QString::fromUtf8(line));
+    }
+}
+
+MListWidgetItem *buildIconEntry(frmMain *window, const Element *element)
+{
+    auto *entry = new MListWidgetItem;
+
+    OptText text = element->value(true);
+    if (!hasText(text))
+        text = element->attribute("text", true);
+
+    OptText source = element->attribute("src", true);
+    if (!hasText(source))
+        source = element->attribute("href", true);
+    const QByteArray iconPath = hasText(source) ? resolveIconPath(window, *source) : defaultIconPath();
+
+    entry->setListItem(new QListWidgetItem(iconFromPath(iconPath), toQString(text)));
+
+    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command)) {
+        if (MOHandler *handler = outputHandler())
+            QObject::connect(entry, &MListWidgetItem::outputEmit, handler, &MOHandler::outputGathered);
+        entry->setCommand(command);
+    }
+    return entry;
+}
+
+void buildIconList(frmMain *window, const Element *element, QLayout *parent)
+{
+    auto *list = new MListWidget;
+
+    MEnvVar *store = variableStore();
+    const OptText var = element->attribute("var", true);
+    list->setVarIndex(store && hasText(var) ? store->addVariable(*var, QByteArray("")) : -1);
+
+    OptText mode = element->attribute("mode", true);
+    list->setMode(hasText(mode) ? *mode : QByteArray("icon"));
+    if (const OptText w = element->attribute("iconwidth", true); hasText(w))
+        list->setIconWidth(*w);
+    if (const OptText h = element->attribute("iconheight", true); hasText(h))
+        list->setIconHeight(*h);
+    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command))
+        list->setDoubleClickCommand(command);
+
+    if (store)
+        QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::updateVal);
+    if (MOHandler *handler = outputHandler())
+        QObject::connect(list, &MListWidget::outputEmit, handler, &MOHandler::outputGathered);
+
+    // The content command runs once, here; the list's own variable already exists.
+    if (hasText(element->value(false)))
+        addIconListEntries(list, element->value(true));
+
+    for (int i = 0; i < element->childCount(); ++i) {
+        const Element *child = element->child(i);
+        if (child && child->name() == "icon")
+            list->addEntry(buildIconEntry(window, child));
+    }
+
+    applySizeAttributes(window, element, list->listWidget());
+    if (parent)
+        parent->addWidget(list);
+}

@@ -1,4 +1,87 @@
-#include "builder/Builders.h"
+#include "widgets/MTextEdit.h"
 
-void buildTextBox(frmMain *, const Element *, QLayout *) {}
-void buildGlobal(const Element *) {}
+#include "builder/Builders.h"
+#include "builder/Common.h"
+#include "shell/MEnvVar.h"
+
+#include <QLayout>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+// Allocated once and never freed, so the hidden boxes stay reachable (and are not
+// reported as leaks) until the process ends.
+std::vector<MTextEdit *> &globalsList()
+{
+    static auto *list = new std::vector<MTextEdit *>;
+    return *list;
+}
+
+// Steps shared by "text", "textbox" and "global": bind, connect, then set the
+// initial text so that it reaches the store.
+MTextEdit *createTextBox(const Element *element)
+{
+    auto *box = new MTextEdit;
+    MEnvVar *store = variableStore();
+
+    const OptText name = element->attribute("var", true);
+    if (hasText(name) && store)
+        box->setVarIndex(store->addVariable(*name, QByteArray("")));
+    else
+        box->setVarIndex(-1);
+    if (store)
+        QObject::connect(box, &MTextEdit::valueChanged, store, &MEnvVar::updateVal);
+
+    OptText text = element->value(true);
+    if (!hasText(text))
+        text = element->attribute("text", true);
+    box->setInitialText(text);
+    return box;
+}
+
+} // namespace
+
+MTextEdit::MTextEdit(QWidget *parent) : QWidget(parent), m_lineEdit(new QLineEdit)
+{
+    m_lineEdit->setObjectName(QStringLiteral("lineEdit"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(m_lineEdit);
+    setLayout(layout);
+    setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    connect(m_lineEdit, &QLineEdit::textChanged, this, &MTextEdit::changeValue);
+}
+
+void MTextEdit::setInitialText(const OptText &text)
+{
+    const QString value = toQString(text);
+    m_lineEdit->setText(value);
+    // QLineEdit stays silent when the text does not change (the empty text on a
+    // fresh box) and keeps only its first 32767 characters; the store gets the
+    // whole text either way, which matters for hidden boxes holding long values.
+    Q_EMIT valueChanged(m_varIndex, value);
+}
+
+void MTextEdit::changeValue(const QString &text)
+{
+    Q_EMIT valueChanged(m_varIndex, text);
+}
+
+const std::vector<MTextEdit *> &globalTextBoxes() { return globalsList(); }
+
+void buildTextBox(frmMain *window, const Element *element, QLayout *parent)
+{
+    MTextEdit *box = createTextBox(element);
+    applySizeAttributes(window, element, box->lineEdit());
+    if (parent)
+        parent->addWidget(box);
+    else
+        delete box;  // the store already holds its initial text; nobody can edit it
+}
+
+void buildGlobal(const Element *element)
+{
+    globalsList().push_back(createTextBox(element));
+}

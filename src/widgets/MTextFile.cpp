@@ -1,3 +1,145 @@
-#include "builder/Builders.h"
+#include "widgets/MTextFile.h"
 
-void buildFileChooser(frmMain *, const Element *, QLayout *) {}
+#include "builder/Builders.h"
+#include "builder/Common.h"
+#include "shell/MEnvVar.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPointer>
+#include <QToolButton>
+
+MTextFile::MTextFile(QWidget *parent) : QWidget(parent)
+{
+    m_lineEdit = new QLineEdit;
+    m_lineEdit->setObjectName(QStringLiteral("lineEdit"));
+    m_browseButton = new QToolButton;
+    m_browseButton->setObjectName(QStringLiteral("browseButton"));
+    m_filter = tr("All files (*.*)");
+
+    auto *layout = new QHBoxLayout;
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_browseButton->setText(QStringLiteral("..."));
+    layout->addWidget(m_lineEdit);
+    layout->addWidget(m_browseButton);
+    setLayout(layout);
+    setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    connect(m_lineEdit, &QLineEdit::textChanged, this, &MTextFile::changeValue);
+    connect(m_browseButton, &QToolButton::clicked, this, &MTextFile::trovaFile);
+}
+
+QFileDialog *MTextFile::dialog() const
+{
+    if (!m_dialog) {
+        // As a QDialog it stays a window of its own while the chooser owns it;
+        // kept for the chooser's life, so its directory and selection carry over.
+        auto *dialog = new QFileDialog(const_cast<MTextFile *>(this));
+        dialog->setObjectName(QStringLiteral("fileDialog"));
+        // Qt's own dialog behaves the same on every desktop and under test.
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setNameFilter(m_filter);
+        dialog->setViewMode(QFileDialog::List);
+        applyMode(dialog);
+        m_dialog = dialog;
+    }
+    return m_dialog;
+}
+
+void MTextFile::setFilter(const QByteArray &filter)
+{
+    if (filter.isEmpty())
+        return;
+    m_filter = QString::fromUtf8(filter);
+    if (m_dialog)
+        m_dialog->setNameFilter(m_filter);
+}
+
+void MTextFile::setMode(const QByteArray &mode)
+{
+    if (mode.isEmpty() || (mode[0] != 'o' && mode[0] != 's' && mode[0] != 'd'))
+        return;
+    m_mode = mode[0];
+    if (m_dialog)
+        applyMode(m_dialog);
+}
+
+void MTextFile::applyMode(QFileDialog *dialog) const
+{
+    switch (m_mode) {
+    case 'o':
+        dialog->setOption(QFileDialog::ShowDirsOnly, false);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setLabelText(QFileDialog::Accept, tr("Open"));
+        break;
+    case 's':
+        dialog->setOption(QFileDialog::ShowDirsOnly, false);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setLabelText(QFileDialog::Accept, tr("Save"));
+        break;
+    case 'd':
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void MTextFile::setInitialText(const OptText &text)
+{
+    if (!text)
+        return;
+    const QString path = QString::fromUtf8(*text);
+    m_lineEdit->setText(path);
+    Q_EMIT valueChanged(m_varIndex, path);
+}
+
+void MTextFile::changeValue(const QString &text) { Q_EMIT valueChanged(m_varIndex, text); }
+
+void MTextFile::trovaFile()
+{
+    QFileDialog *files = dialog();
+    if (files->isVisible())
+        return;
+    const QPointer<MTextFile> self(this);
+    const int result = files->exec();
+    if (!self || result != QDialog::Accepted)
+        return;
+    const QStringList chosen = files->selectedFiles();
+    if (chosen.isEmpty())
+        return;
+    const QString path = chosen.first();
+    m_lineEdit->setText(path);
+    Q_EMIT valueChanged(m_varIndex, path);
+}
+
+void buildFileChooser(frmMain *window, const Element *element, QLayout *parent)
+{
+    auto *chooser = new MTextFile;
+
+    MEnvVar *store = variableStore();
+    const OptText var = element->attribute("var", true);
+    chooser->setVarIndex(store && hasText(var) ? store->addVariable(*var, QByteArray("")) : -1);
+
+    if (const OptText filter = element->attribute("filter", true); hasText(filter))
+        chooser->setFilter(*filter);
+    if (const OptText mode = element->attribute("mode", true); hasText(mode))
+        chooser->setMode(*mode);
+
+    if (store)
+        QObject::connect(chooser, &MTextFile::valueChanged, store, &MEnvVar::updateVal);
+
+    OptText path = element->value(true);
+    if (!hasText(path))
+        path = element->attribute("text", true);
+    chooser->setInitialText(path);
+
+    applySizeAttributes(window, element, chooser);
+    if (parent)
+        parent->addWidget(chooser);
+}

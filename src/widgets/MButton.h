@@ -1,0 +1,34 @@
+#pragma once
+
+#include "markup/Element.h"
+
+#include <QByteArray>
+#include <QWidget>
+
+class QPushButton;
+
+// A push button that runs a shell command when clicked and hands its output on.
+class MButton : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MButton(QWidget *parent = nullptr);
+
+    // Called once, before the button is placed. A null title shows "OK"; a null
+    // command is the empty command (clicking still runs the variable assignments).
+    void configure(const OptText &title, const OptText &command);
+
+    QPushButton *pushButton() const { return m_pushButton; }
+    const QByteArray &command() const { return m_command; }
+
+Q_SIGNALS:
+    void outputEmit(const QByteArray &output);
+    void clicked();
+
+public Q_SLOTS:
+    void click();
+
+private:
+    QPushButton *m_pushButton;
+    QByteArray m_command{""};
+};

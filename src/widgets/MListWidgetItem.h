@@ -1,0 +1,35 @@
+#pragma once
+
+#include "markup/Element.h"
+
+#include <QByteArray>
+#include <QObject>
+
+class QListWidgetItem;
+
+// One "icon" entry of an icon list: its visible item and its own double-click
+// command. Never shown; it exists to run the command and send its output.
+class MListWidgetItem : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MListWidgetItem(QObject *parent = nullptr);
+    // Deletes the item too while no list has taken it over.
+    ~MListWidgetItem() override;
+
+    void setListItem(QListWidgetItem *item);
+    QListWidgetItem *listItem() const { return m_listItem; }
+    void setCommand(const OptText &command) { m_command = command; }
+    const OptText &command() const { return m_command; }
+
+    // Runs the entry's command and emits its output; false (and nothing run)
+    // when the entry has no command.
+    bool runOwnCommand();
+
+Q_SIGNALS:
+    void outputEmit(const QByteArray &output);
+
+private:
+    QListWidgetItem *m_listItem = nullptr;
+    OptText m_command;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "markup/Element.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class QLineEdit;
+
+// A single-line text box bound to a shell variable: every change of its text is
+// reported with valueChanged, so the variable always holds what the box shows.
+class MTextEdit : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MTextEdit(QWidget *parent = nullptr);
+
+    void setVarIndex(int index) { m_varIndex = index; }
+    int varIndex() const { return m_varIndex; }
+    QLineEdit *lineEdit() const { return m_lineEdit; }
+
+    // Shows text (UTF-8; null is the empty text) and reports it even when the box
+    // already showed it, so that a freshly registered variable receives it.
+    void setInitialText(const OptText &text);
+
+Q_SIGNALS:
+    void valueChanged(int index, const QString &value);
+
+public Q_SLOTS:
+    void changeValue(const QString &text);
+
+private:
+    QLineEdit *m_lineEdit;
+    int m_varIndex = -1;
+};
+
+// The hidden text boxes of "global" elements, in build order. They have no parent
+// and are never deleted: their variables must keep their values for the whole run.
+const std::vector<MTextEdit *> &globalTextBoxes();

@@ -1,0 +1,254 @@
+#include "markup/Document.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Renders a tree compactly so one table row states a whole parse result:
+// tag(children...) with attributes as @name=value and content as "text".
+static QByteArray render(const Element *e)
+{
+    if (!e)
+        return "null";
+    if (e->isAttribute())
+        return '@' + e->name() + '=' + *e->content();
+    QByteArray out = e->name();
+    if (e->content())
+        out += "\"" + *e->content() + "\"";
+    if (e->childCount()) {
+        out += '(';
+        for (int i = 0; i < e->childCount(); ++i)
+            out += (i ? " " : "") + render(e->child(i));
+        out += ')';
+    }
+    return out;
+}
+
+static QByteArray parseRender(const QByteArray &text)
+{
+    return render(parseDocumentText(text)->root());
+}
+
+// The reading rules applied literally, with no memory of earlier attempts:
+// exponential on unclosed nesting, but a reference for small inputs.
+static std::unique_ptr<Element> naiveParse(ScannedTag *tag, const char *text, qsizetype end)
+{
+    if (!tag)
+        return nullptr;
+    auto element = std::make_unique<Element>(tag->name, false);
+    if (tag->attributeText) {
+        for (auto &a : parseAttributes(*tag->attributeText))
+            element->appendChild(std::move(a));
+    }
+    if (tag->selfClosing) {
+        tag->resume = tag->next;
+        return element;
+    }
+    bool hasChild = false;
+    qsizetype next = tag->next, endNext = 0;
+    for (;;) {
+        auto t = scanTag(text, next, end);
+        if (!t)
+            return nullptr;
+        if (t->closing && t->name == tag->name) {
+            endNext = t->next;
+            break;
+        }
+        auto child = naiveParse(&*t, text, end);
+        if (!child) {
+            endNext = t->next;
+            break;
+        }
+        element->appendChild(std::move(child));
+        hasChild = true;
+        next = t->resume;
+    }
+    if (!hasChild) {
+        qsizetype stop = tag->next;
+        bool quoted = false;
+        for (; stop < end; ++stop) {
+            if (text[stop] == '"')
+                quoted = !quoted;
+            else if (text[stop] == '<' && !quoted)
+                break;
+        }
+        element->setContent(QByteArray(text + tag->next, stop - tag->next));
+    }
+    tag->resume = endNext;
+    return element;
+}
+
+class TestMarkup : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void shouldParseLikeTheTable_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("tree");
+        QTest::newRow("self-closing") << QByteArray("<textlog/>") << QByteArray("textlog");
+        QTest::newRow("self-closing with blank") << QByteArray("<textlog />") << QByteArray("textlog");
+        QTest::newRow("slash then blank") << QByteArray("<br/ >") << QByteArray("br");
+        QTest::newRow("empty content") << QByteArray("<x></x>") << QByteArray("x\"\"");
+        QTest::newRow("content kept as written")
+            << QByteArray("<label>\n  echo hi \n</label>") << QByteArray("label\"\n  echo hi \n\"");
+        QTest::newRow("quoted < is text") << QByteArray("<label>echo \"a<b\"</label>")
+                                          << QByteArray("label\"echo \"a<b\"\"");
+        QTest::newRow("mixed text dropped") << QByteArray("<a>one<b/>two</a>") << QByteArray("a(b)");
+        QTest::newRow("attributes with blanks")
+            << QByteArray("<a x = \"1\"   y=\"2\"/>") << QByteArray("a(@x=1 @y=2)");
+        QTest::newRow("unquoted value") << QByteArray("<a x=12 y=\"3\"></a>")
+                                        << QByteArray("a\"\"(@x=12 @y=3)");
+        QTest::newRow("empty value") << QByteArray("<a x=\"\"/>") << QByteArray("a(@x=)");
+        QTest::newRow("> inside quotes") << QByteArray("<a x=\"1>2\"/>") << QByteArray("a(@x=1>2)");
+        QTest::newRow("slash inside quotes") << QByteArray("<a x=\"/\">t</a>")
+                                             << QByteArray("a\"t\"(@x=/)");
+        QTest::newRow("one-char attribute text") << QByteArray("<a b/>") << QByteArray("a");
+        QTest::newRow("flag attribute") << QByteArray("<a flag/>") << QByteArray("a(@flag=)");
+        QTest::newRow("flag takes a later =") << QByteArray("<a flag y=\"1\"/>")
+                                              << QByteArray("a(@flag=1)");
+        QTest::newRow("unterminated quote runs to end") << QByteArray("<a x=\"abc />")
+                                                        << QByteArray("null");
+        QTest::newRow("tab does not end unquoted value") << QByteArray("<a x=1\t2 y=3/>")
+                                                         << QByteArray("a(@x=1\t2 @y=3)");
+        QTest::newRow("attributes before children")
+            << QByteArray("<v w=\"1\"><label>x</label></v>") << QByteArray("v(@w=1 label\"x\")");
+        QTest::newRow("same name nested") << QByteArray("<a><a>in</a></a>") << QByteArray("a(a\"in\")");
+        QTest::newRow("stray closing tag") << QByteArray("<a><b>text</a>") << QByteArray("null");
+        QTest::newRow("child never closed keeps siblings")
+            << QByteArray("<r><a/><b>x</r>") << QByteArray("null");
+        // </A> does not close a: it is taken for the start of an element A, which
+        // swallows a's own closing tag, so a never closes.
+        QTest::newRow("case-sensitive closing") << QByteArray("<a>x</A></a>") << QByteArray("null");
+        QTest::newRow("comment is a tag") << QByteArray("<r><!-- note --/></r>") << QByteArray("r(!--(@note=))");
+        QTest::newRow("open comment swallows the rest") << QByteArray("<r><!-- x --></r>") << QByteArray("null");
+        QTest::newRow("carriage return joins the name")
+            << QByteArray("<a\r\n x=\"1\"\r\n/>") << QByteArray("a\r(@x=1 @\r=)");
+        QTest::newRow("text after root ignored") << QByteArray("<a/><b/>garbage<") << QByteArray("a");
+        QTest::newRow("empty tag is no tag") << QByteArray("<>") << QByteArray("null");
+        QTest::newRow("odd quote hides tags") << QByteArray("<a>say \"hi</a><b/>\"</a>")
+                                              << QByteArray("a\"say \"hi</a><b/>\"\"");
+        QTest::newRow("closing tag with blanks") << QByteArray("<a>x</ a >") << QByteArray("a\"x\"");
+        QTest::newRow("nul bytes are ordinary") << QByteArray("<a>x\0y</a>", 11) << QByteArray("a\"x\0y\"", 6);
+    }
+    void shouldParseLikeTheTable()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, tree);
+        QCOMPARE(parseRender(text), tree);
+    }
+
+    void shouldScanTagFields()
+    {
+        const QByteArray t("xx< / name  a=\"1\" />yy");
+        auto tag = scanTag(t.constData(), 0, t.size());
+        QVERIFY(tag);
+        QCOMPARE(tag->name, QByteArray("name"));
+        QVERIFY(tag->closing);
+        QVERIFY(tag->selfClosing);
+        QCOMPARE(*tag->attributeText, QByteArray("a=\"1\" "));
+        QCOMPARE(tag->next, t.indexOf("yy"));
+        QVERIFY(!scanTag(t.constData(), 0, 5));
+        QVERIFY(!scanTag("<a x=\">\"", 0, 8));
+    }
+
+    void shouldKeepParentWhenChildNeverCloses()
+    {
+        // The unclosed b ends a's body early; a takes the text up to b as content
+        // and its caller goes on after b's opening tag.
+        auto doc = parseDocumentText("<r><a>t<b>u</r></r>");
+        QCOMPARE(render(doc->root()), QByteArray("r(a\"t\")"));
+    }
+
+    void shouldRefuseNestingDeeperThanTheCap()
+    {
+        auto nested = [](int depth) -> QByteArray {
+            return QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
+        };
+        auto ok = parseDocumentText(nested(kMaxNesting));
+        QVERIFY(ok->root());
+        auto deep = parseDocumentText(nested(kMaxNesting + 1));
+        QVERIFY(!deep->root());
+        QVERIFY(deep->error().contains(QStringLiteral("1000")));
+        auto huge = parseDocumentText(QByteArray("<a>").repeated(1000001));
+        QVERIFY(!huge->root());
+        // Unclosed nesting below the cap makes every level rescan what its child
+        // left; this must stay fast rather than grow exponentially.
+        auto unclosed = parseDocumentText(QByteArray("<a>").repeated(kMaxNesting));
+        QVERIFY(unclosed->root());
+        auto odd = parseDocumentText(QByteArray("<a>").repeated(kMaxNesting - 1));
+        QVERIFY(!odd->root());
+    }
+
+    void shouldMatchTheLiteralRulesOnRandomTags()
+    {
+        static const char *pieces[] = {"<a>", "</a>", "<b>", "</b>", "<c/>", "x", "<a k=\"v\">", "\""};
+        quint32 seed = 99;
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray text("<a>");
+            const int n = 1 + round % 24;
+            for (int i = 0; i < n; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                text += pieces[(seed >> 16) % 8];
+            }
+            auto tag = scanTag(text.constData(), 0, text.size());
+            const QByteArray expected = render(naiveParse(&*tag, text.constData(), text.size()).get());
+            QCOMPARE(parseRender(text), expected);
+        }
+    }
+
+    void shouldSurviveGarbage()
+    {
+        QByteArray bytes;
+        quint32 seed = 12345;
+        for (int round = 0; round < 200; ++round) {
+            bytes.clear();
+            for (int i = 0; i < 300; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                static const char alphabet[] = "<>/\"= \tab\n?x\0";
+                bytes += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+            }
+            auto doc = parseDocumentText(bytes);
+            QVERIFY(doc);
+        }
+    }
+
+    void shouldLoadFilesAndTellFailuresApart()
+    {
+        QTemporaryDir dir;
+        auto write = [&](const char *name, const QByteArray &data) {
+            QFile f(dir.filePath(QString::fromUtf8(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(data);
+        };
+        write("decl.mc", "junk <?xml version=\"1.0\"?>\n<?other?>\n<label>echo hi</label>");
+        write("only-decl.mc", "<?xml version=\"1.0\"?>\n");
+        write("unclosed.mc", "<?xml?>\n\n<vlayout>\n<label>x</label>\n");
+        write("long.mc", "<label>" + QByteArray(20000, 'x') + "</label>");
+
+        QString error;
+        auto doc = loadDocument(dir.filePath(QStringLiteral("decl.mc")), &error);
+        QVERIFY(doc && doc->root());
+        QCOMPARE(render(doc->root()), QByteArray("label\"echo hi\""));
+
+        QVERIFY(!loadDocument(dir.filePath(QStringLiteral("only-decl.mc")), &error));
+        QCOMPARE(error, QStringLiteral("no element found"));
+
+        QVERIFY(!loadDocument(dir.filePath(QStringLiteral("missing.mc")), &error));
+        QCOMPARE(error, QStringLiteral("No such file or directory"));
+
+        QVERIFY(!loadDocument(dir.path(), &error));
+        QCOMPARE(error, QStringLiteral("Is a directory"));
+
+        doc = loadDocument(dir.filePath(QStringLiteral("unclosed.mc")), &error);
+        QVERIFY(doc && !doc->root());
+        QCOMPARE(error, QStringLiteral("element <vlayout> opened on line 3 is never closed"));
+
+        doc = loadDocument(dir.filePath(QStringLiteral("long.mc")), &error);
+        QCOMPARE(doc->root()->content()->size(), 20000);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestMarkup)
+#include "tst_markup.moc"
