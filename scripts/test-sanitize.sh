@@ -34,7 +34,7 @@ leak:libEGL_mesa.so
 leak:libgallium
 SUPP
 
-export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:strict_string_checks=1:check_initialization_order=1
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:check_initialization_order=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$supp:print_suppressions=0
 ctest --test-dir "$build" --output-on-failure -j"$jobs"

@@ -1,6 +1,93 @@
 #include "app/frmMain.h"
 
-frmMain::frmMain(QWidget *parent) : QWidget(parent) {}
-frmMain::~frmMain() = default;
+#include "app/LauncherScreen.h"
+#include "app/NoticeScreen.h"
+#include "builder/Builders.h"
+#include "builder/PendingTab.h"
+#include "markup/Document.h"
+#include "shell/CommandRunner.h"
+#include "shell/MEnvVar.h"
+#include "shell/MOHandler.h"
 
-void frmMain::setupForm(int, char **) {}
+#include <QFile>
+#include <QVBoxLayout>
+
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+class DocumentKeeper : public QObject
+{
+public:
+    DocumentKeeper(std::unique_ptr<Document> document, QObject *owner)
+        : QObject(owner), m_document(std::move(document)) {}
+
+private:
+    std::unique_ptr<Document> m_document;
+};
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent) : QWidget(parent) {}
+
+frmMain::~frmMain()
+{
+    if (MEnvVar *store = variableStore(); store && store->parent() == this) {
+        setVariableStore(nullptr);
+        if (runnerStore() == store)
+            setRunnerStore(nullptr);
+    }
+    if (MOHandler *handler = outputHandler(); handler && handler->parent() == this)
+        setOutputHandler(nullptr);
+}
+
+StartMode chooseMode(int argc, char **argv)
+{
+    if (argc <= 1 || !argv || !argv[1])
+        return StartMode::Launcher;
+    if (std::strcmp(argv[1], "-show") == 0)
+        return StartMode::Notice;
+    return StartMode::Document;
+}
+
+void buildDocumentWindow(frmMain *window, const Element *root)
+{
+    auto *store = new MEnvVar(window);
+    setVariableStore(store);
+    setRunnerStore(store);
+    setOutputHandler(new MOHandler(window));
+    store->addVariable("KIV_MY_PID", QByteArray::number(qint64(getpid())));
+    clearPendingTabWidget();
+
+    auto *top = new QVBoxLayout;
+    buildElement(window, root, top);
+    window->setLayout(top);
+}
+
+bool frmMain::setupForm(int argc, char **argv, QString *error)
+{
+    switch (chooseMode(argc, argv)) {
+    case StartMode::Launcher:
+        setupLauncher(this);
+        return true;
+    case StartMode::Notice:
+        setupNotice(this, argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : nullptr);
+        return true;
+    case StartMode::Document:
+        break;
+    }
+
+    QString reason;
+    std::unique_ptr<Document> document = loadDocument(QFile::decodeName(argv[1]), &reason);
+    if (!document || !document->root()) {
+        if (error)
+            *error = document ? document->error() : reason;
+        return false;
+    }
+    buildDocumentWindow(this, document->root());
+    // Widgets may refer back to their elements after the build: the tree lives
+    // as long as the window.
+    new DocumentKeeper(std::move(document), this);
+    return true;
+}

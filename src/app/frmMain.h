@@ -1,13 +1,43 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <QWidget>
+
+#include <optional>
+
+class Element;
 
 // The one top-level window. setupForm chooses the screen from the command line.
 class frmMain : public QWidget
 {
 public:
     explicit frmMain(QWidget *parent = nullptr);
+    // Clears the process-wide slots that still point at the store or output
+    // handler this window owns.
     ~frmMain() override;
 
-    void setupForm(int argc, char **argv);
+    // Fills the window for the screen that argv asks for. False when the mc file
+    // could not be read or its root not built: error then says why ("reason", to be
+    // reported with the file name) and the window holds nothing.
+    bool setupForm(int argc, char **argv, QString *error = nullptr);
 };
+
+enum class StartMode { Launcher, Notice, Document };
+
+// argv as QApplication left it: no argument is the launcher, "-show" exactly is
+// the notice, anything else names the mc file.
+StartMode chooseMode(int argc, char **argv);
+
+// Document mode once the file is read: the variable store (KIV_MY_PID first),
+// the output handler, an empty pending tab, and the form built from root into a
+// fresh column that becomes the window's layout. The store and the handler
+// belong to the window.
+void buildDocumentWindow(frmMain *window, const Element *root);
+
+// "--help" and "--version" as the first argument: the text to print. Nothing for
+// any other command line.
+std::optional<QByteArray> informationRequest(int argc, char **argv);
+QByteArray usageText();
+QByteArray documentationAddress();
+QByteArray versionText();

@@ -34,6 +34,8 @@ struct ScannedTag
     bool selfClosing = false;
     OptText attributeText;
     qsizetype start = 0;   // the tag's '<'
+    qsizetype nameAt = 0, nameSize = 0;             // where name and attribute text lie
+    qsizetype attributesAt = 0, attributesSize = 0; // in the text (size 0: none)
     qsizetype next = 0;    // just after the tag's '>'
     qsizetype resume = 0;  // set by parseElement: where the caller goes on
 };

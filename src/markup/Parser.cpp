@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -42,6 +43,123 @@ int lineAt(const char *text, qsizetype pos)
     return line;
 }
 
+// One shared copy of each distinct name: forms repeat a handful of names many times.
+class Names
+{
+public:
+    QByteArray get(const char *data, qsizetype size)
+    {
+        const std::string_view key(data, size_t(size));
+        auto it = m_names.find(key);
+        if (it != m_names.end())
+            return it->second;
+        QByteArray name(data, size);
+        m_names.emplace(std::string_view(name.constData(), size_t(size)), name);
+        return name;
+    }
+
+private:
+    std::unordered_map<std::string_view, QByteArray> m_names;
+};
+
+// Finds the tag's parts without copying anything: the parser asks for many tags
+// and copies only what ends up in the tree.
+bool scanTagInto(const char *text, qsizetype from, qsizetype end, ScannedTag &tag)
+{
+    const qsizetype lt = findTagStart(text, from, end);
+    if (lt >= end)
+        return false;
+    tag = ScannedTag();
+    tag.start = lt;
+    qsizetype p = skipBlanks(text, lt + 1, end);
+    if (p >= end)
+        return false;
+    if (text[p] == '/') {
+        tag.closing = true;
+        p = skipBlanks(text, p + 1, end);
+        if (p >= end)
+            return false;
+    }
+    if (text[p] == '>')
+        return false;
+    qsizetype q = p + 1;
+    while (q < end && !isBlank(text[q]) && text[q] != '>')
+        ++q;
+    if (q >= end)
+        return false;
+    qsizetype nameEnd = q;
+    if (text[q - 1] == '/' && q - 1 > p)
+        --nameEnd;
+    tag.nameAt = p;
+    tag.nameSize = nameEnd - p;
+
+    const qsizetype attrStart = skipBlanks(text, q, end);
+    if (attrStart >= end)
+        return false;
+    qsizetype gt = attrStart;
+    bool quoted = false;
+    for (; gt < end; ++gt) {
+        if (text[gt] == '"')
+            quoted = !quoted;
+        else if (text[gt] == '>' && !quoted)
+            break;
+    }
+    if (gt >= end)
+        return false;
+    tag.next = gt + 1;
+
+    qsizetype k = gt - 1;
+    while (k > lt && (isBlank(text[k]) || text[k] == '>'))
+        --k;
+    qsizetype attrEnd = k + 1;
+    if (text[k] == '/') {
+        tag.selfClosing = true;
+        attrEnd = k;
+    }
+    tag.attributesAt = attrStart;
+    tag.attributesSize = attrEnd - attrStart >= 2 ? attrEnd - attrStart : 0;
+    return true;
+}
+
+template<typename Sink>
+void attributesIn(const char *s, qsizetype n, Names &names, Sink &&append)
+{
+    qsizetype i = 0;
+    for (;;) {
+        i = skipBlanks(s, i, n);
+        if (i >= n)
+            break;
+        const qsizetype nameStart = i++;
+        while (i < n && !isBlank(s[i]) && s[i] != '=')
+            ++i;
+        QByteArray name = names.get(s + nameStart, i - nameStart);
+        const char *eq = static_cast<const char *>(std::memchr(s + i, '=', size_t(n - i)));
+        if (!eq) {
+            append(std::make_unique<Element>(std::move(name), true, QByteArray("")));
+            break;
+        }
+        i = skipBlanks(s, (eq - s) + 1, n);
+        QByteArray value;
+        if (i < n && s[i] == '"') {
+            const qsizetype vs = i + 1;
+            const char *close = static_cast<const char *>(std::memchr(s + vs, '"', size_t(n - vs)));
+            const qsizetype ve = close ? close - s : n;
+            value = QByteArray(s + vs, ve - vs);
+            i = close ? ve + 1 : n;
+        } else {
+            const qsizetype vs = i;
+            while (i < n && s[i] != ' ')
+                ++i;
+            value = QByteArray(s + vs, i - vs);
+            if (i < n)
+                ++i;
+        }
+        if (value.isNull())
+            value = QByteArray("");
+        append(std::make_unique<Element>(std::move(name), true, std::move(value)));
+    }
+}
+
 // Builds elements. A child that never closes makes its parent end early and its
 // caller rescan the same tags, so the same element can be asked for again and
 // again; failures and discarded successes are remembered by position so that each
@@ -59,12 +177,12 @@ public:
         if (!tag)
             return nullptr;
         DepthGuard guard(m_depth);
-        if (auto failed = m_failed.find(tag->start); failed != m_failed.end()) {
+        if (auto failed = m_failed.empty() ? m_failed.end() : m_failed.find(tag->start); failed != m_failed.end()) {
             *reached = failed->second;
             checkDepth(tag->start, *reached);
             return nullptr;
         }
-        if (auto kept = m_kept.find(tag->start); kept != m_kept.end()) {
+        if (auto kept = m_kept.empty() ? m_kept.end() : m_kept.find(tag->start); kept != m_kept.end()) {
             *reached = kept->second.reached;
             tag->resume = kept->second.resume;
             std::unique_ptr<Element> element = std::move(kept->second.element);
@@ -76,10 +194,10 @@ public:
         if (!checkDepth(tag->start, 1))
             return nullptr;
 
-        auto element = std::make_unique<Element>(tag->name, false);
-        if (tag->attributeText) {
-            for (auto &a : parseAttributes(*tag->attributeText))
-                element->appendChild(std::move(a));
+        auto element = std::make_unique<Element>(m_names.get(m_text + tag->nameAt, tag->nameSize), false);
+        if (tag->attributesSize) {
+            attributesIn(m_text + tag->attributesAt, tag->attributesSize, m_names,
+                         [&](std::unique_ptr<Element> e) { element->appendChild(std::move(e)); });
         }
         if (tag->selfClosing) {
             tag->resume = tag->next;
@@ -87,21 +205,23 @@ public:
         }
 
         const int attributes = element->childCount();
-        std::vector<std::pair<qsizetype, qsizetype>> childSpans; // start, resume
+        const size_t base = m_collected.size();
         qsizetype currentNext = tag->next;
         qsizetype endNext = 0;
         for (;;) {
-            std::optional<ScannedTag> t = scanTag(m_text, currentNext, m_end);
-            if (!t) {
-                fail(tag->start, *reached, *element, attributes, childSpans);
+            ScannedTag scanned;
+            ScannedTag *t = &scanned;
+            if (!scanTagInto(m_text, currentNext, m_end, scanned)) {
+                fail(tag->start, *reached, *element, attributes, base);
                 return nullptr;
             }
-            if (t->closing && t->name == tag->name) {
+            if (t->closing && t->nameSize == tag->nameSize
+                && std::memcmp(m_text + t->nameAt, m_text + tag->nameAt, size_t(t->nameSize)) == 0) {
                 endNext = t->next;
                 break;
             }
             int childReached = 0;
-            std::unique_ptr<Element> child = parse(&*t, &childReached);
+            std::unique_ptr<Element> child = parse(t, &childReached);
             *reached = std::max(*reached, childReached + 1);
             if (tooDeep())
                 return nullptr;
@@ -110,12 +230,12 @@ public:
                 break;
             }
             element->appendChild(std::move(child));
-            childSpans.emplace_back(t->start, t->resume);
-            m_reachedOf.push_back(childReached);
+            m_collected.push_back({t->start, t->resume, childReached});
             currentNext = t->resume;
         }
-        m_reachedOf.resize(m_reachedOf.size() - childSpans.size());
-        if (childSpans.empty()) {
+        const bool hasChild = m_collected.size() > base;
+        m_collected.resize(base);
+        if (!hasChild) {
             const qsizetype stop = findTagStart(m_text, tag->next, m_end);
             element->setContent(QByteArray(m_text + tag->next, stop - tag->next));
         }
@@ -150,15 +270,14 @@ private:
     // The element never closes: remember that, and keep its children for the
     // rescans that follow.
     void fail(qsizetype start, int reached, Element &element, int attributes,
-              const std::vector<std::pair<qsizetype, qsizetype>> &childSpans)
+              size_t base)
     {
         m_failed.emplace(start, reached);
-        const size_t base = m_reachedOf.size() - childSpans.size();
-        for (size_t i = 0; i < childSpans.size(); ++i) {
-            m_kept[childSpans[i].first] = Kept{element.takeChild(attributes + int(i)),
-                                               childSpans[i].second, m_reachedOf[base + i]};
+        for (size_t i = base; i < m_collected.size(); ++i) {
+            const Collected &c = m_collected[i];
+            m_kept[c.start] = Kept{element.takeChild(attributes + int(i - base)), c.resume, c.reached};
         }
-        m_reachedOf.resize(base);
+        m_collected.resize(base);
     }
 
     const char *m_text;
@@ -167,7 +286,13 @@ private:
     qsizetype m_tooDeepAt = -1;
     std::unordered_map<qsizetype, int> m_failed;
     std::unordered_map<qsizetype, Kept> m_kept;
-    std::vector<int> m_reachedOf; // reached of the children being collected, a stack
+    struct Collected
+    {
+        qsizetype start, resume;
+        int reached;
+    };
+    std::vector<Collected> m_collected; // children being collected, a stack across levels
+    Names m_names;
 };
 
 QString systemError(int err)
@@ -215,99 +340,21 @@ std::optional<QByteArray> readWholeFile(const QString &path, int *err)
 
 std::optional<ScannedTag> scanTag(const char *text, qsizetype from, qsizetype end)
 {
-    const qsizetype lt = findTagStart(text, from, end);
-    if (lt >= end)
-        return std::nullopt;
     ScannedTag tag;
-    tag.start = lt;
-    qsizetype p = skipBlanks(text, lt + 1, end);
-    if (p >= end)
+    if (!scanTagInto(text, from, end, tag))
         return std::nullopt;
-    if (text[p] == '/') {
-        tag.closing = true;
-        p = skipBlanks(text, p + 1, end);
-        if (p >= end)
-            return std::nullopt;
-    }
-    if (text[p] == '>')
-        return std::nullopt;
-    qsizetype q = p + 1;
-    while (q < end && !isBlank(text[q]) && text[q] != '>')
-        ++q;
-    if (q >= end)
-        return std::nullopt;
-    qsizetype nameEnd = q;
-    if (text[q - 1] == '/' && q - 1 > p)
-        --nameEnd;
-    tag.name = QByteArray(text + p, nameEnd - p);
-
-    const qsizetype attrStart = skipBlanks(text, q, end);
-    if (attrStart >= end)
-        return std::nullopt;
-    qsizetype gt = attrStart;
-    bool quoted = false;
-    for (; gt < end; ++gt) {
-        if (text[gt] == '"')
-            quoted = !quoted;
-        else if (text[gt] == '>' && !quoted)
-            break;
-    }
-    if (gt >= end)
-        return std::nullopt;
-    tag.next = gt + 1;
-
-    qsizetype k = gt - 1;
-    while (k > lt && (isBlank(text[k]) || text[k] == '>'))
-        --k;
-    qsizetype attrEnd = k + 1;
-    if (text[k] == '/') {
-        tag.selfClosing = true;
-        attrEnd = k;
-    }
-    if (attrEnd - attrStart >= 2)
-        tag.attributeText = QByteArray(text + attrStart, attrEnd - attrStart);
+    tag.name = QByteArray(text + tag.nameAt, tag.nameSize);
+    if (tag.attributesSize)
+        tag.attributeText = QByteArray(text + tag.attributesAt, tag.attributesSize);
     return tag;
 }
 
 std::vector<std::unique_ptr<Element>> parseAttributes(const QByteArray &attributeText)
 {
     std::vector<std::unique_ptr<Element>> nodes;
-    const char *s = attributeText.constData();
-    const qsizetype n = attributeText.size();
-    qsizetype i = 0;
-    for (;;) {
-        i = skipBlanks(s, i, n);
-        if (i >= n)
-            break;
-        const qsizetype nameStart = i++;
-        while (i < n && !isBlank(s[i]) && s[i] != '=')
-            ++i;
-        QByteArray name(s + nameStart, i - nameStart);
-        const char *eq = static_cast<const char *>(std::memchr(s + i, '=', size_t(n - i)));
-        if (!eq) {
-            nodes.push_back(std::make_unique<Element>(std::move(name), true, QByteArray("")));
-            break;
-        }
-        i = skipBlanks(s, (eq - s) + 1, n);
-        QByteArray value;
-        if (i < n && s[i] == '"') {
-            const qsizetype vs = i + 1;
-            const char *close = static_cast<const char *>(std::memchr(s + vs, '"', size_t(n - vs)));
-            const qsizetype ve = close ? close - s : n;
-            value = QByteArray(s + vs, ve - vs);
-            i = close ? ve + 1 : n;
-        } else {
-            const qsizetype vs = i;
-            while (i < n && s[i] != ' ')
-                ++i;
-            value = QByteArray(s + vs, i - vs);
-            if (i < n)
-                ++i;
-        }
-        if (value.isNull())
-            value = QByteArray("");
-        nodes.push_back(std::make_unique<Element>(std::move(name), true, std::move(value)));
-    }
+    Names names;
+    attributesIn(attributeText.constData(), attributeText.size(), names,
+                 [&](std::unique_ptr<Element> e) { nodes.push_back(std::move(e)); });
     return nodes;
 }
 

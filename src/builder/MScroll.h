@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+
+class QScrollArea;
+class QVBoxLayout;
+
+// A frameless scrolling area whose content is a column; content smaller than the
+// view is stretched to fill it. Serves "scrolllayout" and the launcher screen.
+class MScroll : public QWidget
+{
+public:
+    explicit MScroll(QWidget *parent = nullptr);
+    ~MScroll() override;
+
+    QVBoxLayout *innerLayout() const { return contentLayout; }
+    QScrollArea *area() const { return scrollArea; }
+    void addWidget(QWidget *widget);
+
+private:
+    QScrollArea *scrollArea;
+    QVBoxLayout *contentLayout;
+};

@@ -1,0 +1,146 @@
+#include "shell/CommandRunner.h"
+#include "shell/MEnvVar.h"
+#include "shell/MOHandler.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+class TestShell : public QObject
+{
+    Q_OBJECT
+    MEnvVar *store = nullptr;
+
+private Q_SLOTS:
+    void init()
+    {
+        store = new MEnvVar;
+        setRunnerStore(store);
+    }
+    void cleanup()
+    {
+        setRunnerStore(nullptr);
+        delete store;
+    }
+
+    void shouldHandOutIndexesInOrderAndIgnoreBadUpdates()
+    {
+        QCOMPARE(store->exportAssignments(), QByteArray());
+        QCOMPARE(store->addVariable("A", "x"), 0);
+        QCOMPARE(store->addVariable("A", "y"), 1);
+        store->updateVal(-1, QStringLiteral("no"));
+        store->updateVal(2, QStringLiteral("no"));
+        store->updateVal(0, QStringLiteral(""));
+        QCOMPARE(store->exportAssignments(), QByteArray("A=''\nA='y'\n"));
+    }
+
+    void shouldWriteTheScriptByteForByte()
+    {
+        store->addVariable("A", "x");
+        store->addVariable("B", "");
+        QCOMPARE(scriptText("echo $A\necho two"),
+                 QByteArray("#!/bin/bash\nA='x'\nB=''\n\necho $A\necho two\n"));
+        QCOMPARE(runCommand(QByteArray("echo $A")), QByteArray("x\n"));
+    }
+
+    void shouldPassHostileValuesAsData_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("double quote") << QStringLiteral("a\"b");
+        QTest::newRow("injection") << QStringLiteral("\"; touch HACKED; echo \"");
+        QTest::newRow("dollar") << QStringLiteral("$HOME $(id) ${x}");
+        QTest::newRow("backquote") << QStringLiteral("`id`");
+        QTest::newRow("backslash") << QStringLiteral("a\\b\\");
+        QTest::newRow("single quotes") << QStringLiteral("it's '' ok'");
+        QTest::newRow("newline") << QStringLiteral("line1\nline2\n");
+        QTest::newRow("utf-8") << QStringLiteral("città €");
+        QTest::newRow("empty") << QString();
+    }
+    void shouldPassHostileValuesAsData()
+    {
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const int i = store->addVariable("NAME", "");
+        store->updateVal(i, value);
+        const QByteArray out = runCommand(QByteArray("printf '%s' \"$NAME\""));
+        QDir::setCurrent(old);
+        QCOMPARE(QString::fromUtf8(out), value);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("HACKED"))));
+    }
+
+    void shouldLeaveOutNamesTheShellCannotTake()
+    {
+        store->addVariable("GOOD", "1");
+        store->addVariable("a b", "x");
+        store->addVariable("PATH=/x;", "y");
+        store->addVariable("9lives", "z");
+        store->addVariable("_ok9", "2");
+        QCOMPARE(store->exportAssignments(), QByteArray("GOOD='1'\n_ok9='2'\n"));
+        // The later of two equal names decides what the command sees.
+        store->addVariable("GOOD", "later");
+        QCOMPARE(runCommand(QByteArray("echo $GOOD$_ok9")), QByteArray("later2\n"));
+    }
+
+    void shouldTellNullFromEmptyCommands()
+    {
+        QVERIFY(!runCommand(OptText()));
+        const OptText empty = runCommand(OptText(QByteArray("")));
+        QVERIFY(empty && empty->isEmpty());
+        QCOMPARE(runCommand(QByteArray("true")), QByteArray(""));
+    }
+
+    void shouldKeepCwdStderrAndFullOutput()
+    {
+        QTemporaryDir dir;
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const QByteArray out = runCommand(QByteArray("pwd; echo err >&2; head -c 300000 /dev/zero | tr '\\0' y"));
+        QDir::setCurrent(old);
+        QVERIFY(out.startsWith(QByteArray(QFile::encodeName(QDir(dir.path()).canonicalPath()) + '\n')));
+        QCOMPARE(out.mid(out.indexOf('\n') + 1), QByteArray(300000, 'y'));
+        QVERIFY(!out.contains("err"));
+        // Nothing is left behind in the working directory.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 0);
+    }
+
+    void shouldRemoveTheScriptAndSurviveAnUnusableTmpdir()
+    {
+        QTemporaryDir tmp;
+        qputenv("TMPDIR", tmp.path().toUtf8());
+        QCOMPARE(runCommand(QByteArray("cat \"$0\" | head -1; exit 3")), QByteArray("#!/bin/bash\n"));
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 0);
+        qputenv("TMPDIR", QByteArray("/nonexistent/kiv-test"));
+        const OptText out = runCommand(OptText(QByteArray("echo hi")));
+        qunsetenv("TMPDIR");
+        QVERIFY(out && out->isEmpty());
+    }
+
+    void shouldMakeTheScriptPrivate()
+    {
+        const QByteArray mode = runCommand(QByteArray("stat -c %a \"$0\""));
+        QCOMPARE(mode, QByteArray("600\n"));
+    }
+
+    void shouldBroadcastEachOutputReplacingTheLast()
+    {
+        MOHandler handler;
+        QSignalSpy spy(&handler, &MOHandler::outputEmit);
+        handler.outputGathered(QByteArray("first\n"));
+        handler.outputGathered(QByteArray("città\n"));
+        handler.outputGathered(QByteArray());
+        handler.outputGathered(QByteArray("a\0b\xff", 4));
+        QCOMPARE(spy.size(), 4);
+        QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("città\n"));
+        QVERIFY(spy.at(2).at(0).toString().isEmpty());
+        QCOMPARE(spy.at(3).at(0).toString(), QStringLiteral("a\uFFFDb\uFFFD"));
+        QCOMPARE(handler.lastOutput(), QByteArray("a\0b\xff", 4));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestShell)
+#include "tst_shell.moc"

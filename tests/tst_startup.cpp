@@ -1,0 +1,306 @@
+#include "app/LauncherScreen.h"
+#include "app/frmMain.h"
+#include "builder/MScroll.h"
+#include "builder/PendingTab.h"
+#include "shell/CommandRunner.h"
+#include "shell/MEnvVar.h"
+#include "shell/MOHandler.h"
+#include "widgets/MButton.h"
+#include "widgets/MTextFile.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <vector>
+
+namespace {
+
+// An argument vector like main's.
+class Args
+{
+public:
+    Args(std::initializer_list<QByteArray> args) : m_texts(args)
+    {
+        for (QByteArray &t : m_texts)
+            m_pointers.push_back(t.data());
+        m_pointers.push_back(nullptr);
+    }
+    int argc() const { return int(m_texts.size()); }
+    char **argv() { return m_pointers.data(); }
+
+private:
+    std::vector<QByteArray> m_texts;
+    std::vector<char *> m_pointers;
+};
+
+QStringList labelTexts(const QLayout *layout, int count)
+{
+    QStringList out;
+    for (int i = 0; i < count; ++i) {
+        auto *label = qobject_cast<QLabel *>(layout->itemAt(i)->widget());
+        out << (label ? label->text() : QStringLiteral("<not a label>"));
+    }
+    return out;
+}
+
+QMessageBox *visibleMessageBox()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            return box;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void modeChoice();
+    void informationOptions();
+    void documentMode();
+    void documentThatCannotBeBuilt_data();
+    void documentThatCannotBeBuilt();
+    void notice();
+    void launcher();
+    void load_data();
+    void load();
+
+private:
+    QByteArray writeFile(const QString &name, const QByteArray &text);
+    QTemporaryDir m_dir;
+};
+
+void TestStartup::init()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(!variableStore() && !runnerStore() && !outputHandler());
+}
+
+QByteArray TestStartup::writeFile(const QString &name, const QByteArray &text)
+{
+    QFile file(m_dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return {};
+    return QFile::encodeName(file.fileName());
+}
+
+void TestStartup::modeChoice()
+{
+    QCOMPARE(chooseMode(0, nullptr), StartMode::Launcher);
+    Args none{"kiv"};
+    QCOMPARE(chooseMode(none.argc(), none.argv()), StartMode::Launcher);
+    char *nullSecond[] = {none.argv()[0], nullptr};
+    QCOMPARE(chooseMode(2, nullSecond), StartMode::Launcher);
+    Args show{"kiv", "-show", "a", "b", "c"};
+    QCOMPARE(chooseMode(show.argc(), show.argv()), StartMode::Notice);
+    for (const char *name : {"-showx", "-sho", "-SHOW", "show", "form.mc", ""}) {
+        Args a{"kiv", name};
+        QVERIFY2(chooseMode(a.argc(), a.argv()) == StartMode::Document, name);
+    }
+}
+
+void TestStartup::informationOptions()
+{
+    Args help{"kiv", "--help"};
+    const auto usage = informationRequest(help.argc(), help.argv());
+    QVERIFY(usage);
+    for (const char *word : {"kiv FILE.mc", "-show", "scrolllayout", "iconlist", "--version"})
+        QVERIFY2(usage->contains(word), word);
+    Args version{"kiv", "--version"};
+    QCOMPARE(informationRequest(version.argc(), version.argv()), std::optional(QByteArray("kiv " KIV_VERSION "\n")));
+    for (const char *other : {"--helpme", "-show", "-help"}) {
+        Args a{"kiv", other, "--help"};
+        QVERIFY(!informationRequest(a.argc(), a.argv()));
+    }
+}
+
+void TestStartup::documentMode()
+{
+    const QByteArray path = writeFile(QStringLiteral("my form.mc"),
+        "<?xml version=\"1.0\"?>\n<vlayout><tab title=\"t\"/><label>echo \"$KIV_MY_PID\"</label></vlayout>\n");
+    // Whatever a previous document left pending is not joined.
+    QTabWidget stale;
+    setPendingTabWidget(&stale);
+    {
+        Args args{"kiv", path, "ignored", "-show"};
+        frmMain window;
+        QString error = QStringLiteral("untouched");
+        QVERIFY(window.setupForm(args.argc(), args.argv(), &error));
+        QCOMPARE(error, QStringLiteral("untouched"));
+        QCOMPARE(window.findChild<QLabel *>()->text(), QString::number(QCoreApplication::applicationPid()));
+        QCOMPARE(window.findChildren<QTabWidget *>().size(), 1);
+        QCOMPARE(stale.count(), 0);
+        QVERIFY(outputHandler());
+        QCOMPARE(runnerStore(), variableStore());
+        QCOMPARE(variableStore()->name(0), QByteArray("KIV_MY_PID"));
+    }
+    // The window owned them.
+    QVERIFY(!variableStore() && !runnerStore() && !outputHandler());
+
+    // A root that is no tag of the table gives an empty window.
+    Args unknown{"kiv", writeFile(QStringLiteral("unknown.mc"), "<Vlayout><label>echo no</label></Vlayout>")};
+    frmMain window;
+    QVERIFY(window.setupForm(unknown.argc(), unknown.argv()));
+    QCOMPARE(window.layout()->count(), 0);
+}
+
+void TestStartup::documentThatCannotBeBuilt_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("No such file");
+    QTest::newRow("no tag") << QByteArray("just text\n") << QStringLiteral("no element");
+    QTest::newRow("only a declaration") << QByteArray("<?xml?>") << QStringLiteral("no element");
+    QTest::newRow("unclosed") << QByteArray("<vlayout><label>x</label>") << QStringLiteral("never closed");
+}
+
+void TestStartup::documentThatCannotBeBuilt()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    const QByteArray path = text.isNull() ? QFile::encodeName(m_dir.filePath(QStringLiteral("absent.mc")))
+                                          : writeFile(QStringLiteral("bad.mc"), text);
+    Args args{"kiv", path};
+    frmMain window;
+    QString error;
+    QVERIFY(!window.setupForm(args.argc(), args.argv(), &error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QVERIFY(!window.layout());
+    QVERIFY(window.findChildren<QWidget *>().isEmpty());
+}
+
+void TestStartup::notice()
+{
+    struct Case
+    {
+        Args args;
+        QStringList lines;
+    } cases[] = {
+        {Args{"kiv", "-show"}, {QStringLiteral("-")}},
+        {Args{"kiv", "-show", "only"}, {QStringLiteral("only")}},
+        {Args{"kiv", "-show", "first", "second \303\244", "ignored"}, {QStringLiteral("second \u00e4"), QStringLiteral("first")}},
+    };
+    for (Case &c : cases) {
+        frmMain window;
+        QVERIFY(window.setupForm(c.args.argc(), c.args.argv()));
+        QLayout *layout = window.layout();
+        QVERIFY(layout->contentsMargins() != QMargins());
+        QCOMPARE(layout->count(), c.lines.size() + 1);
+        QCOMPARE(labelTexts(layout, int(c.lines.size())), c.lines);
+        auto *ok = qobject_cast<MButton *>(layout->itemAt(layout->count() - 1)->widget());
+        QCOMPARE(ok->pushButton()->text(), QStringLiteral("OK"));
+        QVERIFY(variableStore() && !outputHandler());
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy ran(ok, &MButton::outputEmit);
+        ok->pushButton()->click();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(ran.count(), 0); // OK runs no command
+    }
+}
+
+void TestStartup::launcher()
+{
+    Args args{"kiv"};
+    frmMain window;
+    QVERIFY(window.setupForm(args.argc(), args.argv()));
+    QLayout *layout = window.layout();
+    QCOMPARE(layout->contentsMargins(), QMargins());
+    QCOMPARE(layout->count(), 1);
+    auto *scroll = dynamic_cast<MScroll *>(layout->itemAt(0)->widget());
+    QVERIFY(scroll);
+
+    QVERIFY(!documentationAddress().isEmpty());
+    const QString wiki = QString::fromUtf8(".:: " + documentationAddress() + " ::.");
+    QLayout *column = scroll->innerLayout();
+    QCOMPARE(column->count(), 8);
+    QCOMPARE(labelTexts(column, 6),
+             QStringList({QStringLiteral("Scegliere il file mc che si desidera avviare tramite KIV."),
+                          QStringLiteral("Se non sai cos'e' un file mc ti preghiamo di visitare la nostra wiki:"), wiki,
+                          QStringLiteral("Choose the mc file you want to run with KIV. "),
+                          QStringLiteral("If you don't know what a mc file is, please visit the wiki on:"), wiki}));
+    auto *chooser = qobject_cast<MTextFile *>(column->itemAt(6)->widget());
+    QVERIFY(chooser && chooser->lineEdit()->text().isEmpty());
+    QCOMPARE(window.focusWidget(), chooser->lineEdit()); // typing goes to the path
+    auto *load = qobject_cast<MButton *>(column->itemAt(7)->widget());
+    QCOMPARE(load->pushButton()->text(), QStringLiteral("Load"));
+
+    // The chooser is bound to "pathfile", the launcher's only variable.
+    QVERIFY(variableStore() && runnerStore() == variableStore() && !outputHandler());
+    QCOMPARE(variableStore()->count(), 1);
+    QCOMPARE(variableStore()->name(0), QByteArray("pathfile"));
+    chooser->lineEdit()->setText(QStringLiteral("/some where.mc"));
+    QCOMPARE(variableStore()->valueOf(0), QByteArray("/some where.mc"));
+}
+
+void TestStartup::load_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("startable");
+    QTest::addColumn<QByteArray>("arguments"); // as the started program saw them
+    QTest::newRow("path with blanks") << QStringLiteral("a form with blanks.mc") << true << QByteArray("1\n[@]\n");
+    QTest::newRow("no path: another launcher") << QString() << true << QByteArray("0\n");
+    QTest::newRow("program cannot start") << QStringLiteral("a.mc") << false << QByteArray();
+    QTest::newRow("file cannot be read") << QStringLiteral("gone/b.mc") << true << QByteArray();
+}
+
+void TestStartup::load()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, startable);
+    QFETCH(QByteArray, arguments);
+    const QString record = m_dir.filePath(QStringLiteral("args"));
+    QFile::remove(record);
+    const QByteArray recorder = writeFile(QStringLiteral("record.sh"),
+        "#!/bin/sh\n{ echo \"$#\"; for a; do echo \"[$a]\"; done; } > '" + QFile::encodeName(record)
+            + ".tmp'\nmv '" + QFile::encodeName(record) + ".tmp' '" + QFile::encodeName(record) + "'\n");
+    QVERIFY(QFile::setPermissions(QFile::decodeName(recorder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QByteArray form;
+    if (!path.isEmpty())
+        form = path.startsWith(QLatin1String("gone")) ? QFile::encodeName(m_dir.filePath(path))
+                                                       : writeFile(path, "<label text=\"x\"/>");
+
+    frmMain window;
+    setupLauncher(&window, startable ? QFile::decodeName(recorder) : m_dir.filePath(QStringLiteral("no program")));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.findChild<MTextFile *>()->lineEdit()->setText(QFile::decodeName(form));
+    auto *load = window.findChild<MButton *>();
+    QSignalSpy ran(load, &MButton::outputEmit);
+    load->pushButton()->click();
+    QCOMPARE(ran.count(), 0); // started directly, not through a shell command
+
+    if (!arguments.isEmpty()) {
+        QVERIFY(!window.isVisible());
+        QTRY_COMPARE(QFile(record).exists(), true);
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), arguments.replace('@', form));
+        return;
+    }
+    // The launcher stays open and says why.
+    QTRY_VERIFY(visibleMessageBox());
+    const QString message = visibleMessageBox()->text();
+    delete visibleMessageBox();
+    QVERIFY2(message.contains(startable ? QStringLiteral("gone") : QStringLiteral("no program")), qPrintable(message));
+    QVERIFY(window.isVisible());
+    QVERIFY(!QFile::exists(record));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
