@@ -14,6 +14,12 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 # Further stages (sanitizers, fuzzing) live in their own scripts.
 for stage in scripts/test-sanitize.sh scripts/test-fuzz.sh; do
-  [ -x "$stage" ] && "$stage"
+  "$stage"
 done
+
+# The Debian package is installed into the system and removed again: done in CI, or
+# where asked for (KIV_TEST_PACKAGE=1), as root.
+if [ "$(id -u)" -eq 0 ] && { [ "${CI:-}" = true ] || [ "${KIV_TEST_PACKAGE:-}" = 1 ]; }; then
+  scripts/package-test.sh
+fi
 echo "all test stages passed"
