@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh [run|test]
 set -euo pipefail
 mode=${1:-test}
-pkgs=(cmake make g++ qt6-base-dev libqt6test6 adwaita-icon-theme)
+pkgs=(cmake make g++ qt6-base-dev libqt6test6 adwaita-icon-theme fonts-dejavu-core)
 if [ "$mode" = test ]; then
   pkgs+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev desktop-file-utils
          shared-mime-info xdg-utils dpkg-dev file libx11-dev libfile-mimeinfo-perl)
