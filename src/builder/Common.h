@@ -11,6 +11,10 @@ class frmMain;
 // does not begin with a number is ignored.
 void applySizeAttributes(frmMain *window, const Element *element, QWidget *widget);
 
+// Reads the element's "var" (evaluated) and registers it in the variable store
+// with the empty text: the new index, or -1 when the element names no variable.
+int bindVariable(const Element *element);
+
 // name if it can be read, else the same name in the icons directory, else the
 // default icon.
 QByteArray resolveIconPath(frmMain *window, const QByteArray &name);

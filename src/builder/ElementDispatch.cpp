@@ -1,5 +1,6 @@
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "shell/MEnvVar.h"
 
 #include <QFile>
 #include <QWidget>
@@ -91,6 +92,13 @@ void applySizeAttributes(frmMain *, const Element *element, QWidget *widget)
         if (const auto n = leadingInt(*h))
             widget->setMinimumHeight(*n);
     }
+}
+
+int bindVariable(const Element *element)
+{
+    const OptText name = element->attribute("var", true);
+    MEnvVar *store = variableStore();
+    return hasText(name) && store ? store->addVariable(*name, QByteArray("")) : -1;
 }
 
 QByteArray defaultIconPath() { return QByteArray(KIV_DATA_DIR "/icona.png"); }

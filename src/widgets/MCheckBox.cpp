@@ -35,13 +35,8 @@ void MCheckBox::changeValue(int state)
 void buildCheckBox(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *box = new MCheckBox;
+    box->setVarIndex(bindVariable(element));
     MEnvVar *store = variableStore();
-
-    const OptText name = element->attribute("var", true);
-    if (hasText(name) && store)
-        box->setVarIndex(store->addVariable(*name, QByteArray("")));
-    else
-        box->setVarIndex(-1);
 
     // Both are read, in this order, whichever ends up as the label.
     const OptText text = element->attribute("text", true);

@@ -73,13 +73,8 @@ void addComboEntries(MComboBox *combo, const OptText &text)
 void buildComboBox(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *combo = new MComboBox;
+    combo->setVarIndex(bindVariable(element));
     MEnvVar *store = variableStore();
-
-    const OptText name = element->attribute("var", true);
-    if (hasText(name) && store)
-        combo->setVarIndex(store->addVariable(*name, QByteArray("")));
-    else
-        combo->setVarIndex(-1);
     if (store)
         QObject::connect(combo, &MComboBox::valueChanged, store, &MEnvVar::updateVal);
 

@@ -172,9 +172,8 @@ void buildIconList(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *list = new MListWidget;
 
+    list->setVarIndex(bindVariable(element));
     MEnvVar *store = variableStore();
-    const OptText var = element->attribute("var", true);
-    list->setVarIndex(store && hasText(var) ? store->addVariable(*var, QByteArray("")) : -1);
 
     OptText mode = element->attribute("mode", true);
     list->setMode(hasText(mode) ? *mode : QByteArray("icon"));

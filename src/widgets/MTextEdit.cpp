@@ -23,13 +23,8 @@ std::vector<MTextEdit *> &globalsList()
 MTextEdit *createTextBox(const Element *element)
 {
     auto *box = new MTextEdit;
+    box->setVarIndex(bindVariable(element));
     MEnvVar *store = variableStore();
-
-    const OptText name = element->attribute("var", true);
-    if (hasText(name) && store)
-        box->setVarIndex(store->addVariable(*name, QByteArray("")));
-    else
-        box->setVarIndex(-1);
     if (store)
         QObject::connect(box, &MTextEdit::valueChanged, store, &MEnvVar::updateVal);
 

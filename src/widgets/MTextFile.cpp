@@ -122,9 +122,8 @@ void buildFileChooser(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *chooser = new MTextFile;
 
+    chooser->setVarIndex(bindVariable(element));
     MEnvVar *store = variableStore();
-    const OptText var = element->attribute("var", true);
-    chooser->setVarIndex(store && hasText(var) ? store->addVariable(*var, QByteArray("")) : -1);
 
     if (const OptText filter = element->attribute("filter", true); hasText(filter))
         chooser->setFilter(*filter);
