@@ -8,4 +8,5 @@ cmake --build build -j"$(nproc)"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 $sudo cmake --install build
-exec build/kiv examples/demo.mc
+cd examples
+exec ../build/kiv demo.mc
