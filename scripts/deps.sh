@@ -6,7 +6,8 @@ mode=${1:-test}
 pkgs=(cmake make g++ qt6-base-dev libqt6test6 adwaita-icon-theme fonts-dejavu-core)
 if [ "$mode" = test ]; then
   pkgs+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev desktop-file-utils
-         shared-mime-info xdg-utils dpkg-dev file libx11-dev libfile-mimeinfo-perl)
+         shared-mime-info xdg-utils dpkg-dev file libx11-dev libfile-mimeinfo-perl
+         groff-base bsdextrautils)
 fi
 missing=()
 for p in "${pkgs[@]}"; do
