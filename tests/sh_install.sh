@@ -54,7 +54,7 @@ if [ -f "$man" ]; then
     grep -q -- "$datadir/icons/" "$man" || fail "kiv.1 does not name the icons directory $datadir/icons/"
     warnings=$(groff -man -ww -z "$man" 2>&1)
     [ -z "$warnings" ] || fail "groff finds faults in kiv.1: $warnings"
-    text=$(MANWIDTH=200 man -l "$man" 2>/dev/null | col -b)
+    text=$(groff -man -Tascii -rLL=200n -P-c "$man" 2>/dev/null | col -b)
     for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" FILES; do
         grep -q "^$section" <<<"$text" || fail "kiv.1 has no $section section"
     done
