@@ -15,8 +15,11 @@ export DEBIAN_FRONTEND=noninteractive
 scripts/deps.sh test
 # xdg-mime asks the mimetype tool (libfile-mimeinfo-perl) for file types; without it
 # it falls back to file(1), which knows nothing of *.mc.
-dpkg-query -W -f='${Status}' libfile-mimeinfo-perl 2>/dev/null | grep -q 'install ok installed' \
-    || apt-get install -y -qq --no-install-recommends libfile-mimeinfo-perl
+# man-db answers "man kiv" for the installed page.
+for p in libfile-mimeinfo-perl man-db; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
+        || apt-get install -y -qq --no-install-recommends "$p"
+done
 
 build=build-deb
 rm -f "$build"/kiv_*.deb
