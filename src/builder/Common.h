@@ -15,6 +15,10 @@ void applySizeAttributes(frmMain *window, const Element *element, QWidget *widge
 // with the empty text: the new index, or -1 when the element names no variable.
 int bindVariable(const Element *element);
 
+// Puts inner alone into a zero-margin column that fills outer: every bound widget
+// wraps its Qt widget this way, so sizes set on either pass through unchanged.
+void wrapInColumn(QWidget *outer, QWidget *inner);
+
 // name if it can be read, else the same name in the icons directory, else the
 // default icon.
 QByteArray resolveIconPath(frmMain *window, const QByteArray &name);

@@ -3,6 +3,7 @@
 #include "shell/MEnvVar.h"
 
 #include <QFile>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstring>
@@ -99,6 +100,15 @@ int bindVariable(const Element *element)
     const OptText name = element->attribute("var", true);
     MEnvVar *store = variableStore();
     return hasText(name) && store ? store->addVariable(*name, QByteArray("")) : -1;
+}
+
+void wrapInColumn(QWidget *outer, QWidget *inner)
+{
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(inner);
+    outer->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    outer->setLayout(layout);
 }
 
 QByteArray defaultIconPath() { return QByteArray(KIV_DATA_DIR "/icona.png"); }

@@ -8,16 +8,11 @@
 #include <QLayout>
 #include <QPointer>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 MButton::MButton(QWidget *parent) : QWidget(parent), m_pushButton(new QPushButton)
 {
     m_pushButton->setObjectName(QStringLiteral("pushButton"));
-    auto *layout = new QVBoxLayout;
-    layout->addWidget(m_pushButton);
-    setContentsMargins(0, 0, 0, 0);
-    layout->setContentsMargins(0, 0, 0, 0);
-    setLayout(layout);
+    wrapInColumn(this, m_pushButton);
     connect(m_pushButton, &QPushButton::clicked, this, &MButton::click);
 }
 

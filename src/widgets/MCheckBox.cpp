@@ -6,16 +6,11 @@
 
 #include <QCheckBox>
 #include <QLayout>
-#include <QVBoxLayout>
 
 MCheckBox::MCheckBox(QWidget *parent) : QWidget(parent), m_checkBox(new QCheckBox)
 {
     m_checkBox->setObjectName(QStringLiteral("checkBox"));
-    auto *layout = new QVBoxLayout;
-    setContentsMargins(0, 0, 0, 0);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_checkBox);
-    setLayout(layout);
+    wrapInColumn(this, m_checkBox);
     connect(m_checkBox, &QCheckBox::stateChanged, this, &MCheckBox::changeValue);
 }
 

@@ -6,16 +6,11 @@
 
 #include <QComboBox>
 #include <QLayout>
-#include <QVBoxLayout>
 
 MComboBox::MComboBox(QWidget *parent) : QWidget(parent), m_comboBox(new QComboBox)
 {
     m_comboBox->setObjectName(QStringLiteral("comboBox"));
-    auto *layout = new QVBoxLayout;
-    setContentsMargins(0, 0, 0, 0);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_comboBox);
-    setLayout(layout);
+    wrapInColumn(this, m_comboBox);
     // currentIndexChanged fires only when the entry changes, so picking the current
     // entry again reports nothing; entries with equal texts still count as changes.
     connect(m_comboBox, &QComboBox::currentIndexChanged, this, &MComboBox::currentChanged);

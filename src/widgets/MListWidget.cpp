@@ -11,7 +11,6 @@
 #include <QIcon>
 #include <QLayout>
 #include <QListWidget>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <optional>
@@ -44,11 +43,7 @@ MListWidget::MListWidget(QWidget *parent) : QWidget(parent)
     applyIconSize();
     m_listWidget->setViewMode(QListView::IconMode);
 
-    auto *layout = new QVBoxLayout;
-    layout->addWidget(m_listWidget);
-    setLayout(layout);
-    setContentsMargins(0, 0, 0, 0);
-    layout->setContentsMargins(0, 0, 0, 0);
+    wrapInColumn(this, m_listWidget);
 
     connect(m_listWidget, &QListWidget::itemSelectionChanged, this, &MListWidget::changeValue);
     connect(m_listWidget, &QListWidget::itemDoubleClicked, this, &MListWidget::doubleClicked);

@@ -6,7 +6,6 @@
 
 #include <QLayout>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -41,11 +40,7 @@ MTextEdit::MTextEdit(QWidget *parent) : QWidget(parent), m_lineEdit(new QLineEdi
 {
     m_lineEdit->setObjectName(QStringLiteral("lineEdit"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    auto *layout = new QVBoxLayout;
-    layout->addWidget(m_lineEdit);
-    setLayout(layout);
-    setContentsMargins(0, 0, 0, 0);
-    layout->setContentsMargins(0, 0, 0, 0);
+    wrapInColumn(this, m_lineEdit);
     connect(m_lineEdit, &QLineEdit::textChanged, this, &MTextEdit::changeValue);
 }
 
