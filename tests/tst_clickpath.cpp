@@ -24,6 +24,7 @@ private Q_SLOTS:
     void valuesStayData_data();
     void valuesStayData();
     void everyWidgetKind();
+    void bytesThatAreNotUtf8ReachCommandsUnchanged();
     void twoWidgetsOneName();
     void unboundWidgetsChangeNoVariable();
     void sizesGoToTheNamedWidget();
@@ -85,6 +86,22 @@ void TestClickPath::everyWidgetKind()
     QCOMPARE(form.click(), QString::fromUtf8("globàl|€uro|1|xz|"));
     QCOMPARE(form.log2.toPlainText(), form.log1.toPlainText());
     QCOMPARE(form.store.count(), 4);
+}
+
+void TestClickPath::bytesThatAreNotUtf8ReachCommandsUnchanged()
+{
+    // A Latin-1 file name listed by one command is handed back to the next one.
+    Form form;
+    QVERIFY(form.build("<f><combobox var=\"K\">printf 'caf\\351\\nn\\303\\251e'</combobox>"
+                       "<text var=\"T\">printf 'x\\377y'</text>"
+                       "<button>printf '%s|' \"$K\" \"$T\" | od -An -tx1 | tr -d ' \\n'</button></f>"));
+    QCOMPARE(form.var(0), QByteArray("caf\xe9"));
+    QCOMPARE(form.var(1), QByteArray("x\xffy"));
+    QCOMPARE(form.click(), QStringLiteral("636166e97c78ff797c"));
+    QTest::keyClick(form.find<MComboBox>()->comboBox(), Qt::Key_End);
+    QCOMPARE(form.var(0), QByteArray("n\xc3\xa9" "e"));
+    QTest::keyClicks(form.find<MTextEdit>()->lineEdit(), QStringLiteral("z"));
+    QCOMPARE(form.var(1), QByteArray("x\xffyz"));
 }
 
 void TestClickPath::twoWidgetsOneName()

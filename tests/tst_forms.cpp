@@ -246,9 +246,16 @@ void TestForms::images()
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not a picture") > 0);
     f.close();
 
+    // A name that is not UTF-8 is found as the bytes it is.
+    const QByteArray latin1 = QFile::encodeName(m_dir.path()) + "/p\xe9.png";
+    QVERIFY(::link(QFile::encodeName(png).constData(), latin1.constData()) == 0);
+    // QTemporaryDir cannot name it to remove it.
+    const auto unlinkLatin1 = qScopeGuard([&] { ::unlink(latin1.constData()); });
+
     const Form form = build("<config><img src=\"" + QFile::encodeName(png) + "\" width=\"40\" height=\"30\"/>"
                             "<img src=\"" + QFile::encodeName(notImage) + "\"/>"
-                            "<img src=\"no such picture.png\"/><img/></config>");
+                            "<img src=\"no such picture.png\"/><img/>"
+                            "<img src=\"" + latin1 + "\"/><img src=\"/dev/zero\"/></config>");
     const auto pictureOf = [&](int i) { return form.at(i)->findChild<QLabel *>(); };
     QCOMPARE(pictureOf(0)->pixmap().size(), QSize(7, 5));
     // The size goes to the picture, not to its row.
@@ -259,6 +266,9 @@ void TestForms::images()
     const QImage fallback(QFile::decodeName(defaultIconPath()));
     for (int i : {2, 3})
         QCOMPARE(pictureOf(i)->pixmap().size(), fallback.size());
+    QCOMPARE(pictureOf(4)->pixmap().size(), QSize(7, 5));
+    // A device is never read: an empty picture, at once.
+    QVERIFY(pictureOf(5)->pixmap().isNull());
 }
 
 void TestForms::textLogsShowEachOutput()

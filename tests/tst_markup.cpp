@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#include <unistd.h>
+
 // Renders a tree compactly so one table row states a whole parse result:
 // tag(children...) with attributes as @name=value and content as "text".
 static QByteArray render(const Element *e)
@@ -228,25 +231,35 @@ private Q_SLOTS:
         write("long.mc", "<label>" + QByteArray(20000, 'x') + "</label>");
 
         QString error;
-        auto doc = loadDocument(dir.filePath(QStringLiteral("decl.mc")), &error);
+        auto doc = loadDocument(QFile::encodeName(dir.filePath(QStringLiteral("decl.mc"))), &error);
         QVERIFY(doc && doc->root());
         QCOMPARE(render(doc->root()), QByteArray("label\"echo hi\""));
 
-        QVERIFY(!loadDocument(dir.filePath(QStringLiteral("only-decl.mc")), &error));
+        QVERIFY(!loadDocument(QFile::encodeName(dir.filePath(QStringLiteral("only-decl.mc"))), &error));
         QCOMPARE(error, QStringLiteral("no element found"));
 
-        QVERIFY(!loadDocument(dir.filePath(QStringLiteral("missing.mc")), &error));
+        QVERIFY(!loadDocument(QFile::encodeName(dir.filePath(QStringLiteral("missing.mc"))), &error));
         QCOMPARE(error, QStringLiteral("No such file or directory"));
 
-        QVERIFY(!loadDocument(dir.path(), &error));
+        QVERIFY(!loadDocument(QFile::encodeName(dir.path()), &error));
         QCOMPARE(error, QStringLiteral("Is a directory"));
 
-        doc = loadDocument(dir.filePath(QStringLiteral("unclosed.mc")), &error);
+        doc = loadDocument(QFile::encodeName(dir.filePath(QStringLiteral("unclosed.mc"))), &error);
         QVERIFY(doc && !doc->root());
         QCOMPARE(error, QStringLiteral("element <vlayout> opened on line 3 is never closed"));
 
-        doc = loadDocument(dir.filePath(QStringLiteral("long.mc")), &error);
+        doc = loadDocument(QFile::encodeName(dir.filePath(QStringLiteral("long.mc"))), &error);
         QCOMPARE(doc->root()->content()->size(), 20000);
+
+        // A Latin-1 file name opens: paths are bytes.
+        const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9.mc";
+        QFile raw;
+        QVERIFY(raw.open(::fopen(latin1.constData(), "w"), QIODevice::WriteOnly, QFile::AutoCloseHandle));
+        raw.write("<label>echo hi</label>");
+        raw.close();
+        doc = loadDocument(latin1, &error);
+        ::unlink(latin1.constData());
+        QVERIFY(doc && doc->root());
     }
 };
 

@@ -1,3 +1,4 @@
+#include "markup/LosslessText.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
@@ -126,6 +127,45 @@ private Q_SLOTS:
         QCOMPARE(mode, QByteArray("600\n"));
     }
 
+    void shouldKeepEveryByteThroughText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("ascii and utf-8") << QByteArray("a \xc3\xa0 \xe2\x82\xac \xf0\x9f\x98\x80")
+                                         << QString::fromUtf8("a à € 😀");
+        QTest::newRow("latin-1 name") << QByteArray("caf\xe9.txt") << QStringLiteral("caf\uF7E9.txt");
+        QTest::newRow("lone continuation") << QByteArray("\x80x") << QStringLiteral("\uF780x");
+        QTest::newRow("cut sequence") << QByteArray("\xe2\x82") << QStringLiteral("\uF7E2\uF782");
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QStringLiteral("\uF7C0\uF7AF");
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << QStringLiteral("\uF7ED\uF7A0\uF780");
+        QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << QStringLiteral("\uF7F4\uF790\uF780\uF780");
+        QTest::newRow("escape char as utf-8") << QByteArray("\xef\x9e\x80") << QStringLiteral("\uF7EF\uF79E\uF780");
+        QTest::newRow("private use below escapes") << QByteArray("\xef\x9c\x80") << QStringLiteral("\uF700");
+        QTest::newRow("bom after escape") << QByteArray("\xff\xef\xbb\xbf") << QStringLiteral("\uF7FF\uFEFF");
+        QTest::newRow("bom kept") << QByteArray("\xef\xbb\xbfx") << QStringLiteral("\uFEFFx");
+        QTest::newRow("nul kept") << QByteArray("a\0b", 3) << QString(QStringLiteral("a_b")).replace(u'_', QChar(0));
+        QTest::newRow("empty") << QByteArray("") << QString();
+    }
+    void shouldKeepEveryByteThroughText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QCOMPARE(textFromBytes(bytes), shown);
+        QCOMPARE(bytesFromText(textFromBytes(bytes)), bytes);
+        // Output read in pieces decodes the same wherever it is cut.
+        for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+            LosslessDecoder decoder;
+            QString pieces = decoder.decode(QByteArrayView(bytes).first(cut));
+            pieces += decoder.decode(QByteArrayView(bytes).sliced(cut));
+            pieces += decoder.finish();
+            QCOMPARE(pieces, shown);
+        }
+        // The variable store keeps the bytes a widget was given.
+        const int i = store->addVariable("V", "");
+        store->updateVal(i, textFromBytes(bytes));
+        QCOMPARE(store->valueOf(i), bytes);
+    }
+
     void shouldBroadcastEachOutputReplacingTheLast()
     {
         MOHandler handler;
@@ -137,7 +177,7 @@ private Q_SLOTS:
         QCOMPARE(spy.size(), 4);
         QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("città\n"));
         QVERIFY(spy.at(2).at(0).toString().isEmpty());
-        QCOMPARE(spy.at(3).at(0).toString(), QStringLiteral("a\uFFFDb\uFFFD"));
+        QCOMPARE(spy.at(3).at(0).toString(), QStringLiteral("a\uFFFDb\uF7FF"));
         QCOMPARE(handler.lastOutput(), QByteArray("a\0b\xff", 4));
     }
 };

@@ -1,6 +1,7 @@
 #include "app/NoticeScreen.h"
 
 #include "app/frmMain.h"
+#include "markup/LosslessText.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "widgets/MButton.h"
@@ -16,9 +17,9 @@ void setupNotice(frmMain *window, const char *first, const char *second)
     setRunnerStore(store);
 
     auto *layout = new QVBoxLayout;
-    auto *firstLabel = new QLabel(QString::fromUtf8(first ? first : "-"));
+    auto *firstLabel = new QLabel(textFromBytes(first ? first : "-"));
     if (second)
-        layout->addWidget(new QLabel(QString::fromUtf8(second)));
+        layout->addWidget(new QLabel(textFromBytes(second)));
     layout->addWidget(firstLabel);
 
     // OK only closes the window: its output would be shown nowhere, so no

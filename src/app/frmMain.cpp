@@ -79,7 +79,7 @@ bool frmMain::setupForm(int argc, char **argv, QString *error)
     }
 
     QString reason;
-    std::unique_ptr<Document> document = loadDocument(QFile::decodeName(argv[1]), &reason);
+    std::unique_ptr<Document> document = loadDocument(QByteArray(argv[1]), &reason);
     if (!document || !document->root()) {
         if (error)
             *error = document ? document->error() : reason;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markup/Element.h"
+#include "markup/LosslessText.h"
 
 #include <QString>
 
@@ -26,9 +27,10 @@ QByteArray resolveIconPath(frmMain *window, const QByteArray &name);
 QByteArray defaultIconPath();  // <data dir>/icona.png
 QByteArray iconsDirectory();   // <data dir>/icons/
 
-// Texts cross into Qt as UTF-8; an absent text becomes the empty text.
+// Texts cross into Qt as UTF-8, other bytes as escapes that come back unchanged;
+// an absent text becomes the empty text.
 inline QString toQString(const OptText &text)
 {
-    return text ? QString::fromUtf8(*text) : QString();
+    return text ? textFromBytes(*text) : QString();
 }
 inline bool hasText(const OptText &text) { return text && !text->isEmpty(); }

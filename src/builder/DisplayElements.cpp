@@ -1,8 +1,8 @@
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "builder/ImageFile.h"
 #include "shell/MOHandler.h"
 
-#include <QFile>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -30,7 +30,7 @@ void buildImage(frmMain *window, const Element *element, QLayout *parent)
     const OptText src = element->attribute("src", true);
     const QByteArray path = hasText(src) ? resolveIconPath(window, *src) : defaultIconPath();
     // An unreadable or non-image file gives an empty picture.
-    picture->setPixmap(QPixmap::fromImage(QImage(QFile::decodeName(path))));
+    picture->setPixmap(QPixmap::fromImage(loadImageFile(path)));
 
     const OptText align = element->attribute("align", true);
     auto *box = new QWidget;

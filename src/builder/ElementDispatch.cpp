@@ -1,8 +1,8 @@
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "builder/ImageFile.h"
 #include "shell/MEnvVar.h"
 
-#include <QFile>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -55,12 +55,6 @@ std::optional<int> leadingInt(const QByteArray &text)
         v = std::min<long long>(v * 10 + (text[i] - '0'), 1LL << 31);
     v = negative ? -v : v;
     return int(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
-}
-
-bool readable(const QByteArray &path)
-{
-    QFile f(QFile::decodeName(path));
-    return f.open(QIODevice::ReadOnly);
 }
 
 } // namespace
@@ -116,10 +110,10 @@ QByteArray iconsDirectory() { return QByteArray(KIV_DATA_DIR "/icons/"); }
 
 QByteArray resolveIconPath(frmMain *, const QByteArray &name)
 {
-    if (!name.isEmpty() && readable(name))
+    if (canOpenForReading(name))
         return name;
     const QByteArray inIcons = iconsDirectory() + name;
-    if (!name.isEmpty() && readable(inIcons))
+    if (!name.isEmpty() && canOpenForReading(inIcons))
         return inIcons;
     return defaultIconPath();
 }

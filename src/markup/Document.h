@@ -43,7 +43,8 @@ struct ScannedTag
 // Reads and parses the mc file at path. Null when the file cannot be read or holds
 // no tag (error then says why: the system's error text, or "no element found").
 // A document whose root could not be built carries the reason in Document::error.
-std::unique_ptr<Document> loadDocument(const QString &path, QString *error = nullptr);
+// The path is bytes: a file name that is not UTF-8 opens too.
+std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error = nullptr);
 
 // Parses a text whose first character is the root's '<'. Never null.
 // firstLine is the line number of the text's first character (for messages).

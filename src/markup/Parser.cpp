@@ -301,10 +301,13 @@ QString systemError(int err)
 }
 
 // Reads a whole file; on failure returns nothing and sets err.
-std::optional<QByteArray> readWholeFile(const QString &path, int *err)
+std::optional<QByteArray> readWholeFile(const QByteArray &path, int *err)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (path.contains('\0')) {
+        *err = ENOENT;
+        return std::nullopt;
+    }
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         *err = errno;
         return std::nullopt;
@@ -390,7 +393,7 @@ std::unique_ptr<Document> parseDocumentText(const QByteArray &text, int firstLin
     return std::make_unique<Document>(nullptr, why);
 }
 
-std::unique_ptr<Document> loadDocument(const QString &path, QString *error)
+std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error)
 {
     int err = 0;
     std::optional<QByteArray> text = readWholeFile(path, &err);

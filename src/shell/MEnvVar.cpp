@@ -1,5 +1,7 @@
 #include "shell/MEnvVar.h"
 
+#include "markup/LosslessText.h"
+
 #include <cstdio>
 
 namespace {
@@ -52,7 +54,7 @@ void MEnvVar::updateVal(int index, const QString &value)
 {
     if (index < 0 || index >= count())
         return;
-    m_values[size_t(index)] = value.toUtf8();
+    m_values[size_t(index)] = bytesFromText(value);
 }
 
 QByteArray MEnvVar::exportAssignments() const

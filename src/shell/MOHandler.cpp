@@ -1,5 +1,7 @@
 #include "shell/MOHandler.h"
 
+#include "markup/LosslessText.h"
+
 namespace {
 MOHandler *g_handler = nullptr;
 }
@@ -12,9 +14,9 @@ MOHandler::MOHandler(QObject *parent) : QObject(parent) {}
 void MOHandler::outputGathered(const QByteArray &output)
 {
     m_lastOutput = output;
-    // A text log shows text: bytes that are not UTF-8 become replacement
-    // characters, and NUL bytes would cut the text short in the widget.
-    QString text = QString::fromUtf8(m_lastOutput);
+    // Bytes that are not UTF-8 become escapes that copy back unchanged; NUL
+    // bytes would cut the text short in the widget.
+    QString text = textFromBytes(m_lastOutput);
     text.replace(QChar(u'\0'), QChar(u'\uFFFD'));
     Q_EMIT outputEmit(text);
 }

@@ -57,10 +57,10 @@ void addComboEntries(MComboBox *combo, const OptText &text)
             continue;
         if (line.startsWith('#')) {
             const QByteArray rest = line.mid(1);
-            combo->addEntry(QString::fromUtf8(rest));
+            combo->addEntry(textFromBytes(rest));
             combo->selectEntry(rest);
         } else {
-            combo->addEntry(QString::fromUtf8(line));
+            combo->addEntry(textFromBytes(line));
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "builder/ImageFile.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
@@ -29,7 +30,11 @@ std::optional<int> leadingSide(const QByteArray &text, int max)
     return int(v);
 }
 
-QIcon iconFromPath(const QByteArray &path) { return QIcon(QFile::decodeName(path)); }
+QIcon iconFromPath(const QByteArray &path)
+{
+    const QImage picture = loadImageFile(path);
+    return picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
+}
 
 } // namespace
 
@@ -98,7 +103,7 @@ void MListWidget::addTextEntry(const QString &text)
 {
     // One shared icon: its picture is then read once, not once per entry.
     if (m_defaultIconImage.isNull())
-        m_defaultIconImage = QIcon(m_defaultIcon);
+        m_defaultIconImage = iconFromPath(QFile::encodeName(m_defaultIcon));
     auto *item = new QListWidgetItem(m_listWidget);
     item->setIcon(m_defaultIconImage);
     item->setText(text);
@@ -136,7 +141,7 @@ void addIconListEntries(MListWidget *list, const OptText &text)
         return;
     for (const QByteArray &line : text->split('\n')) {
         if (!line.isEmpty())
-            list->addTextEntry(QString::fromUtf8(line));
+            list->addTextEntry(textFromBytes(line));
     }
 }
 

@@ -54,7 +54,7 @@ void MTextFile::setFilter(const QByteArray &filter)
 {
     if (filter.isEmpty())
         return;
-    m_filter = QString::fromUtf8(filter);
+    m_filter = textFromBytes(filter);
     if (m_dialog)
         m_dialog->setNameFilter(m_filter);
 }
@@ -94,7 +94,7 @@ void MTextFile::setInitialText(const OptText &text)
 {
     if (!text)
         return;
-    const QString path = QString::fromUtf8(*text);
+    const QString path = textFromBytes(*text);
     m_lineEdit->setText(path);
     Q_EMIT valueChanged(m_varIndex, path);
 }
