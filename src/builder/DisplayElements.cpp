@@ -3,6 +3,7 @@
 #include "builder/ImageFile.h"
 #include "shell/MOHandler.h"
 
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -54,6 +55,10 @@ void buildTextLog(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *log = new QTextEdit;
     log->setObjectName(QStringLiteral("textLog"));
+    // Columns of ps, df or ls -l line up only in a fixed-width font.
+    log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Tab moves on to the next widget instead of being typed into the log.
+    log->setTabChangesFocus(true);
     if (MOHandler *handler = outputHandler())
         QObject::connect(handler, &MOHandler::outputEmit, log, &QTextEdit::setText);
     applySizeAttributes(window, element, log);
