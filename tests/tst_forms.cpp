@@ -8,6 +8,8 @@
 #include "shell/MOHandler.h"
 
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QScrollArea>
@@ -17,6 +19,8 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -277,6 +281,9 @@ void TestForms::textLogsShowEachOutput()
     const QList<QTextEdit *> logs = f.window->findChildren<QTextEdit *>();
     QCOMPARE(logs.size(), 2);
     QCOMPARE(logs[0]->minimumSize(), QSize(150, 90));
+    QVERIFY(logs[0]->tabChangesFocus());
+    QCOMPARE(QFontInfo(logs[0]->font()).fixedPitch(), QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).fixedPitch());
+    QCOMPARE(logs[0]->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
     for (const QByteArray &output : {QByteArray("first\n"), QByteArray("second\n"), QByteArray()}) {
         outputHandler()->outputGathered(output);
         for (QTextEdit *log : logs)
