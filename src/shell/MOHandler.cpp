@@ -2,6 +2,8 @@
 
 #include "markup/LosslessText.h"
 
+#include <QMetaMethod>
+
 namespace {
 MOHandler *g_handler = nullptr;
 }
@@ -13,9 +15,30 @@ MOHandler::MOHandler(QObject *parent) : QObject(parent) {}
 
 void MOHandler::outputGathered(const QByteArray &output)
 {
-    m_lastOutput = output;
-    // Bytes that are not UTF-8 become escapes that copy back unchanged; NUL
-    // bytes would cut the text short in the widget.
+    beginOutput();
+    if (!output.isEmpty())
+        appendOutput(output);
+    endOutput(0);
+}
+
+void MOHandler::beginOutput()
+{
+    m_lastOutput = QByteArray("");
+    Q_EMIT outputBegun();
+}
+
+void MOHandler::appendOutput(const QByteArray &piece)
+{
+    m_lastOutput += piece;
+    Q_EMIT outputAppended(piece);
+}
+
+void MOHandler::endOutput(qint64 droppedBytes)
+{
+    Q_EMIT outputEnded(droppedBytes);
+    if (!isSignalConnected(QMetaMethod::fromSignal(&MOHandler::outputEmit)))
+        return;
+    // NUL bytes would cut the text short in a widget.
     QString text = textFromBytes(m_lastOutput);
     text.replace(QChar(u'\0'), QChar(u'\uFFFD'));
     Q_EMIT outputEmit(text);
