@@ -4,12 +4,14 @@
 #include "widgets/MButton.h"
 #include "widgets/MCheckBox.h"
 #include "widgets/MComboBox.h"
+#include "widgets/MListWidget.h"
 #include "widgets/MTextEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QTextEdit>
 
@@ -28,6 +30,7 @@ private Q_SLOTS:
     void twoWidgetsOneName();
     void unboundWidgetsChangeNoVariable();
     void sizesGoToTheNamedWidget();
+    void keyboardAlone();
 };
 
 void TestClickPath::helloWorld()
@@ -165,6 +168,71 @@ void TestClickPath::sizesGoToTheNamedWidget()
     MComboBox *combo = form.find<MComboBox>();
     QCOMPARE(sized(combo->comboBox()), QSize(240, 35));
     QCOMPARE(sized(combo), QSize(0, 0));
+}
+
+// The object name of the focused widget, or of its nearest named ancestor.
+static QString focusName()
+{
+    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget()) {
+        if (!w->objectName().isEmpty())
+            return w->objectName();
+    }
+    return QStringLiteral("<none>");
+}
+
+void TestClickPath::keyboardAlone()
+{
+    Form form;
+    QVERIFY(form.build(R"(<f><label text="Name:"/><text var="NAME"/><checkbox var="LOUD" text="&Loud"/>
+        <combobox var="ALGO">printf 'gzip\nxz'</combobox><scrolllayout><file var="F"/></scrolllayout>
+        <textlog/><scrolllayout><label>seq 1 50</label></scrolllayout>
+        <iconlist var="PICK" mode="list" code="printf 'alpha\nbeta'">
+          <ondoubleclick>echo "list:$PICK" >> runs</ondoubleclick></iconlist>
+        <button title="Run">echo "run:$NAME" >> runs</button></f>)"));
+    form.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form.window));
+    QLineEdit *name = form.find<MTextEdit>()->lineEdit();
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral("Ada"));
+
+    // Document order; out of the text log; the scrolling area around the file
+    // chooser is no stop, the one around labels only is (its arrows scroll it).
+    const QStringList order{QStringLiteral("checkBox"), QStringLiteral("comboBox"), QStringLiteral("lineEdit"),
+                            QStringLiteral("browseButton"), QStringLiteral("textLog"), QStringLiteral("scrollArea"),
+                            QStringLiteral("listWidget"), QStringLiteral("pushButton"), QStringLiteral("lineEdit")};
+    QStringList walked;
+    for (int i = 0; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walked << focusName();
+    }
+    QCOMPARE(walked, order);
+    QCOMPARE(QApplication::focusWidget(), name);
+    QTest::keyClick(name, Qt::Key_Backtab);
+    QCOMPARE(focusName(), QStringLiteral("pushButton"));
+
+    // Return and Enter press a focused button, once each.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(form.file("runs"), QStringLiteral("run:Ada\nrun:Ada\n"));
+
+    // Return on an icon-list entry runs what a double click on it runs.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QListWidget *list = form.find<MListWidget>()->listWidget();
+    QCOMPARE(QApplication::focusWidget(), list);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(form.file("runs"), QStringLiteral("run:Ada\nrun:Ada\nlist:beta\n"));
+    // An entry that is current but not selected is selected first, as a click would.
+    list->setCurrentItem(list->item(0), QItemSelectionModel::NoUpdate);
+    list->clearSelection();
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(form.file("runs"), QStringLiteral("run:Ada\nrun:Ada\nlist:beta\nlist:alpha\n"));
+    // Other keys keep their meaning: Space toggles the check box.
+    QCheckBox *loud = form.find<MCheckBox>()->checkBox();
+    loud->setFocus();
+    QTest::keyClick(loud, Qt::Key_Space);
+    QCOMPARE(form.var(1), QByteArray("1"));
 }
 
 QTEST_MAIN(TestClickPath)

@@ -3,6 +3,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 MScroll::MScroll(QWidget *parent) : QWidget(parent)
 {
     auto *outer = new QVBoxLayout;
@@ -15,6 +17,7 @@ MScroll::MScroll(QWidget *parent) : QWidget(parent)
     setContentsMargins(0, 0, 0, 0);
     scrollArea->setWidgetResizable(true);
     scrollArea->setFrameShape(QFrame::NoFrame);
+    scrollArea->setFocusPolicy(Qt::NoFocus);
     scrollArea->setWidget(content);
     content->setLayout(contentLayout);
     outer->addWidget(scrollArea, 0);
@@ -26,4 +29,12 @@ MScroll::~MScroll() = default;
 void MScroll::addWidget(QWidget *widget)
 {
     contentLayout->addWidget(widget, 0);
+}
+
+void MScroll::settleFocus()
+{
+    const QList<QWidget *> inside = scrollArea->widget()->findChildren<QWidget *>();
+    const bool focusable = std::any_of(inside.begin(), inside.end(),
+                                       [](const QWidget *w) { return w->focusPolicy() & Qt::TabFocus; });
+    scrollArea->setFocusPolicy(focusable ? Qt::NoFocus : Qt::StrongFocus);
 }
