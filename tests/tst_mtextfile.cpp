@@ -1,4 +1,5 @@
 #include "builder/Builders.h"
+#include "markup/LosslessText.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -100,6 +102,8 @@ private Q_SLOTS:
     void pickedFileReachesVariable();
     void cancelChangesNothing();
     void directoryCarriesOver();
+    void startsAtTheTypedPath_data();
+    void startsAtTheTypedPath();
     void saveModeTakesNewName();
     void directoryMode();
     void sizeAttributesOnWholeChooser();
@@ -185,7 +189,7 @@ void TestMTextFile::filterAndMode_data()
     QTest::addColumn<bool>("dirsOnly");
     QTest::addColumn<QString>("acceptLabel"); // empty: the dialog's own
 
-    const QString all = QStringLiteral("All files (*.*)");
+    const QString all = QStringLiteral("All files (*)");
     QTest::newRow("none") << QByteArray() << all << int(QFileDialog::ExistingFile) << false << QString();
     QTest::newRow("filter") << QByteArray("filter=\"MC File (*.mc)\"") << QStringLiteral("MC File (*.mc)")
                             << int(QFileDialog::ExistingFile) << false << QString();
@@ -340,6 +344,61 @@ void TestMTextFile::directoryCarriesOver()
     QVERIFY(again.answered() && !again.stray());
     QCOMPARE(seen, deeper);
     QCOMPARE(chooser->lineEdit()->text(), file);
+}
+
+void TestMTextFile::startsAtTheTypedPath_data()
+{
+    QTest::addColumn<QByteArray>("typed"); // "@" stands for the test's directory
+    QTest::addColumn<QString>("folder");   // where the dialog opens, within that directory
+    QTest::addColumn<QString>("name");     // what its name box shows; null: not looked at
+    QTest::newRow("a file without a dot") << QByteArray("@/docs/README") << QStringLiteral("docs")
+                                          << QStringLiteral("README");
+    QTest::newRow("relative, from kiv's directory") << QByteArray("docs/notes.txt") << QStringLiteral("docs")
+                                                    << QStringLiteral("notes.txt");
+    QTest::newRow("a folder") << QByteArray("@/docs") << QStringLiteral("docs") << QString();
+    QTest::newRow("a new name") << QByteArray("@/docs/new.txt") << QStringLiteral("docs") << QStringLiteral("new.txt");
+    QTest::newRow("missing folders") << QByteArray("@/docs/no/such/x") << QStringLiteral("docs") << QString();
+    QTest::newRow("empty: where it was") << QByteArray() << QStringLiteral("before") << QString();
+    QTest::newRow("not UTF-8: where it was") << QByteArray("@/docs/\xff/x") << QStringLiteral("before") << QString();
+}
+
+void TestMTextFile::startsAtTheTypedPath()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QVERIFY(!makeFile(QStringLiteral("docs/README")).isEmpty());
+    QVERIFY(!makeFile(QStringLiteral("docs/notes.txt")).isEmpty());
+    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("before"))));
+    const QString home = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+    const auto back = qScopeGuard([&] { QDir::setCurrent(home); });
+
+    MTextFile *chooser = build("<file var=\"F\"/>");
+    QVERIFY(chooser);
+    chooser->dialog()->setDirectory(m_dir->filePath(QStringLiteral("before")));
+    chooser->lineEdit()->setText(textFromBytes(typed.replace('@', QFile::encodeName(m_dir->path()))));
+    QString opened, shownName;
+    QStringList listed;
+    DialogAnswer answer(chooser->dialog(), [&](QFileDialog *d) {
+        opened = QDir(m_dir->path()).relativeFilePath(d->directory().absolutePath());
+        shownName = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        // What the list offers under the default filter ("All files").
+        auto *view = d->findChild<QListView *>(QStringLiteral("listView"));
+        QTRY_VERIFY(view->model()->rowCount(view->rootIndex()) >= 2 || folder != QLatin1String("docs"));
+        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+            listed << view->model()->index(row, 0, view->rootIndex()).data().toString();
+        d->reject();
+    });
+    chooser->trovaFile();
+    QVERIFY(answer.answered() && !answer.stray());
+    QCOMPARE(opened, folder);
+    if (!name.isNull())
+        QCOMPARE(shownName, name);
+    if (folder == QLatin1String("docs")) {
+        listed.sort();
+        QCOMPARE(listed, QStringList({QStringLiteral("README"), QStringLiteral("notes.txt")}));
+    }
 }
 
 void TestMTextFile::saveModeTakesNewName()
