@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollArea>
 #include <QTest>
 #include <QTextEdit>
 
@@ -184,7 +185,7 @@ void TestClickPath::keyboardAlone()
 {
     Form form;
     QVERIFY(form.build(R"(<f><label text="Name:"/><text var="NAME"/><checkbox var="LOUD" text="&Loud"/>
-        <combobox var="ALGO">printf 'gzip\nxz'</combobox><scrolllayout><file var="F"/></scrolllayout>
+        <combobox var="ALGO">printf 'gzip\nxz'</combobox><scrolllayout><label>seq 1 200</label><file var="F"/></scrolllayout>
         <textlog/><scrolllayout><label>seq 1 50</label></scrolllayout>
         <iconlist var="PICK" mode="list" code="printf 'alpha\nbeta'">
           <ondoubleclick>echo "list:$PICK" >> runs</ondoubleclick></iconlist>
@@ -204,6 +205,12 @@ void TestClickPath::keyboardAlone()
     for (int i = 0; i < order.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         walked << focusName();
+        if (i == 2) {
+            // Below two hundred lines, yet in view once it has the focus.
+            QWidget *path = QApplication::focusWidget();
+            auto *view = form.find<QScrollArea>()->viewport();
+            QVERIFY(view->rect().contains(QRect(path->mapTo(view, QPoint()), path->size())));
+        }
     }
     QCOMPARE(walked, order);
     QCOMPARE(QApplication::focusWidget(), name);

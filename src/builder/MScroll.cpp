@@ -1,5 +1,6 @@
 #include "builder/MScroll.h"
 
+#include <QApplication>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -22,6 +23,15 @@ MScroll::MScroll(QWidget *parent) : QWidget(parent)
     content->setLayout(contentLayout);
     outer->addWidget(scrollArea, 0);
     setLayout(outer);
+
+    // QScrollArea brings a widget into view only when Tab moves within it; focus
+    // may also come from outside (Tab from the widget before, a mnemonic, a click).
+    if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        connect(app, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+            if (now && scrollArea->widget()->isAncestorOf(now))
+                scrollArea->ensureWidgetVisible(now);
+        });
+    }
 }
 
 MScroll::~MScroll() = default;
