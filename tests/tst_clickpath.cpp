@@ -171,75 +171,43 @@ void TestClickPath::sizesGoToTheNamedWidget()
     QCOMPARE(sized(combo), QSize(0, 0));
 }
 
-// The object name of the focused widget, or of its nearest named ancestor.
-static QString focusName()
-{
-    for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget()) {
-        if (!w->objectName().isEmpty())
-            return w->objectName();
-    }
-    return QStringLiteral("<none>");
-}
-
 void TestClickPath::keyboardAlone()
 {
     Form form;
-    QVERIFY(form.build(R"(<f><label text="Name:"/><text var="NAME"/><checkbox var="LOUD" text="&Loud"/>
-        <combobox var="ALGO">printf 'gzip\nxz'</combobox><scrolllayout><label>seq 1 200</label><file var="F"/></scrolllayout>
-        <textlog/><scrolllayout><label>seq 1 50</label></scrolllayout>
-        <iconlist var="PICK" mode="list" code="printf 'alpha\nbeta'">
-          <ondoubleclick>echo "list:$PICK" >> runs</ondoubleclick></iconlist>
-        <button title="Run">echo "run:$NAME" >> runs</button></f>)"));
+    QVERIFY(form.build(R"(<f><text var="NAME"/><checkbox text="&Loud"/><combobox>printf 'gzip\nxz'</combobox>
+        <scrolllayout><label>seq 1 200</label><file/></scrolllayout><textlog/><scrolllayout><label>seq 1 50</label>
+        </scrolllayout><iconlist var="PICK" mode="list" code="printf 'alpha\nbeta'">
+        <ondoubleclick>echo "list:$PICK" >> runs</ondoubleclick></iconlist><button>echo "run:$NAME" >> runs</button></f>)"));
     form.window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&form.window));
-    QLineEdit *name = form.find<MTextEdit>()->lineEdit();
-    name->setFocus();
-    QTest::keyClicks(name, QStringLiteral("Ada"));
+    QTest::keyClicks(form.find<MTextEdit>()->lineEdit(), QStringLiteral("Ada"));
 
-    // Document order; out of the text log; the scrolling area around the file
-    // chooser is no stop, the one around labels only is (its arrows scroll it).
-    const QStringList order{QStringLiteral("checkBox"), QStringLiteral("comboBox"), QStringLiteral("lineEdit"),
-                            QStringLiteral("browseButton"), QStringLiteral("textLog"), QStringLiteral("scrollArea"),
-                            QStringLiteral("listWidget"), QStringLiteral("pushButton"), QStringLiteral("lineEdit")};
+    // Document order, out of the text log; a scrolling area is a stop only when
+    // it holds nothing else that is, and shows the widget inside that has focus.
     QStringList walked;
-    for (int i = 0; i < order.size(); ++i) {
+    for (int i = 0; i < 9; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        walked << focusName();
-        if (i == 2) {
-            // Below two hundred lines, yet in view once it has the focus.
-            QWidget *path = QApplication::focusWidget();
-            auto *view = form.find<QScrollArea>()->viewport();
-            QVERIFY(view->rect().contains(QRect(path->mapTo(view, QPoint()), path->size())));
-        }
+        QWidget *now = QApplication::focusWidget();
+        walked << (now->objectName().isEmpty() ? now->parentWidget()->objectName() : now->objectName());
+        auto *view = form.find<QScrollArea>()->viewport();
+        QVERIFY(i != 2 || view->rect().contains(QRect(now->mapTo(view, QPoint()), now->size())));
     }
-    QCOMPARE(walked, order);
-    QCOMPARE(QApplication::focusWidget(), name);
-    QTest::keyClick(name, Qt::Key_Backtab);
-    QCOMPARE(focusName(), QStringLiteral("pushButton"));
+    QCOMPARE(walked.join(QLatin1Char(' ')), QStringLiteral("checkBox comboBox lineEdit browseButton textLog scrollArea "
+                                                           "listWidget pushButton lineEdit"));
 
-    // Return and Enter press a focused button, once each.
+    // Return and Enter press the focused button, and run the current entry's command.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(form.file("runs"), QStringLiteral("run:Ada\nrun:Ada\n"));
-
-    // Return on an icon-list entry runs what a double click on it runs.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QListWidget *list = form.find<MListWidget>()->listWidget();
-    QCOMPARE(QApplication::focusWidget(), list);
-    QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(form.file("runs"), QStringLiteral("run:Ada\nrun:Ada\nlist:beta\n"));
-    // An entry that is current but not selected is selected first, as a click would.
-    list->setCurrentItem(list->item(0), QItemSelectionModel::NoUpdate);
+    // Current but not selected: selected first, as a double click would.
     list->clearSelection();
+    list->setCurrentItem(list->item(0), QItemSelectionModel::NoUpdate);
     QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(form.file("runs"), QStringLiteral("run:Ada\nrun:Ada\nlist:beta\nlist:alpha\n"));
-    // Other keys keep their meaning: Space toggles the check box.
-    QCheckBox *loud = form.find<MCheckBox>()->checkBox();
-    loud->setFocus();
-    QTest::keyClick(loud, Qt::Key_Space);
-    QCOMPARE(form.var(1), QByteArray("1"));
 }
 
 QTEST_MAIN(TestClickPath)

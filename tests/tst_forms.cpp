@@ -277,24 +277,20 @@ void TestForms::images()
     // A device is never read: an empty picture, at once.
     QVERIFY(pictureOf(5)->pixmap().isNull());
 
-    // A picture smaller than its size keeps to the side that "align" asks for.
-    const Form aligned = build("<config><img src=\"" + QFile::encodeName(png) + "\" width=\"41\" height=\"30\"/>"
-                               "<img src=\"" + QFile::encodeName(png) + "\" width=\"41\" align=\"center\"/>"
-                               "<img src=\"" + QFile::encodeName(png) + "\" width=\"41\" align=\"r\"/></config>");
+    // A picture smaller than its box keeps to the side that "align" asks for.
+    const QByteArray src = "<img src=\"" + QFile::encodeName(png) + "\" width=\"41\" height=\"30\" align=";
+    const Form aligned = build("<config>" + src + "l/>" + src + "c/>" + src + "r/></config>");
     aligned.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(aligned.window.get()));
-    QList<int> redFrom, expected;
     for (int i = 0; i < 3; ++i) {
         QLabel *label = aligned.at(i)->findChild<QLabel *>();
         const QImage drawn = label->grab().toImage();
         int x = 0;
-        while (x < drawn.width() && drawn.pixelColor(x, drawn.height() / 2) != QColor(Qt::red))
+        while (x < drawn.width() && drawn.pixelColor(x, 15) != QColor(Qt::red))
             ++x;
-        redFrom << x;
-        expected << (label->width() - 7) * i / 2;
+        QVERIFY(label->width() >= 41);
+        QCOMPARE(x, (label->width() - 7) * i / 2);
     }
-    QCOMPARE(redFrom, expected);
-    QCOMPARE(aligned.at(2)->findChild<QLabel *>()->width(), 41);
 }
 
 void TestForms::textLogsShowEachOutput()
@@ -315,34 +311,27 @@ void TestForms::textLogsShowEachOutput()
 
 void TestForms::accessibleNames_data()
 {
-    QTest::addColumn<QByteArray>("mc");
-    // object name=spoken name(description), in build order. A combo box's name is
+    // Object name=spoken name(description), in build order. A combo box's name is
     // its current entry, as Qt has it on Linux.
+    QTest::addColumn<QByteArray>("mc");
     QTest::addColumn<QString>("names");
-    QTest::newRow("the label before") << QByteArray(R"(<vlayout><label text="Your name:"/><text var="N"/></vlayout>)")
-                                      << QStringLiteral("lineEdit=Your name");
-    QTest::newRow("no label: the variable, else the kind")
-        << QByteArray(R"(<vlayout><text var="CITY"/><text/><combobox>echo a</combobox></vlayout>)")
-        << QStringLiteral("lineEdit=CITY|lineEdit=Text|comboBox=a(Choice)");
-    QTest::newRow("only right before")
-        << QByteArray(R"(<vlayout><label text="A"/><button title="B"/><text var="V"/><label text="C"/><img/><text/></vlayout>)")
-        << QStringLiteral("pushButton=B(A)|lineEdit=V|picture=icona.png|lineEdit=Text");
-    QTest::newRow("captions stay, the label describes")
-        << QByteArray(R"(<vlayout><label text="Options:"/><checkbox var="V" text="&Verbose"/><checkbox var="D"/></vlayout>)")
-        << QStringLiteral("checkBox=Verbose(Options)|checkBox=D");
-    QTest::newRow("file chooser in a row")
-        << QByteArray(R"(<hlayout><label text="Input file:"/><file var="IN"/><file/></hlayout>)")
-        << QStringLiteral("lineEdit=Input file|browseButton=Browse for Input file|lineEdit=Path|browseButton=Browse for Path");
-    QTest::newRow("mark-up and lines are not spoken")
-        << QByteArray(R"(<vlayout><label text="<b>Compression</b>"/><combobox var="C">echo a</combobox>
-                         <label>printf 'Two\nlines:'</label><iconlist var="L"/><iconlist/></vlayout>)")
-        << QStringLiteral("comboBox=a(Compression)|listWidget=Two lines|listWidget=List");
-    QTest::newRow("text logs") << QByteArray(R"(<vlayout><label text="Result"/><textlog/><textlog/></vlayout>)")
-                               << QStringLiteral("textLog=Result|textLog=Output");
-    QTest::newRow("images by the name given") << QByteArray(R"(<vlayout><img src="/no/where/folder.png"/></vlayout>)")
-                                              << QStringLiteral("picture=folder.png");
-    QTest::newRow("root config and tab pages")
-        << QByteArray(R"(<config><label text="Host"/><text var="H"/><tab title="T"><label text="Port"/><text/></tab></config>)")
+    QTest::newRow("the label right before, else the variable, else the kind")
+        << QByteArray(R"(<vlayout><label text="Your name:"/><text var="N"/><text var="CITY"/><label text="x"/><img/>
+                         <text/><combobox>echo a</combobox><iconlist/></vlayout>)")
+        << QStringLiteral("lineEdit=Your name|lineEdit=CITY|picture=icona.png|lineEdit=Text|comboBox=a(Choice)|listWidget=List");
+    QTest::newRow("captions stay, a label describes")
+        << QByteArray(R"(<vlayout><label text="Options:"/><checkbox var="V" text="&Verbose"/><checkbox var="D"/>
+                         <label text="Go"/><button title="B"/></vlayout>)")
+        << QStringLiteral("checkBox=Verbose(Options)|checkBox=D|pushButton=B(Go)");
+    QTest::newRow("rows, mark-up and lines")
+        << QByteArray(R"(<hlayout><label text="<b>In</b>"/><file var="IN"/><combobox var="C">echo a</combobox>
+                         <label>printf 'Two\nlines:'</label><iconlist var="L"/></hlayout>)")
+        << QStringLiteral("lineEdit=In|browseButton=Browse for In|comboBox=a(C)|listWidget=Two lines");
+    QTest::newRow("logs and pictures")
+        << QByteArray(R"(<vlayout><label text="Result"/><textlog/><textlog/><img src="/no/folder.png"/></vlayout>)")
+        << QStringLiteral("textLog=Result|textLog=Output|picture=folder.png");
+    QTest::newRow("root config, tab pages")
+        << QByteArray(R"(<config><label text="Host"/><text/><tab title="T"><label text="Port"/><text/></tab></config>)")
         << QStringLiteral("lineEdit=Host|lineEdit=Port");
 }
 
@@ -351,19 +340,14 @@ void TestForms::accessibleNames()
     QFETCH(QByteArray, mc);
     QFETCH(QString, names);
     const Form f = build(mc);
-    static const QStringList spoken{QStringLiteral("lineEdit"), QStringLiteral("browseButton"), QStringLiteral("comboBox"),
-                                    QStringLiteral("listWidget"), QStringLiteral("checkBox"), QStringLiteral("pushButton"),
-                                    QStringLiteral("textLog"), QStringLiteral("picture")};
     QStringList heard;
     for (QWidget *w : f.window->findChildren<QWidget *>()) {
-        if (!spoken.contains(w->objectName()))
-            continue;
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
-        QVERIFY(a);
-        QString entry = w->objectName() + QLatin1Char('=') + a->text(QAccessible::Name);
-        if (const QString more = a->text(QAccessible::Description); !more.isEmpty())
-            entry += QLatin1Char('(') + more + QLatin1Char(')');
-        heard << entry;
+        const QString more = a->text(QAccessible::Description);
+        if (QStringLiteral("lineEdit browseButton comboBox listWidget checkBox pushButton textLog picture")
+                .split(QLatin1Char(' ')).contains(w->objectName()))
+            heard << w->objectName() + QLatin1Char('=') + a->text(QAccessible::Name)
+                         + (more.isEmpty() ? QString() : QLatin1Char('(') + more + QLatin1Char(')'));
     }
     QCOMPARE(heard.join(QLatin1Char('|')), names);
 }
