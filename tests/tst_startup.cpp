@@ -293,6 +293,7 @@ void TestStartup::launcher()
     auto *chooser = qobject_cast<MTextFile *>(column->itemAt(6)->widget());
     QVERIFY(chooser && chooser->lineEdit()->text().isEmpty());
     QCOMPARE(window.focusWidget(), chooser->lineEdit()); // typing goes to the path
+    QCOMPARE(chooser->lineEdit()->accessibleName(), QStringLiteral("mc file"));
     auto *load = qobject_cast<MButton *>(column->itemAt(7)->widget());
     QCOMPARE(load->pushButton()->text(), QStringLiteral("Load"));
 

@@ -107,7 +107,7 @@ void setupLauncher(frmMain *window, const QString &program)
     window->setWindowTitle(QStringLiteral("Open a form \u2014 kiv"));
     // The label above the chooser is the wiki address, no name for it.
     chooser->lineEdit()->setAccessibleName(QStringLiteral("mc file"));
-    // The scrolling area comes first in the focus chain; typing should go to the
-    // path. Only now is the chooser inside the window that will be activated.
+    // Typing should go to the path. Only now is the chooser inside the window
+    // that will be activated.
     chooser->lineEdit()->setFocus();
 }
