@@ -1,6 +1,7 @@
 // Shared by the widget tests: a form built from mc text and driven as a user would.
 #pragma once
 
+#include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
@@ -58,6 +59,7 @@ struct Form
         auto *layout = new QVBoxLayout(&window);
         for (int i = 0; doc->root() && i < doc->root()->childCount(); ++i)
             buildElement(nullptr, doc->root()->child(i), layout);
+        nameWidgetsByLabels(layout);
         window.show();
         return doc->root() && QTest::qWaitForWindowExposed(&window);
     }

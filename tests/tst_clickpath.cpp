@@ -4,12 +4,15 @@
 #include "widgets/MButton.h"
 #include "widgets/MCheckBox.h"
 #include "widgets/MComboBox.h"
+#include "widgets/MListWidget.h"
 #include "widgets/MTextEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QScrollArea>
 #include <QTest>
 #include <QTextEdit>
 
@@ -28,6 +31,7 @@ private Q_SLOTS:
     void twoWidgetsOneName();
     void unboundWidgetsChangeNoVariable();
     void sizesGoToTheNamedWidget();
+    void keyboardAlone();
 };
 
 void TestClickPath::helloWorld()
@@ -165,6 +169,45 @@ void TestClickPath::sizesGoToTheNamedWidget()
     MComboBox *combo = form.find<MComboBox>();
     QCOMPARE(sized(combo->comboBox()), QSize(240, 35));
     QCOMPARE(sized(combo), QSize(0, 0));
+}
+
+void TestClickPath::keyboardAlone()
+{
+    Form form;
+    QVERIFY(form.build(R"(<f><text var="NAME"/><checkbox text="&Loud"/><combobox>printf 'gzip\nxz'</combobox>
+        <scrolllayout><label>seq 1 200</label><file/></scrolllayout><textlog/><scrolllayout><label>seq 1 50</label>
+        </scrolllayout><iconlist var="PICK" mode="list" code="printf 'alpha\nbeta'">
+        <ondoubleclick>echo "list:$PICK" >> runs</ondoubleclick></iconlist><button>echo "run:$NAME" >> runs</button></f>)"));
+    form.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form.window));
+    QTest::keyClicks(form.find<MTextEdit>()->lineEdit(), QStringLiteral("Ada"));
+
+    // Document order, out of the text log; a scrolling area is a stop only when
+    // it holds nothing else that is, and shows the widget inside that has focus.
+    QStringList walked;
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *now = QApplication::focusWidget();
+        walked << (now->objectName().isEmpty() ? now->parentWidget()->objectName() : now->objectName());
+        auto *view = form.find<QScrollArea>()->viewport();
+        QVERIFY(i != 2 || view->rect().contains(QRect(now->mapTo(view, QPoint()), now->size())));
+    }
+    QCOMPARE(walked.join(QLatin1Char(' ')), QStringLiteral("checkBox comboBox lineEdit browseButton textLog scrollArea "
+                                                           "listWidget pushButton lineEdit"));
+
+    // Return and Enter press the focused button, and run the current entry's command.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QListWidget *list = form.find<MListWidget>()->listWidget();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    // Current but not selected: selected first, as a double click would.
+    list->clearSelection();
+    list->setCurrentItem(list->item(0), QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(form.file("runs"), QStringLiteral("run:Ada\nrun:Ada\nlist:beta\nlist:alpha\n"));
 }
 
 QTEST_MAIN(TestClickPath)

@@ -7,6 +7,7 @@
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -101,6 +102,8 @@ private Q_SLOTS:
     void processIdVariable();
     void images();
     void textLogsShowEachOutput();
+    void accessibleNames_data();
+    void accessibleNames();
 
 private:
     QTemporaryDir m_dir;
@@ -273,6 +276,21 @@ void TestForms::images()
     QCOMPARE(pictureOf(4)->pixmap().size(), QSize(7, 5));
     // A device is never read: an empty picture, at once.
     QVERIFY(pictureOf(5)->pixmap().isNull());
+
+    // A picture smaller than its box keeps to the side that "align" asks for.
+    const QByteArray src = "<img src=\"" + QFile::encodeName(png) + "\" width=\"41\" height=\"30\" align=";
+    const Form aligned = build("<config>" + src + "l/>" + src + "c/>" + src + "r/></config>");
+    aligned.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(aligned.window.get()));
+    for (int i = 0; i < 3; ++i) {
+        QLabel *label = aligned.at(i)->findChild<QLabel *>();
+        const QImage drawn = label->grab().toImage();
+        int x = 0;
+        while (x < drawn.width() && drawn.pixelColor(x, 15) != QColor(Qt::red))
+            ++x;
+        QVERIFY(label->width() >= 41);
+        QCOMPARE(x, (label->width() - 7) * i / 2);
+    }
 }
 
 void TestForms::textLogsShowEachOutput()
@@ -289,6 +307,49 @@ void TestForms::textLogsShowEachOutput()
         for (QTextEdit *log : logs)
             QCOMPARE(log->toPlainText(), QString::fromUtf8(output));
     }
+}
+
+void TestForms::accessibleNames_data()
+{
+    // Object name=spoken name(description), in build order. A combo box's name is
+    // its current entry, as Qt has it on Linux.
+    QTest::addColumn<QByteArray>("mc");
+    QTest::addColumn<QString>("names");
+    QTest::newRow("the label right before, else the variable, else the kind")
+        << QByteArray(R"(<vlayout><label text="Your name:"/><text var="N"/><text var="CITY"/><label text="x"/><img/>
+                         <text/><combobox>echo a</combobox><iconlist/></vlayout>)")
+        << QStringLiteral("lineEdit=Your name|lineEdit=CITY|picture=icona.png|lineEdit=Text|comboBox=a(Choice)|listWidget=List");
+    QTest::newRow("captions stay, a label describes")
+        << QByteArray(R"(<vlayout><label text="Options:"/><checkbox var="V" text="&Verbose"/><checkbox var="D"/>
+                         <label text="Go"/><button title="B"/></vlayout>)")
+        << QStringLiteral("checkBox=Verbose(Options)|checkBox=D|pushButton=B(Go)");
+    QTest::newRow("rows, mark-up and lines")
+        << QByteArray(R"(<hlayout><label text="<b>In</b>"/><file var="IN"/><combobox var="C">echo a</combobox>
+                         <label>printf 'Two\nlines:'</label><iconlist var="L"/></hlayout>)")
+        << QStringLiteral("lineEdit=In|browseButton=Browse for In|comboBox=a(C)|listWidget=Two lines");
+    QTest::newRow("logs and pictures")
+        << QByteArray(R"(<vlayout><label text="Result"/><textlog/><textlog/><img src="/no/folder.png"/></vlayout>)")
+        << QStringLiteral("textLog=Result|textLog=Output|picture=folder.png");
+    QTest::newRow("root config, tab pages")
+        << QByteArray(R"(<config><label text="Host"/><text/><tab title="T"><label text="Port"/><text/></tab></config>)")
+        << QStringLiteral("lineEdit=Host|lineEdit=Port");
+}
+
+void TestForms::accessibleNames()
+{
+    QFETCH(QByteArray, mc);
+    QFETCH(QString, names);
+    const Form f = build(mc);
+    QStringList heard;
+    for (QWidget *w : f.window->findChildren<QWidget *>()) {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+        const QString more = a->text(QAccessible::Description);
+        if (QStringLiteral("lineEdit browseButton comboBox listWidget checkBox pushButton textLog picture")
+                .split(QLatin1Char(' ')).contains(w->objectName()))
+            heard << w->objectName() + QLatin1Char('=') + a->text(QAccessible::Name)
+                         + (more.isEmpty() ? QString() : QLatin1Char('(') + more + QLatin1Char(')'));
+    }
+    QCOMPARE(heard.join(QLatin1Char('|')), names);
 }
 
 QTEST_MAIN(TestForms)

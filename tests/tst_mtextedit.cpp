@@ -97,12 +97,25 @@ void TestMTextEdit::globalIsHiddenAndKeepsItsValue()
 
 void TestMTextEdit::longValueKeptWhole()
 {
-    // Longer than a line edit holds: the variable still gets every byte.
+    // Longer than a line edit holds by default: the variable still gets every byte.
     Form form;
     QVERIFY(form.build("<f><global var=\"L\">head -c 40000 /dev/zero | tr '\\0' a; echo b</global>"
-                       "<button>printf '%s' \"$L\" | wc -c</button></f>"));
+                       "<button>printf '%s' \"$L\" | wc -c</button>"
+                       "<text var=\"T\">head -c 40000 /dev/zero | tr '\\0' a</text>"
+                       "<text var=\"HUGE\">head -c 300000 /dev/zero | tr '\\0' h</text></f>"));
     QCOMPARE(form.var(0).size(), 40001);
     QCOMPARE(form.click().trimmed(), QStringLiteral("40001"));
+
+    // An edit keeps the whole value; one too long to edit at typing speed is
+    // shown read-only and kept whole.
+    QLineEdit *edit = form.find<MTextEdit>(0)->lineEdit();
+    QLineEdit *huge = form.find<MTextEdit>(1)->lineEdit();
+    QTest::keyClick(edit, Qt::Key_End);
+    for (QLineEdit *e : {edit, huge})
+        QTest::keyClick(e, 'z');
+    QCOMPARE(form.var(1), QByteArray(40000, 'a') + 'z');
+    QVERIFY(huge->isReadOnly() && huge->toolTip().contains(QStringLiteral("300000")));
+    QCOMPARE(form.var(2), QByteArray(300000, 'h'));
 }
 
 QTEST_MAIN(TestMTextEdit)

@@ -1,4 +1,5 @@
 #include "builder/Builders.h"
+#include "markup/LosslessText.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -100,6 +102,8 @@ private Q_SLOTS:
     void pickedFileReachesVariable();
     void cancelChangesNothing();
     void directoryCarriesOver();
+    void startsAtTheTypedPath_data();
+    void startsAtTheTypedPath();
     void saveModeTakesNewName();
     void directoryMode();
     void sizeAttributesOnWholeChooser();
@@ -185,7 +189,7 @@ void TestMTextFile::filterAndMode_data()
     QTest::addColumn<bool>("dirsOnly");
     QTest::addColumn<QString>("acceptLabel"); // empty: the dialog's own
 
-    const QString all = QStringLiteral("All files (*.*)");
+    const QString all = QStringLiteral("All files (*)");
     QTest::newRow("none") << QByteArray() << all << int(QFileDialog::ExistingFile) << false << QString();
     QTest::newRow("filter") << QByteArray("filter=\"MC File (*.mc)\"") << QStringLiteral("MC File (*.mc)")
                             << int(QFileDialog::ExistingFile) << false << QString();
@@ -340,6 +344,45 @@ void TestMTextFile::directoryCarriesOver()
     QVERIFY(again.answered() && !again.stray());
     QCOMPARE(seen, deeper);
     QCOMPARE(chooser->lineEdit()->text(), file);
+}
+
+void TestMTextFile::startsAtTheTypedPath_data()
+{
+    QTest::addColumn<QByteArray>("typed");  // "@" stands for the test's directory
+    QTest::addColumn<QString>("opensAt");   // within that directory
+    QTest::addColumn<QString>("name");      // in the dialog's name box
+    QTest::newRow("a file without a dot") << QByteArray("@/docs/README") << QStringLiteral("docs") << QStringLiteral("README");
+    QTest::newRow("relative: from kiv's directory") << QByteArray("docs/new.txt") << QStringLiteral("docs")
+                                                    << QStringLiteral("new.txt");
+    QTest::newRow("a folder, or the nearest that exists") << QByteArray("@/docs/no/such/x") << QStringLiteral("docs") << QString();
+    QTest::newRow("empty: where it was") << QByteArray() << QStringLiteral("before") << QString();
+    QTest::newRow("not UTF-8: where it was") << QByteArray("@/docs/\xff/x") << QStringLiteral("before") << QString();
+}
+
+void TestMTextFile::startsAtTheTypedPath()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(QString, opensAt);
+    QFETCH(QString, name);
+    for (const char *f : {"docs/README", "docs/notes.txt", "before/x"})
+        QVERIFY(!makeFile(QString::fromLatin1(f)).isEmpty());
+    const QString home = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+    const auto back = qScopeGuard([&] { QDir::setCurrent(home); });
+
+    MTextFile *chooser = build("<file/>");
+    chooser->dialog()->setDirectory(m_dir->filePath(QStringLiteral("before")));
+    chooser->lineEdit()->setText(textFromBytes(typed.replace('@', QFile::encodeName(m_dir->path()))));
+    DialogAnswer answer(chooser->dialog(), [&](QFileDialog *d) {
+        QCOMPARE(QDir(m_dir->path()).relativeFilePath(d->directory().absolutePath()), opensAt);
+        QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text(), name);
+        // The default filter offers README too.
+        auto *view = d->findChild<QListView *>(QStringLiteral("listView"));
+        QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), opensAt == QLatin1String("docs") ? 2 : 1);
+        d->reject();
+    });
+    chooser->trovaFile();
+    QVERIFY(answer.answered() && !answer.stray());
 }
 
 void TestMTextFile::saveModeTakesNewName()

@@ -1,7 +1,10 @@
 #include "app/LauncherScreen.h"
+#include "app/WindowIdentity.h"
 #include "app/frmMain.h"
+#include "builder/Common.h"
 #include "builder/MScroll.h"
 #include "builder/PendingTab.h"
+#include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
@@ -74,6 +77,9 @@ private Q_SLOTS:
     void documentMode();
     void documentThatCannotBeBuilt_data();
     void documentThatCannotBeBuilt();
+    void windowTitle_data();
+    void windowTitle();
+    void identity();
     void notice();
     void launcher();
     void load_data();
@@ -183,16 +189,55 @@ void TestStartup::documentThatCannotBeBuilt()
     QVERIFY(window.findChildren<QWidget *>().isEmpty());
 }
 
+void TestStartup::windowTitle_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("mc");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("root title") << QByteArray("/x/a.mc") << QByteArray("<vlayout title=\"Backup\"/>") << QStringLiteral("Backup");
+    QTest::newRow("from a command") << QByteArray("a.mc") << QByteArray("<hlayout><title>echo ' Disk'</title></hlayout>")
+                                    << QStringLiteral("Disk");
+    QTest::newRow("none: the file name") << QByteArray("/u/disk use.mc") << QByteArray("<vlayout title=\"\"/>")
+                                         << QStringLiteral("disk use");
+    QTest::newRow("a tab's is its page's") << QByteArray("t.mc") << QByteArray("<tab title=\"P\"/>") << QStringLiteral("t");
+    QTest::newRow("no .mc, not UTF-8") << QByteArray("d.mc/f\xe9") << QByteArray("<vlayout/>") << textFromBytes("f\xe9");
+}
+
+void TestStartup::windowTitle()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, mc);
+    QFETCH(QString, title);
+    QCOMPARE(formTitle(parseDocumentText(mc)->root(), path), title);
+}
+
+void TestStartup::identity()
+{
+    setApplicationIdentity();
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("kiv"));
+    // Installed or not, there is an icon: the built-in one stands in.
+    QVERIFY(!QIcon(QStringLiteral(":/kiv/icona.png")).pixmap(32).isNull());
+    frmMain window;
+    QVERIFY(!window.windowIcon().pixmap(32).isNull());
+    Args args{"kiv", writeFile(QStringLiteral("my form.mc"), "<vlayout/>")};
+    QVERIFY(window.setupForm(args.argc(), args.argv()));
+    QCOMPARE(window.windowTitle(), QStringLiteral("my form"));
+    QCOMPARE(runCommand(QByteArray("printf %s \"$KIV_DATA_DIR/icona.png\"")), defaultIconPath());
+}
+
 void TestStartup::notice()
 {
     struct Case
     {
         Args args;
         QStringList lines;
+        int closeKey; // 0: a click on OK
     } cases[] = {
-        {Args{"kiv", "-show"}, {QStringLiteral("-")}},
-        {Args{"kiv", "-show", "only"}, {QStringLiteral("only")}},
-        {Args{"kiv", "-show", "first", "second \303\244", "ignored"}, {QStringLiteral("second \u00e4"), QStringLiteral("first")}},
+        {Args{"kiv", "-show"}, {QStringLiteral("-")}, 0},
+        {Args{"kiv", "-show", "only"}, {QStringLiteral("only")}, Qt::Key_Return},
+        {Args{"kiv", "-show", "first", "second \303\244", "ignored"}, {QStringLiteral("second \u00e4"), QStringLiteral("first")},
+         Qt::Key_Escape},
+        {Args{"kiv", "-show", "a", "b"}, {QStringLiteral("b"), QStringLiteral("a")}, Qt::Key_Enter},
     };
     for (Case &c : cases) {
         frmMain window;
@@ -203,12 +248,21 @@ void TestStartup::notice()
         QCOMPARE(labelTexts(layout, int(c.lines.size())), c.lines);
         auto *ok = qobject_cast<MButton *>(layout->itemAt(layout->count() - 1)->widget());
         QCOMPARE(ok->pushButton()->text(), QStringLiteral("OK"));
+        QVERIFY(ok->pushButton()->isDefault());
         QVERIFY(variableStore() && !outputHandler());
+        QCOMPARE(window.windowType(), Qt::Dialog);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Notice \u2014 kiv"));
 
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QPoint centre = window.screen()->availableGeometry().center();
+        // Within the frame, which is unknown until the window is shown.
+        QVERIFY2((window.geometry().center() - centre).manhattanLength() <= 8, "centred on the screen");
         QSignalSpy ran(ok, &MButton::outputEmit);
-        ok->pushButton()->click();
+        if (c.closeKey)
+            QTest::keyClick(&window, Qt::Key(c.closeKey));
+        else
+            ok->pushButton()->click();
         QVERIFY(!window.isVisible());
         QCOMPARE(ran.count(), 0); // OK runs no command
     }
@@ -224,6 +278,8 @@ void TestStartup::launcher()
     QCOMPARE(layout->count(), 1);
     auto *scroll = dynamic_cast<MScroll *>(layout->itemAt(0)->widget());
     QVERIFY(scroll);
+    QCOMPARE(scroll->area()->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Open a form \u2014 kiv"));
 
     QVERIFY(!documentationAddress().isEmpty());
     const QString wiki = QString::fromUtf8(".:: " + documentationAddress() + " ::.");
@@ -237,6 +293,7 @@ void TestStartup::launcher()
     auto *chooser = qobject_cast<MTextFile *>(column->itemAt(6)->widget());
     QVERIFY(chooser && chooser->lineEdit()->text().isEmpty());
     QCOMPARE(window.focusWidget(), chooser->lineEdit()); // typing goes to the path
+    QCOMPARE(chooser->lineEdit()->accessibleName(), QStringLiteral("mc file"));
     auto *load = qobject_cast<MButton *>(column->itemAt(7)->widget());
     QCOMPARE(load->pushButton()->text(), QStringLiteral("Load"));
 

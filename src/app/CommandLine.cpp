@@ -9,7 +9,7 @@ QByteArray usageText()
         "       kiv                          show the launcher, which picks an mc file\n"
         "                                    and starts kiv on it\n"
         "       kiv -show [LINE1 [LINE2]]    show a notice with LINE2 above LINE1\n"
-        "                                    and an OK button\n"
+        "                                    and an OK button (Return, Escape close it)\n"
         "       kiv --help | --version\n"
         "\n"
         "Qt's own options (for example -platform, -display, -style) may come first.\n"

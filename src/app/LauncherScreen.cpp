@@ -104,7 +104,10 @@ void setupLauncher(frmMain *window, const QString &program)
     scroll->addWidget(loadButton);
 
     window->setLayout(layout);
-    // The scrolling area comes first in the focus chain; typing should go to the
-    // path. Only now is the chooser inside the window that will be activated.
+    window->setWindowTitle(QStringLiteral("Open a form \u2014 kiv"));
+    // The label above the chooser is the wiki address, no name for it.
+    chooser->lineEdit()->setAccessibleName(QStringLiteral("mc file"));
+    // Typing should go to the path. Only now is the chooser inside the window
+    // that will be activated.
     chooser->lineEdit()->setFocus();
 }

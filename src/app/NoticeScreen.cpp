@@ -6,8 +6,11 @@
 #include "shell/MEnvVar.h"
 #include "widgets/MButton.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 void setupNotice(frmMain *window, const char *first, const char *second)
@@ -15,6 +18,10 @@ void setupNotice(frmMain *window, const char *first, const char *second)
     auto *store = new MEnvVar(window);
     setVariableStore(store);
     setRunnerStore(store);
+
+    // A dialog to the window manager: placed and decorated as one.
+    window->setWindowFlag(Qt::Dialog);
+    window->setWindowTitle(QStringLiteral("Notice \u2014 kiv"));
 
     auto *layout = new QVBoxLayout;
     auto *firstLabel = new QLabel(textFromBytes(first ? first : "-"));
@@ -26,9 +33,23 @@ void setupNotice(frmMain *window, const char *first, const char *second)
     // command is run for it.
     auto *ok = new MButton;
     ok->configure(QByteArray("OK"), std::nullopt);
+    ok->pushButton()->setDefault(true);
     QObject::disconnect(ok->pushButton(), &QPushButton::clicked, ok, &MButton::click);
     QObject::connect(ok->pushButton(), &QPushButton::clicked, window, &QWidget::close);
-    layout->addWidget(ok);
+    layout->addWidget(ok, 0, Qt::AlignRight);
+
+    // As in any message box, Return answers OK and Escape dismisses; both just close.
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
+                                   QKeySequence(Qt::Key_Escape)})
+        QObject::connect(new QShortcut(key, window), &QShortcut::activated, window, &QWidget::close);
 
     window->setLayout(layout);
+    ok->pushButton()->setFocus();
+
+    window->adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
 }

@@ -2,7 +2,10 @@
 
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
+#include "app/WindowIdentity.h"
+#include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
+#include "builder/Common.h"
 #include "builder/PendingTab.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
@@ -58,10 +61,13 @@ void buildDocumentWindow(frmMain *window, const Element *root)
     setRunnerStore(store);
     setOutputHandler(new MOHandler(window));
     store->addVariable("KIV_MY_PID", QByteArray::number(qint64(getpid())));
+    // Commands find the pictures (icons/ for src) wherever kiv was installed.
+    qputenv("KIV_DATA_DIR", dataDirectory());
     clearPendingTabWidget();
 
     auto *top = new QVBoxLayout;
     buildElement(window, root, top);
+    nameWidgetsByLabels(top);
     window->setLayout(top);
 }
 
@@ -86,6 +92,8 @@ bool frmMain::setupForm(int argc, char **argv, QString *error)
         return false;
     }
     buildDocumentWindow(this, document->root());
+    // Read after the build: a title command sees the form's initial values.
+    setWindowTitle(formTitle(document->root(), QByteArray(argv[1])));
     // Widgets may refer back to their elements after the build: the tree lives
     // as long as the window.
     new DocumentKeeper(std::move(document), this);

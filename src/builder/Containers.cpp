@@ -1,3 +1,4 @@
+#include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "builder/MHLayout.h"
@@ -25,6 +26,7 @@ void buildChildren(frmMain *window, const Element *element, QLayout *layout)
 {
     for (int i = 0; i < element->childCount(); ++i)
         buildElement(window, element->child(i), layout);
+    nameWidgetsByLabels(layout);
 }
 
 } // namespace
@@ -58,6 +60,7 @@ void buildScrollLayout(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *scroll = new MScroll;
     buildChildren(window, element, scroll->innerLayout());
+    scroll->settleFocus();
     applySizeAttributes(window, element, scroll);
     if (parent) {
         // The scrolling area reaches the edges of its parent: the whole parent
@@ -94,6 +97,7 @@ void buildTab(frmMain *window, const Element *element, QLayout *parent)
         else
             buildElement(window, child, pageLayout);
     }
+    nameWidgetsByLabels(pageLayout);
 
     if (caption) {
         tabs->addTab(page, toQString(caption));

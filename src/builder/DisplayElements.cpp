@@ -32,19 +32,25 @@ void buildImage(frmMain *window, const Element *element, QLayout *parent)
     const QByteArray path = hasText(src) ? resolveIconPath(window, *src) : defaultIconPath();
     // An unreadable or non-image file gives an empty picture.
     picture->setPixmap(QPixmap::fromImage(loadImageFile(path)));
+    // A screen reader says which picture it is, by the name the form gave it.
+    const QByteArray named = hasText(src) ? *src : path;
+    picture->setAccessibleName(textFromBytes(named.mid(named.lastIndexOf('/') + 1)));
 
     const OptText align = element->attribute("align", true);
     auto *box = new QWidget;
     box->setObjectName(QStringLiteral("image"));
     auto *row = new QHBoxLayout;
     const char first = align && !align->isEmpty() ? align->at(0) : '\0';
-    if (align && first != '\0' && first != 'l')
+    const bool left = !align || first == '\0' || first == 'l';
+    if (!left)
         row->addStretch(0);
     row->addWidget(picture, 0);
-    if (align && first == 'c')
+    if (first == 'c')
         row->addStretch(0);
-    // The size belongs to the picture, so that a minimum size cannot push the
-    // picture away from the side that "align" chose.
+    // A picture smaller than its minimum size keeps to the same side within it.
+    if (!left)
+        picture->setAlignment(first == 'c' ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+    // The size belongs to the picture, not to its row, which spans the width.
     applySizeAttributes(window, element, picture);
     box->setLayout(row);
     if (parent)

@@ -105,8 +105,9 @@ void wrapInColumn(QWidget *outer, QWidget *inner)
     outer->setLayout(layout);
 }
 
-QByteArray defaultIconPath() { return QByteArray(KIV_DATA_DIR "/icona.png"); }
-QByteArray iconsDirectory() { return QByteArray(KIV_DATA_DIR "/icons/"); }
+QByteArray dataDirectory() { return QByteArray(KIV_DATA_DIR); }
+QByteArray defaultIconPath() { return dataDirectory() + "/icona.png"; }
+QByteArray iconsDirectory() { return dataDirectory() + "/icons/"; }
 
 QByteArray resolveIconPath(frmMain *, const QByteArray &name)
 {

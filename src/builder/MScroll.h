@@ -16,6 +16,10 @@ public:
     QVBoxLayout *innerLayout() const { return contentLayout; }
     QScrollArea *area() const { return scrollArea; }
     void addWidget(QWidget *widget);
+    // Makes the area a focus stop of its own only when nothing inside it takes
+    // focus, so that the keyboard can still scroll a column of labels. Otherwise
+    // Tab goes straight to the widgets inside, and the area follows them.
+    void settleFocus();
 
 private:
     QScrollArea *scrollArea;

@@ -12,6 +12,9 @@
 MButton::MButton(QWidget *parent) : QWidget(parent), m_pushButton(new QPushButton)
 {
     m_pushButton->setObjectName(QStringLiteral("pushButton"));
+    // Return and Enter press a focused button, as Space does; outside a dialog Qt
+    // leaves that to the buttons that ask for it.
+    m_pushButton->setAutoDefault(true);
     wrapInColumn(this, m_pushButton);
     connect(m_pushButton, &QPushButton::clicked, this, &MButton::click);
 }

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QListWidget>
 
@@ -50,6 +51,7 @@ MListWidget::MListWidget(QWidget *parent) : QWidget(parent)
 
     wrapInColumn(this, m_listWidget);
 
+    m_listWidget->installEventFilter(this);
     connect(m_listWidget, &QListWidget::itemSelectionChanged, this, &MListWidget::changeValue);
     connect(m_listWidget, &QListWidget::itemDoubleClicked, this, &MListWidget::doubleClicked);
 
@@ -133,6 +135,24 @@ void MListWidget::doubleClicked(QListWidgetItem *item)
     }
     if (m_doubleClickCommand)
         Q_EMIT outputEmit(runCommand(*m_doubleClickCommand));
+}
+
+bool MListWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_listWidget || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        || (key->modifiers() & ~Qt::KeypadModifier))
+        return false;
+    QListWidgetItem *item = m_listWidget->currentItem();
+    if (!item)
+        return false;
+    // A double click selects its entry first; the command must see the same value.
+    if (!item->isSelected())
+        m_listWidget->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+    doubleClicked(item);
+    return true;
 }
 
 void addIconListEntries(MListWidget *list, const OptText &text)

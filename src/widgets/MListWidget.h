@@ -62,6 +62,10 @@ Q_SIGNALS:
     void valueChanged(int index, const QString &value);
     void outputEmit(const QByteArray &output);
 
+protected:
+    // Return or Enter on the current entry does what a double click on it does.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void applyIconSize();
 

@@ -6,6 +6,10 @@
 
 #include <QLayout>
 #include <QLineEdit>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -39,6 +43,8 @@ MTextEdit *createTextBox(const Element *element)
 MTextEdit::MTextEdit(QWidget *parent) : QWidget(parent), m_lineEdit(new QLineEdit)
 {
     m_lineEdit->setObjectName(QStringLiteral("lineEdit"));
+    // Qt's own limit (32767) would cut a longer value at the first edit.
+    m_lineEdit->setMaxLength(kMaxEditableLength);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     wrapInColumn(this, m_lineEdit);
     connect(m_lineEdit, &QLineEdit::textChanged, this, &MTextEdit::changeValue);
@@ -47,10 +53,18 @@ MTextEdit::MTextEdit(QWidget *parent) : QWidget(parent), m_lineEdit(new QLineEdi
 void MTextEdit::setInitialText(const OptText &text)
 {
     const QString value = toQString(text);
-    m_lineEdit->setText(value);
+    const bool tooLong = value.size() > kMaxEditableLength;
+    m_lineEdit->setReadOnly(tooLong);
+    m_lineEdit->setToolTip(tooLong ? tr("%n characters: too long to edit here; commands see all of them", nullptr,
+                                        int(std::min<qsizetype>(value.size(), INT_MAX)))
+                                   : QString());
+    {
+        // The box may show only the start of a long value: that must not reach the store.
+        const QSignalBlocker quiet(tooLong ? m_lineEdit : nullptr);
+        m_lineEdit->setText(value);
+    }
     // QLineEdit stays silent when the text does not change (the empty text on a
-    // fresh box) and keeps only its first 32767 characters; the store gets the
-    // whole text either way, which matters for hidden boxes holding long values.
+    // fresh box); the store gets the whole text either way.
     Q_EMIT valueChanged(m_varIndex, value);
 }
 

@@ -25,6 +25,11 @@ public:
     // already showed it, so that a freshly registered variable receives it.
     void setInitialText(const OptText &text);
 
+    // Values up to this many characters are shown and edited whole. A longer one
+    // would cost seconds per keystroke: the variable keeps all of it, and the box
+    // shows its start, read-only.
+    static constexpr int kMaxEditableLength = 1 << 18;
+
 Q_SIGNALS:
     void valueChanged(int index, const QString &value);
 

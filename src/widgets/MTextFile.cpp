@@ -5,11 +5,14 @@
 #include "shell/MEnvVar.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPointer>
 #include <QToolButton>
+
+#include <algorithm>
 
 MTextFile::MTextFile(QWidget *parent) : QWidget(parent)
 {
@@ -17,7 +20,8 @@ MTextFile::MTextFile(QWidget *parent) : QWidget(parent)
     m_lineEdit->setObjectName(QStringLiteral("lineEdit"));
     m_browseButton = new QToolButton;
     m_browseButton->setObjectName(QStringLiteral("browseButton"));
-    m_filter = tr("All files (*.*)");
+    // "*", not "*.*": README and Makefile are files too.
+    m_filter = tr("All files (*)");
 
     auto *layout = new QHBoxLayout;
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -90,6 +94,30 @@ void MTextFile::applyMode(QFileDialog *dialog) const
     }
 }
 
+void MTextFile::startAtPath(QFileDialog *dialog) const
+{
+    // Bytes that are not UTF-8 name a file Qt cannot reach: stay where it was.
+    const QString text = m_lineEdit->text();
+    if (text.isEmpty() || std::any_of(text.begin(), text.end(), [](QChar c) { return isByteEscape(c.unicode()); }))
+        return;
+    // A relative path is taken from kiv's directory, where commands run.
+    const QFileInfo path(text);
+    if (path.isDir()) {
+        dialog->setDirectory(path.absoluteFilePath());
+        return;
+    }
+    QString folder = path.absolutePath();
+    while (!QFileInfo(folder).isDir()) {
+        const QString up = QFileInfo(folder).path();
+        if (up == folder)
+            return;
+        folder = up;
+    }
+    dialog->setDirectory(folder);
+    if (folder == path.absolutePath())
+        dialog->selectFile(path.fileName());
+}
+
 void MTextFile::setInitialText(const OptText &text)
 {
     if (!text)
@@ -106,6 +134,7 @@ void MTextFile::trovaFile()
     QFileDialog *files = dialog();
     if (files->isVisible())
         return;
+    startAtPath(files);
     const QPointer<MTextFile> self(this);
     const int result = files->exec();
     if (!self || result != QDialog::Accepted)

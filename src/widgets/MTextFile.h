@@ -44,6 +44,7 @@ public Q_SLOTS:
 
 private:
     void applyMode(QFileDialog *dialog) const;
+    void startAtPath(QFileDialog *dialog) const;
 
     QLineEdit *m_lineEdit = nullptr;
     QToolButton *m_browseButton = nullptr;

@@ -1,0 +1,35 @@
+#include "app/WindowIdentity.h"
+
+#include "builder/Common.h"
+#include "builder/ImageFile.h"
+
+#include <QApplication>
+#include <QPixmap>
+
+void setApplicationIdentity()
+{
+    // The class half of WM_CLASS comes from here, whatever name kiv was started by.
+    QCoreApplication::setApplicationName(QStringLiteral("kiv"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kiv"));
+    QApplication::setWindowIcon(kivIcon());
+}
+
+QIcon kivIcon()
+{
+    const QImage installed = loadImageFile(defaultIconPath());
+    if (!installed.isNull())
+        return QIcon(QPixmap::fromImage(installed));
+    return QIcon(QStringLiteral(":/kiv/icona.png"));
+}
+
+QString formTitle(const Element *root, const QByteArray &path)
+{
+    if (root && root->name() != "tab") {
+        if (const OptText title = root->attribute("title", true); hasText(title))
+            return toQString(title);
+    }
+    QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+    if (name.endsWith(".mc") && name.size() > 3)
+        name.chop(3);
+    return textFromBytes(name);
+}

@@ -1,0 +1,113 @@
+#include "builder/AccessibleNames.h"
+
+#include "markup/LosslessText.h"
+#include "shell/MEnvVar.h"
+#include "widgets/MButton.h"
+#include "widgets/MCheckBox.h"
+#include "widgets/MComboBox.h"
+#include "widgets/MListWidget.h"
+#include "widgets/MTextEdit.h"
+#include "widgets/MTextFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTextDocumentFragment>
+#include <QToolButton>
+
+namespace {
+
+// What a label says, as plain words: no mark-up, no line breaks, no closing colon.
+QString spokenText(const QLabel *label)
+{
+    QString text = label->text();
+    if (label->textFormat() == Qt::RichText
+        || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text)))
+        text = QTextDocumentFragment::fromHtml(text).toPlainText();
+    text = text.simplified();
+    while (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return text.trimmed();
+}
+
+QString variableName(int index)
+{
+    const MEnvVar *store = variableStore();
+    return store && index >= 0 && index < store->count() ? textFromBytes(store->name(index)) : QString();
+}
+
+QString firstOf(std::initializer_list<QString> names)
+{
+    for (const QString &name : names) {
+        if (!name.isEmpty())
+            return name;
+    }
+    return QString();
+}
+
+// The log itself, or the one a wrapper holds. A column holding logs looks like a
+// wrapper too, but its own pass has named them already.
+QWidget *unnamedTextLogIn(QWidget *widget)
+{
+    static const QString name = QStringLiteral("textLog");
+    QWidget *log = widget->objectName() == name ? widget
+                                                : widget->findChild<QWidget *>(name, Qt::FindDirectChildrenOnly);
+    return log && log->accessibleName().isEmpty() ? log : nullptr;
+}
+
+// A widget that shows its own caption: the label before it only describes it.
+void describe(QWidget *captioned, const QString &caption, const QString &label, const QString &fallback)
+{
+    if (caption.isEmpty())
+        captioned->setAccessibleName(firstOf({label, fallback}));
+    else if (!label.isEmpty())
+        captioned->setAccessibleDescription(label);
+}
+
+void name(QWidget *widget, const QString &label)
+{
+    if (auto *box = qobject_cast<MTextEdit *>(widget)) {
+        box->lineEdit()->setAccessibleName(firstOf({label, variableName(box->varIndex()), QStringLiteral("Text")}));
+    } else if (auto *chooser = qobject_cast<MTextFile *>(widget)) {
+        const QString path = firstOf({label, variableName(chooser->varIndex()), QStringLiteral("Path")});
+        chooser->lineEdit()->setAccessibleName(path);
+        chooser->browseButton()->setAccessibleName(QStringLiteral("Browse for %1").arg(path));
+    } else if (auto *combo = qobject_cast<MComboBox *>(widget)) {
+        // Qt on Linux speaks a combo box's current entry as its name, whatever is
+        // set; the description carries the label there.
+        const QString spoken = firstOf({label, variableName(combo->varIndex()), QStringLiteral("Choice")});
+        combo->comboBox()->setAccessibleName(spoken);
+        combo->comboBox()->setAccessibleDescription(spoken);
+    } else if (auto *list = qobject_cast<MListWidget *>(widget)) {
+        list->listWidget()->setAccessibleName(firstOf({label, variableName(list->varIndex()), QStringLiteral("List")}));
+    } else if (auto *check = qobject_cast<MCheckBox *>(widget)) {
+        describe(check->checkBox(), check->checkBox()->text(), label, variableName(check->varIndex()));
+    } else if (auto *button = qobject_cast<MButton *>(widget)) {
+        describe(button->pushButton(), button->pushButton()->text(), label, QStringLiteral("OK"));
+    } else if (QWidget *log = unnamedTextLogIn(widget)) {
+        log->setAccessibleName(firstOf({label, QStringLiteral("Output")}));
+    }
+}
+
+} // namespace
+
+void nameWidgetsByLabels(QLayout *layout)
+{
+    if (!layout)
+        return;
+    QString label; // the text of the label just before, if the item before is one
+    for (int i = 0; i < layout->count(); ++i) {
+        QWidget *widget = layout->itemAt(i)->widget();
+        if (!widget) {
+            label.clear();
+            continue;
+        }
+        name(widget, label);
+        const auto *shown = qobject_cast<QLabel *>(widget);
+        label = shown && shown->pixmap().isNull() ? spokenText(shown) : QString();
+    }
+}
