@@ -1,3 +1,4 @@
+#include "app/ExitSignals.h"
 #include "app/frmMain.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (const auto text = informationRequest(argc, argv))
         return printInformation(*text);
+    installExitSignals();
 
     frmMain window;
     QString reason;

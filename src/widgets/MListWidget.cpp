@@ -1,17 +1,17 @@
 #include "widgets/MListWidget.h"
 
+#include "app/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
-#include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
-#include "shell/MOHandler.h"
 #include "widgets/MListWidgetItem.h"
 
 #include <QFile>
 #include <QIcon>
 #include <QLayout>
 #include <QListWidget>
+#include <QMetaMethod>
 
 #include <algorithm>
 #include <optional>
@@ -131,8 +131,13 @@ void MListWidget::doubleClicked(QListWidgetItem *item)
             break;
         }
     }
-    if (m_doubleClickCommand)
-        Q_EMIT outputEmit(runCommand(*m_doubleClickCommand));
+    if (!m_doubleClickCommand)
+        return;
+    const QPointer<MListWidget> self(this);
+    const std::optional<QByteArray> output = runUserCommand(
+        *m_doubleClickCommand, isSignalConnected(QMetaMethod::fromSignal(&MListWidget::outputEmit)));
+    if (output && self)
+        Q_EMIT outputEmit(*output);
 }
 
 void addIconListEntries(MListWidget *list, const OptText &text)
@@ -160,11 +165,8 @@ MListWidgetItem *buildIconEntry(frmMain *window, const Element *element)
 
     entry->setListItem(new QListWidgetItem(iconFromPath(iconPath), toQString(text)));
 
-    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command)) {
-        if (MOHandler *handler = outputHandler())
-            QObject::connect(entry, &MListWidgetItem::outputEmit, handler, &MOHandler::outputGathered);
+    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command))
         entry->setCommand(command);
-    }
     return entry;
 }
 
@@ -186,8 +188,6 @@ void buildIconList(frmMain *window, const Element *element, QLayout *parent)
 
     if (store)
         QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::updateVal);
-    if (MOHandler *handler = outputHandler())
-        QObject::connect(list, &MListWidget::outputEmit, handler, &MOHandler::outputGathered);
 
     // The content command runs once, here; the list's own variable already exists.
     if (hasText(element->value(false)))
