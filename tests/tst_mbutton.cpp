@@ -5,7 +5,10 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QApplication>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -106,9 +109,12 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
 {
     Form form;
     QVERIFY(form.build("<f><button>echo run >> runs; sleep 100 & k=$!; echo started; echo $k > child; sleep 100"
-                       "</button><text var=\"T\"/></f>"));
+                       "</button><text var=\"T\"/><textlog height=\"60\"/></f>"));
     MButton *button = form.find<MButton>();
     QLineEdit *edit = form.find<MTextEdit>()->lineEdit();
+    QTextEdit *log = form.find<QTextEdit>();
+    log->setPlainText(QStringLiteral("line\n").repeated(200));
+    QScrollBar *scroll = log->verticalScrollBar();
     QStringList events;
     connect(&form.handler, &MOHandler::outputAppended, this,
             [&](const QByteArray &piece) { events << QString::fromUtf8("piece:" + piece); });
@@ -125,6 +131,12 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
         QTest::mouseClick(button->pushButton(), Qt::LeftButton);
         QTest::keyClicks(edit, QStringLiteral("zz"));
+        // A text log can still be scrolled.
+        const int top = scroll->value();
+        QWheelEvent wheel(QPointF(5, 5), log->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(log->viewport(), &wheel);
+        QVERIFY(scroll->value() > top);
         QTest::keyClick(button->pushButton(), Qt::Key_Escape);
     });
     QTest::mouseClick(button->pushButton(), Qt::LeftButton);

@@ -347,6 +347,12 @@ void tst_stress::outputLimit()
     QCOMPARE(live.output.size(), kept);
     QCOMPARE(live.dropped, dropped);
     QVERIFY(QFile::remove(m_tmp->filePath(QStringLiteral("ran"))));
+
+    // Wanted by nobody, the output is only counted.
+    const CommandResult counted = runCommandLive(marked, {}, false);
+    QCOMPARE(counted.output, QByteArray(""));
+    QCOMPARE(counted.dropped, dropped);
+    QVERIFY(QFile::remove(m_tmp->filePath(QStringLiteral("ran"))));
 }
 
 // The runner reads until every holder of the command's output has closed it, so a

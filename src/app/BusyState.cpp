@@ -8,13 +8,26 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QShortcutEvent>
 
 namespace {
 
+// Text logs may still be scrolled and read: that changes no value and runs nothing.
+bool inTextLog(const QObject *object)
+{
+    for (; object; object = object->parent()) {
+        if (object->objectName() == QLatin1String("textLog"))
+            return true;
+    }
+    return false;
+}
+
 // Eats the user's input for as long as it is installed; Escape stops the command.
 // Qt's ExcludeUserInputEvents would only postpone input and replay it afterwards.
+// Input is judged where it reaches a widget, not at the window, which only passes
+// it on.
 class InputBlocker : public QObject
 {
 public:
@@ -32,10 +45,12 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *receiver, QEvent *event) override
     {
         switch (event->type()) {
         case QEvent::KeyPress:
+            if (receiver->isWindowType())
+                return false;
             if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
                 stopRunningCommand();
             return true;
@@ -46,8 +61,12 @@ protected:
             return true;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
+            if (receiver->isWindowType())
+                return false;
+            return static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton || !inTextLog(receiver);
         case QEvent::Wheel:
+            return !receiver->isWindowType() && !inTextLog(receiver);
+        case QEvent::MouseButtonDblClick:
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
         case QEvent::InputMethod:
@@ -60,7 +79,7 @@ protected:
         case QEvent::DragEnter:
         case QEvent::DragMove:
         case QEvent::Drop:
-            return true;
+            return !receiver->isWindowType();
         default:
             return false;
         }

@@ -135,12 +135,16 @@ void CommandProcess::readOutput(qint64 budget)
     while (m_out >= 0 && budget > 0) {
         const qint64 room = m_limit - m_kept;
         ssize_t n;
-        if (room <= 0) {
-            // Past the limit: drain, so that the command is never blocked on a full pipe.
+        if (room <= 0 || (!m_keep && !streaming)) {
+            // Nobody wants the bytes, or they are past the limit: drain, so that the
+            // command is never blocked on a full pipe, and count.
             static char sink[64 * 1024];
             n = ::read(m_out, sink, sizeof sink);
-            if (n > 0)
-                m_dropped += n;
+            if (n > 0) {
+                const qint64 under = qBound(qint64(0), room, qint64(n));
+                m_kept += under;
+                m_dropped += n - under;
+            }
         } else if (!streaming) {
             // Straight into the gathered output, which grows geometrically.
             const qsizetype used = m_output.size();
