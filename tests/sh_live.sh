@@ -13,6 +13,7 @@ command -v compare >/dev/null || { echo "SKIP: ImageMagick's compare is not inst
 
 export OUT=$WORK/out TMPDIR=$WORK/tmp
 mkdir "$OUT" "$TMPDIR"
+wm=0
 if command -v openbox >/dev/null; then
     openbox >"$WORK/openbox.log" 2>&1 &
     _x11_pids+=($!)
@@ -21,25 +22,28 @@ if command -v openbox >/dev/null; then
     wm=1
 else
     echo "note: openbox is not installed; the Alt+F4 check is skipped"
-    wm=0
 fi
 
-form() { # NAME: the mc text from stdin
-    cat >"$WORK/$1.mc"
-}
-
-# Starts kiv on form NAME and waits for its window, which gets the focus.
+# A search can fail outright while other windows come and go: ask again.
+found_window() { WID=$(xdotool search --onlyvisible --pid "$KIV_PID" 2>/dev/null | head -n 1); [ -n "$WID" ]; }
+# open_form NAME MC: starts kiv on the form MC and waits for its window.
 open_form() {
     rm -rf "${OUT:?}"/*
+    printf '%s\n' "$2" >"$WORK/$1.mc"
     kiv_start "$WORK" "$1.mc"
-    WID=$(window_of "$KIV_PID")
-    [ -n "$WID" ] || die "$1: no window appeared: $(cat "$WORK/kiv.err")"
+    wait_until found_window || die "$1: no window appeared: $(cat "$WORK/kiv.err")"
     xdotool windowfocus --sync "$WID" 2>/dev/null
 }
-
-has_line() { [ -s "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
-
-# Some process of group PGID is alive (zombies do not count: nobody may reap them).
+close_form() { kill "$KIV_PID" && exit_status "$KIV_PID"; }
+# click_and_wait_for FILE: presses the focused button and waits for the command to
+# write FILE; LEADER is the command's process group, if it wrote one.
+click_and_wait_for() {
+    xdotool key space
+    wait_until test -s "$OUT/$1" || die "the button's command did not start"
+    LEADER=$(cat "$OUT/leader" 2>/dev/null)
+}
+lines_at_least() { [ -s "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
+# Some process of group $1 is alive (zombies do not count: nobody may reap them).
 group_alive() {
     local f s state pgrp
     for f in /proc/[0-9]*/stat; do
@@ -50,192 +54,118 @@ group_alive() {
     return 1
 }
 group_gone() { ! group_alive "$1"; }
-kiv_gone() { ! kill -0 "$KIV_PID" 2>/dev/null; }
 tmpdir_empty() { [ -z "$(ls -A "$TMPDIR")" ]; }
 now() { date +%s.%N; }
 since() { awk -v from="$1" -v to="$(now)" 'BEGIN { printf "%.2f", to - from }'; }
 
-# The button's command: a job in the background and one in front, both for 100 s.
-form sleeper <<'EOF'
-<vlayout>
-  <button title="Run">sleep 100 & echo $! > "$OUT/child"; echo $$ > "$OUT/leader"; echo started; sleep 100</button>
-  <textlog/>
-</vlayout>
-EOF
+# A job in the background and one in front, both for 100 s.
+SLEEPER='<vlayout><button>sleep 100 & echo $! > "$OUT/child"; echo $$ > "$OUT/leader"; sleep 100</button><textlog/></vlayout>'
 
-start_sleeper() {
-    open_form sleeper
-    xdotool key space
-    wait_until has_line "$OUT/leader" 1 || die "the button's command did not start"
-    LEADER=$(cat "$OUT/leader")
-    CHILD=$(cat "$OUT/child")
-}
-
-# --- The window repaints while a command runs -----------------------------------
-form live <<'EOF'
-<vlayout>
-  <label>echo "A form that stays alive"</label>
-  <button title="Count">i=0; while [ ! -e "$OUT/stop" ]; do i=$((i+1)); echo $i; echo $i >> "$OUT/count"; sleep 0.2; done</button>
-  <textlog height="120"/>
-</vlayout>
-EOF
-open_form live
+# --- A slow producer: it prints while the window answers and repaints --------------
+open_form live '<vlayout><label>echo "A form that stays alive"</label>
+<button>for i in 1 2 3; do echo $i; echo $i >> "$OUT/count"; sleep 1; done; until [ -e "$OUT/stop" ]; do sleep 0.1; done</button>
+<textlog height="120"/></vlayout>'
 import -window "$WID" "$WORK/before.png"
 eval "$(xdotool getwindowgeometry --shell "$WID")"
 top="${WIDTH}x30+0+0"
-xdotool key space
-wait_until has_line "$OUT/count" 2 || die "the counting command did not start"
+same_top() { # SHOT: the top of the window looks as it did before
+    import -window "$WID" "$WORK/$1.png" 2>/dev/null &&
+        [ "$(compare -metric AE "$WORK/before.png[$top]" "$WORK/$1.png[$top]" null: 2>&1)" = 0 ]
+}
+click_and_wait_for count
 xmessage -geometry "${WIDTH}x${HEIGHT}+$X+$Y" "covering the form" &
 cover=$!
 _x11_pids+=("$cover")
-covered() {
-    import -window "$WID" "$WORK/covered.png" 2>/dev/null &&
-        [ "$(compare -metric AE "$WORK/before.png[$top]" "$WORK/covered.png[$top]" null: 2>&1)" != 0 ]
-}
-wait_until covered || fail "the cover window never covered the form"
+wait_until eval '! same_top covered' || fail "the cover window never covered the form"
 kill "$cover"
-repainted() {
-    import -window "$WID" "$WORK/after.png" 2>/dev/null &&
-        [ "$(compare -metric AE "$WORK/before.png[$top]" "$WORK/after.png[$top]" null: 2>&1)" = 0 ]
-}
-if wait_until repainted && [ ! -e "$OUT/stop" ]; then
+if wait_until same_top after && [ ! -e "$OUT/stop" ]; then
     ok "uncovered mid-command, the form repainted"
 else
     fail "the form did not repaint while its command ran"
 fi
 shot live-uncovered-mid-command
 touch "$OUT/stop"
-kill "$KIV_PID"
-
-# --- A slow producer: its output comes while the window answers -------------------
-form producer <<'EOF'
-<vlayout>
-  <button title="Produce">for i in 1 2 3; do echo $i; echo $i >> "$OUT/produced"; sleep 1; done; echo end >> "$OUT/produced"</button>
-  <textlog/>
-</vlayout>
-EOF
-open_form producer
-xdotool key space
-wait_until has_line "$OUT/produced" 1 || die "the producer did not start"
-grep -q end "$OUT/produced" && fail "the producer ended before its first line could be looked at"
-shot slow-producer-after-first-line
-xdotool getwindowgeometry "$WID" >/dev/null || fail "the window went away mid-command"
-wait_until grep -q end "$OUT/produced" || fail "the producer never ended"
-ok "a slow producer ran to its end under a live window"
-kill "$KIV_PID"
+close_form
 
 # --- Clicks and keys during a run are dropped, not replayed -----------------------
-form twice <<'EOF'
-<vlayout>
-  <button title="Once">echo "run T=$T" >> "$OUT/runs"; while [ ! -e "$OUT/go" ]; do sleep 0.05; done; echo end >> "$OUT/ended"</button>
-  <text var="T"/>
-</vlayout>
-EOF
-open_form twice
-xdotool key space
-wait_until has_line "$OUT/runs" 1 || die "the first run did not start"
+open_form twice '<vlayout><button>echo "run T=$T" >> "$OUT/runs"; until [ -e "$OUT/go" ]; do sleep 0.05; done; echo end >> "$OUT/ended"</button>
+<text var="T"/></vlayout>'
+click_and_wait_for runs
 eval "$(xdotool getwindowgeometry --shell "$WID")"
 xdotool key space key space mousemove $((X + WIDTH / 2)) $((Y + 12)) click 1 key Tab type zz
 touch "$OUT/go"
-wait_until has_line "$OUT/ended" 1 || die "the first run did not end"
+wait_until lines_at_least "$OUT/ended" 1 || die "the first run did not end"
 # A replayed click or key would come before this one.
 xdotool key space
-wait_until has_line "$OUT/ended" 2 || die "the button did not answer after the run"
+wait_until lines_at_least "$OUT/ended" 2 || die "the button did not answer after the run"
 runs=$(tr '\n' '|' <"$OUT/runs")
 [ "$runs" = "run T=|run T=|" ] && ok "input during a run was dropped" || fail "runs after input during a run: $runs"
-kill "$KIV_PID"
+close_form
 
-# --- Escape stops the command's group -------------------------------------------
-start_sleeper
+# --- Escape stops the command's group; kiv lives on -------------------------------
+open_form sleeper "$SLEEPER"
+click_and_wait_for child
 t0=$(now)
 xdotool key Escape
-if wait_until group_gone "$LEADER"; then
-    ok "Escape stopped the command and its background job in $(since "$t0") s"
-else
+wait_until group_gone "$LEADER" && ok "Escape stopped the command and its background job in $(since "$t0") s" ||
     fail "Escape left the command's group running"
-fi
 kill -0 "$KIV_PID" 2>/dev/null && ok "kiv lives on after Escape" || fail "kiv ended on Escape"
-kill "$KIV_PID"
-
-form stubborn <<'EOF'
-<button title="Run">trap '' TERM; echo $$ > "$OUT/leader"; while :; do sleep 0.2; done</button>
-EOF
-open_form stubborn
-xdotool key space
-wait_until has_line "$OUT/leader" 1 || die "the stubborn command did not start"
-LEADER=$(cat "$OUT/leader")
-t0=$(now)
-xdotool key Escape
-wait_until group_gone "$LEADER" && ok "a command that ignores SIGTERM was killed after $(since "$t0") s" ||
-    fail "a command that ignores SIGTERM survived Escape"
-kill "$KIV_PID"
+close_form
 
 # --- Closing the window and signals end kiv and the command -----------------------
 check_clean_exit() { # WHAT EXPECTED_STATUS
     exit_status "$KIV_PID"
-    [ "$REPLY" = "$2" ] && ok "$1: kiv ended with status $2" || fail "$1: kiv ended with status $REPLY, not $2"
-    if ! wait_until group_gone "$LEADER"; then
+    if [ "$REPLY" != "$2" ]; then
+        fail "$1: kiv ended with status $REPLY, not $2"
+    elif ! wait_until group_gone "$LEADER"; then
         fail "$1: the command's group is still running"
     elif ! tmpdir_empty; then
         fail "$1: left in TMPDIR: $(ls -A "$TMPDIR")"
     else
-        ok "$1: no process and no script left"
+        ok "$1: status $2, no process and no script left"
     fi
 }
-
 if [ "$wm" = 1 ]; then
-    start_sleeper
+    open_form sleeper "$SLEEPER"
+    click_and_wait_for child
     xdotool key alt+F4
     check_clean_exit "Alt+F4 during a command" 0
 fi
 for sig in TERM:143 INT:130 HUP:129; do
-    start_sleeper
+    open_form sleeper "$SLEEPER"
+    click_and_wait_for child
     kill -"${sig%:*}" "$KIV_PID"
     check_clean_exit "SIG${sig%:*} during a command" "${sig#*:}"
 done
-
-form quitter <<'EOF'
-<button title="Quit">echo $$ > "$OUT/leader"; kill $KIV_MY_PID; sleep 100</button>
-EOF
-open_form quitter
-xdotool key space
-wait_until has_line "$OUT/leader" 1 || die "the quitting command did not start"
-LEADER=$(cat "$OUT/leader")
+open_form quitter '<button>echo $$ > "$OUT/leader"; kill $KIV_MY_PID; sleep 100</button>'
+click_and_wait_for leader
 check_clean_exit "kill \$KIV_MY_PID from a button" 143
 
-form building <<'EOF'
-<vlayout><label>echo $$ > "$OUT/leader"; sleep 100</label><button>true</button></vlayout>
-EOF
 rm -rf "${OUT:?}"/*
-kiv_start "$WORK" building.mc
-wait_until has_line "$OUT/leader" 1 || die "the build-time command did not start"
+printf '%s\n' '<vlayout><label>echo $$ > "$OUT/leader"; sleep 100</label><button>true</button></vlayout>' >"$WORK/build.mc"
+kiv_start "$WORK" build.mc
+wait_until test -s "$OUT/leader" || die "the build-time command did not start"
 LEADER=$(cat "$OUT/leader")
 kill -TERM "$KIV_PID"
 check_clean_exit "SIGTERM during the build" 143
 
-start_sleeper
+open_form sleeper "$SLEEPER"
+click_and_wait_for child
 kill -KILL "$KIV_PID"
 exit_status "$KIV_PID"
 tmpdir_empty && ok "SIGKILL during a command left no script" || fail "SIGKILL left in TMPDIR: $(ls -A "$TMPDIR")"
 kill -KILL -- -"$LEADER" 2>/dev/null
 
 # --- Odd surroundings and outputs ----------------------------------------------
-form nowhere <<'EOF'
-<vlayout><label>echo built > "$OUT/label"; echo Built</label><button>echo clicked > "$OUT/button"</button></vlayout>
-EOF
-TMPDIR=/nonexistent/kiv open_form nowhere
+TMPDIR=/nonexistent/kiv open_form nowhere \
+    '<vlayout><label>echo built > "$OUT/label"; echo Built</label><button>echo clicked > "$OUT/button"</button></vlayout>'
 xdotool key space
 wait_until test -s "$OUT/button" && [ -s "$OUT/label" ] && ok "TMPDIR=/nonexistent: commands run" ||
     fail "TMPDIR=/nonexistent: commands did not run: $(cat "$WORK/kiv.err")"
-kill "$KIV_PID"
+close_form
 
-form endless <<'EOF'
-<button title="Yes">echo $$ > "$OUT/leader"; yes</button>
-EOF
-open_form endless
-xdotool key space
-wait_until has_line "$OUT/leader" 1 || die "yes did not start"
-LEADER=$(cat "$OUT/leader")
+open_form endless '<button>echo $$ > "$OUT/leader"; yes</button>'
+click_and_wait_for leader
 shot endless-output
 xdotool key Escape
 wait_until group_gone "$LEADER" || fail "Escape did not stop yes"
@@ -244,6 +174,6 @@ if kill -0 "$KIV_PID" 2>/dev/null; then
 else
     fail "kiv ended on an endless output: $(tail -3 "$WORK/kiv.err")"
 fi
-kill "$KIV_PID"
+close_form
 
 finish
