@@ -8,6 +8,7 @@ if [ "$mode" = test ]; then
   pkgs+=(xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev desktop-file-utils
          shared-mime-info xdg-utils dpkg-dev file libx11-dev libfile-mimeinfo-perl
          groff-base bsdextrautils)
+  pkgs+=(openbox)  # a window manager, for Alt+F4 in tests/sh_live.sh
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -17,10 +17,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <sys/types.h>
 
 namespace kivtest {
 
@@ -93,6 +96,33 @@ inline void typeText(QWidget *widget, const QString &text)
         else
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+// Runs check from the event loop that a click waits in while its command runs. A
+// failed check stops the command rather than leave the test waiting for its end.
+inline void whileRunning(QObject *context, std::function<void()> check)
+{
+    QTimer::singleShot(0, context, [check = std::move(check)] {
+        check();
+        if (QTest::currentTestFailed())
+            stopRunningCommand();
+    });
+}
+
+inline pid_t readPid(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toInt()) : 0;
+}
+
+// Alive and not a zombie waiting for a parent that may never reap it.
+inline bool processAlive(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
 }
 
 } // namespace kivtest

@@ -218,7 +218,7 @@ void TestForms::contentCommandsRunOnceEvenWhenHidden()
     const QByteArray append = "echo $1 >> '" + QFile::encodeName(log) + "'";
     // The content and a "text" child element run once each; a page without a
     // title is built, so its command runs, but it is never shown.
-    const Form f = build("<vlayout><label>set -- c; " + append + "; echo shown</label>"
+    const Form f = build("<vlayout><label>sleep 0.2; set -- c; " + append + "; echo shown</label>"
                          "<label><text>set -- t; " + append + "; echo fallback</text></label>"
                          "<tab><label>set -- h; " + append + "; echo hidden</label></tab></vlayout>");
     QCOMPARE(readFile(log), QByteArray("c\nt\nh\n"));

@@ -1,8 +1,14 @@
 #include "FormFixture.h"
 #include "shell/CommandRunner.h"
 #include "widgets/MButton.h"
+#include "widgets/MTextEdit.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QApplication>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -19,6 +25,8 @@ private Q_SLOTS:
     void commandAndTitle();
     void commandRunsAtEveryClickOnly();
     void worksWithoutOutputHandler();
+    void aRunTakesNoInputAndEscapeStopsIt();
+    void outputPastTheLimitIsCounted();
 };
 
 void TestMButton::configureAndClickOrder()
@@ -71,8 +79,10 @@ void TestMButton::commandAndTitle()
     form.log1.setPlainText(QStringLiteral("old"));
     form.log2.setPlainText(QStringLiteral("old"));
     QCOMPARE(form.find<MButton>()->pushButton()->text(), title);
+    QSignalSpy shown(&form.handler, &MOHandler::outputEmit);
     QCOMPARE(form.click(), output);
     QCOMPARE(form.log2.toPlainText(), output);
+    QCOMPARE(shown.count(), 1);
 }
 
 void TestMButton::commandRunsAtEveryClickOnly()
@@ -93,6 +103,69 @@ void TestMButton::worksWithoutOutputHandler()
     form.click();
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(form.file("ran"), QStringLiteral("x\n"));
+}
+
+void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
+{
+    Form form;
+    QVERIFY(form.build("<f><button>echo run >> runs; sleep 100 & k=$!; echo started; echo $k > child; sleep 100"
+                       "</button><text var=\"T\"/><textlog height=\"60\"/></f>"));
+    MButton *button = form.find<MButton>();
+    QLineEdit *edit = form.find<MTextEdit>()->lineEdit();
+    QTextEdit *log = form.find<QTextEdit>();
+    log->setPlainText(QStringLiteral("line\n").repeated(200));
+    QScrollBar *scroll = log->verticalScrollBar();
+    QStringList events;
+    connect(&form.handler, &MOHandler::outputAppended, this,
+            [&](const QByteArray &piece) { events << QString::fromUtf8("piece:" + piece); });
+    connect(&form.handler, &MOHandler::outputEnded, this, [&] { events << QStringLiteral("ended"); });
+    connect(button, &MButton::outputEmit, this,
+            [&](const QByteArray &out) { events << QString::fromUtf8("output:" + out); });
+    connect(button, &MButton::clicked, this, [&] { events << QStringLiteral("clicked"); });
+
+    kivtest::whileRunning(this, [&] {
+        QTRY_VERIFY(QFile::exists(form.dir.filePath(QStringLiteral("child"))));
+        // The output reaches the handler while the command runs.
+        QTRY_COMPARE(events, QStringList{QStringLiteral("piece:started\n")});
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QTest::mouseClick(button->pushButton(), Qt::LeftButton);
+        QTest::keyClicks(edit, QStringLiteral("zz"));
+        // A text log can still be scrolled.
+        const int top = scroll->value();
+        QWheelEvent wheel(QPointF(5, 5), log->viewport()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(log->viewport(), &wheel);
+        QVERIFY(scroll->value() > top);
+        QTest::keyClick(button->pushButton(), Qt::Key_Escape);
+    });
+    QTest::mouseClick(button->pushButton(), Qt::LeftButton);
+
+    QCOMPARE(events, QStringList({QStringLiteral("piece:started\n"), QStringLiteral("ended"),
+                                  QStringLiteral("output:started\n"), QStringLiteral("clicked")}));
+    QCOMPARE(form.file("runs"), QStringLiteral("run\n"));
+    QCOMPARE(edit->text(), QString());
+    QCOMPARE(form.var(0), QByteArray());
+    QCOMPARE(form.log1.toPlainText(), QStringLiteral("started\n"));
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QTRY_VERIFY(!kivtest::processAlive(kivtest::readPid(form.dir.filePath(QStringLiteral("child")))));
+    // Nothing was queued to be replayed: the form answers as before.
+    QTest::keyClicks(edit, QStringLiteral("ok"));
+    QCOMPARE(form.var(0), QByteArray("ok"));
+}
+
+void TestMButton::outputPastTheLimitIsCounted()
+{
+    Form form;
+    QVERIFY(form.build("<f><button>printf 0123456789</button></f>"));
+    const qint64 old = outputLimit();
+    setOutputLimit(4);
+    QSignalSpy ended(&form.handler, &MOHandler::outputEnded);
+    const QString shown = form.click();
+    setOutputLimit(old);
+    QCOMPARE(shown, QStringLiteral("0123"));
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(ended.at(0).at(0).toLongLong(), 6);
 }
 
 QTEST_MAIN(TestMButton)

@@ -1,3 +1,4 @@
+#include "FormFixture.h"
 #include "builder/Builders.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
@@ -35,6 +36,7 @@ private Q_SLOTS:
     void doubleClickRouting();
     void realDoubleClickSeesSelection();
     void commandsRunWithoutHandler();
+    void doubleClicksDuringARunRunNothing();
     void sizeAttributesReachInnerList();
     void entriesDieWithTheList();
 
@@ -302,6 +304,30 @@ void TestMListWidget::commandsRunWithoutHandler()
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll(), QByteArray("e\nl\n"));
     QCOMPARE(m_handler->lastOutput(), QByteArray());
+}
+
+void TestMListWidget::doubleClicksDuringARunRunNothing()
+{
+    MListWidget *list = build("<iconlist ondoubleclick=\"echo l >> $KIV_TEST_DIR/runs; "
+                              "while [ ! -e $KIV_TEST_DIR/go ]; do sleep 0.05; done\">"
+                              "<icon text=\"a\" ondoubleclick=\"echo e >> $KIV_TEST_DIR/runs\"/>"
+                              "<icon text=\"b\"/></iconlist>");
+    QVERIFY(list);
+    QListWidget *view = list->listWidget();
+    QSignalSpy shown(m_handler.get(), &MOHandler::outputEmit);
+    const QString runs = m_dir->filePath(QStringLiteral("runs"));
+    kivtest::whileRunning(this, [&] {
+        QTRY_VERIFY(QFile::exists(runs));
+        list->doubleClicked(view->item(0));
+        Q_EMIT view->itemDoubleClicked(view->item(1));
+        QFile go(m_dir->filePath(QStringLiteral("go")));
+        QVERIFY(go.open(QIODevice::WriteOnly));
+    });
+    list->doubleClicked(view->item(1));
+    QCOMPARE(shown.count(), 1);
+    QFile log(runs);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll(), QByteArray("l\n"));
 }
 
 void TestMListWidget::sizeAttributesReachInnerList()

@@ -1,14 +1,42 @@
+#include "FormFixture.h"
 #include "markup/LosslessText.h"
+#include "shell/CommandProcess.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
+#include "shell/ScriptImage.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+
+// Descriptors of this process that a child inherits.
+QSet<int> inheritedDescriptors()
+{
+    QSet<int> fds;
+    for (const QString &name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries)) {
+        const int fd = name.toInt();
+        const int flags = ::fcntl(fd, F_GETFD);
+        if (flags >= 0 && !(flags & FD_CLOEXEC))
+            fds << fd;
+    }
+    return fds;
+}
+
+} // namespace
+
+using kivtest::processAlive;
+using kivtest::readPid;
 
 class TestShell : public QObject
 {
@@ -109,22 +137,87 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 0);
     }
 
-    void shouldRemoveTheScriptAndSurviveAnUnusableTmpdir()
+    // Wherever the script is held, bash reads it through a path while nothing of it
+    // is on disk or open in the command, and the command leads a group of its own.
+    void shouldRunFromAPrivateScriptInAGroupOfItsOwn_data()
     {
+        QTest::addColumn<bool>("memoryFile");
+        QTest::addColumn<bool>("processFd");
+        QTest::addColumn<QByteArray>("tmpdir");
+        QTest::newRow("memory file") << true << true << QByteArray();
+        QTest::newRow("memory file, TMPDIR missing") << true << true << QByteArray("/nonexistent/kiv-test");
+        QTest::newRow("nameless file") << false << true << QByteArray();
+        QTest::newRow("nameless file, TMPDIR missing") << false << true << QByteArray("/nonexistent/kiv-test");
+        QTest::newRow("end polled") << true << false << QByteArray();
+    }
+    void shouldRunFromAPrivateScriptInAGroupOfItsOwn()
+    {
+        QFETCH(bool, memoryFile);
+        QFETCH(bool, processFd);
+        QFETCH(QByteArray, tmpdir);
         QTemporaryDir tmp;
-        qputenv("TMPDIR", tmp.path().toUtf8());
-        QCOMPARE(runCommand(QByteArray("cat \"$0\" | head -1; exit 3")), QByteArray("#!/bin/bash\n"));
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 0);
-        qputenv("TMPDIR", QByteArray("/nonexistent/kiv-test"));
-        const OptText out = runCommand(OptText(QByteArray("echo hi")));
+        qputenv("TMPDIR", tmpdir.isEmpty() ? QFile::encodeName(tmp.path()) : tmpdir);
+        ScriptImage::setMemoryFileAllowed(memoryFile);
+        CommandProcess::setProcessFdAllowed(processFd);
+        const QByteArray out = runCommand(QByteArray(
+            "echo \"$0\"; head -1 \"$0\"; stat -L -c %a \"$0\"; ls -A \"$TMPDIR\" 2>/dev/null | wc -l\n"
+            "read -r _ _ _ _ group _ < /proc/$$/stat; [ \"$group\" = $$ ] && echo own group\n"
+            "ls /proc/$$/fd; exit 3"));
+        ScriptImage::setMemoryFileAllowed(true);
+        CommandProcess::setProcessFdAllowed(true);
         qunsetenv("TMPDIR");
-        QVERIFY(out && out->isEmpty());
+
+        QList<QByteArray> lines = out.trimmed().split('\n');
+        QVERIFY2(lines.size() > 5, out.constData());
+        QVERIFY(lines[0].startsWith(QByteArray("/proc/" + QByteArray::number(QCoreApplication::applicationPid()) + "/fd/")));
+        QCOMPARE(lines.mid(1, 4), QList<QByteArray>({"#!/bin/bash", "600", "0", "own group"}));
+        // Only what kiv itself inherited, the output pipe and bash's own hold on the script.
+        QSet<int> expected = inheritedDescriptors();
+        expected << STDOUT_FILENO << 255;
+        QSet<int> seen;
+        for (const QByteArray &fd : lines.mid(5))
+            seen << fd.toInt();
+        QCOMPARE(seen, expected);
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 0);
     }
 
-    void shouldMakeTheScriptPrivate()
+    // A stop reaches every process of the command's group, stopped or stubborn,
+    // and nothing outside it; the output that arrived stays.
+    void shouldStopTheWholeGroupAndNothingElse_data()
     {
-        const QByteArray mode = runCommand(QByteArray("stat -c %a \"$0\""));
-        QCOMPARE(mode, QByteArray("600\n"));
+        QTest::addColumn<QByteArray>("command");
+        // "child" is written last: once it exists, "started" is on its way.
+        QTest::newRow("background job") << QByteArray("sleep 100 & k=$!; echo started; echo $k > child; sleep 100");
+        QTest::newRow("ignores SIGTERM") << QByteArray(
+            "trap '' TERM; sleep 100 & k=$!; echo started; echo $k > child; while :; do sleep 0.1; done");
+        QTest::newRow("stopped") << QByteArray("sleep 100 & k=$!; echo started; echo $k > child; kill -STOP $$");
+        QTest::newRow("a job that left the group holds the output") << QByteArray(
+            "setsid sleep 100 & echo $! > escaped; sleep 100 & k=$!; echo started; echo $k > child; wait");
+    }
+    void shouldStopTheWholeGroupAndNothingElse()
+    {
+        QFETCH(QByteArray, command);
+        QTemporaryDir dir;
+        const QString home = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        QProcess bystander;
+        bystander.start(QStringLiteral("sleep"), {QStringLiteral("100")});
+        QVERIFY(bystander.waitForStarted());
+        QTimer::singleShot(0, this, [&] {
+            QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("child"))));
+            QVERIFY(commandRunning());
+            stopRunningCommand();
+        });
+        const QByteArray out = runCommand(command);
+        QDir::setCurrent(home);
+        QCOMPARE(out, QByteArray("started\n"));
+        QVERIFY(!commandRunning());
+        QTRY_VERIFY(!processAlive(readPid(dir.filePath(QStringLiteral("child")))));
+        QCOMPARE(bystander.state(), QProcess::Running);
+        bystander.kill();
+        bystander.waitForFinished();
+        if (const pid_t escaped = readPid(dir.filePath(QStringLiteral("escaped"))); escaped > 0)
+            ::kill(escaped, SIGKILL);
     }
 
     void shouldKeepEveryByteThroughText_data()

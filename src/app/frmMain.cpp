@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/ExitSignals.h"
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
 #include "app/WindowIdentity.h"
@@ -12,6 +13,7 @@
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QVBoxLayout>
 
@@ -43,6 +45,23 @@ frmMain::~frmMain()
     }
     if (MOHandler *handler = outputHandler(); handler && handler->parent() == this)
         setOutputHandler(nullptr);
+}
+
+void frmMain::setVisible(bool visible)
+{
+    if (visible && exitRequested())
+        return;
+    QWidget::setVisible(visible);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (commandRunning()) {
+        event->ignore();
+        requestExit(0);
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 StartMode chooseMode(int argc, char **argv)

@@ -21,6 +21,14 @@ public:
     // could not be read or its root not built: error then says why ("reason", to be
     // reported with the file name) and the window holds nothing.
     bool setupForm(int argc, char **argv, QString *error = nullptr);
+
+    // Not shown once kiv is exiting (a signal during the build).
+    void setVisible(bool visible) override;
+
+protected:
+    // Closed while a command runs: the command is stopped first, then kiv exits
+    // with status 0.
+    void closeEvent(QCloseEvent *event) override;
 };
 
 enum class StartMode { Launcher, Notice, Document };

@@ -1,3 +1,4 @@
+#include "app/ExitSignals.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char **argv)
     if (const auto text = informationRequest(argc, argv))
         return printInformation(*text);
     setApplicationIdentity();
+    installExitSignals();
 
     frmMain window;
     QString reason;

@@ -1,11 +1,11 @@
 #include "widgets/MButton.h"
 
+#include "app/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
-#include "shell/CommandRunner.h"
-#include "shell/MOHandler.h"
 
 #include <QLayout>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QPushButton>
 
@@ -28,10 +28,13 @@ void MButton::configure(const OptText &title, const OptText &command)
 
 void MButton::click()
 {
-    const QByteArray output = runCommand(m_command);
     // A receiver of outputEmit may close or delete the window holding this button.
     const QPointer<MButton> self(this);
-    Q_EMIT outputEmit(output);
+    const std::optional<QByteArray> output
+        = runUserCommand(m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)));
+    if (!output || !self)
+        return;
+    Q_EMIT outputEmit(*output);
     if (self)
         Q_EMIT clicked();
 }
@@ -51,9 +54,8 @@ void buildButton(frmMain *window, const Element *element, QLayout *parent)
     if (!hasText(title))
         title = QByteArray("OK");
 
+    // The output reaches the text logs while it runs, not through outputEmit.
     button->configure(title, command);
-    if (MOHandler *handler = outputHandler())
-        QObject::connect(button, &MButton::outputEmit, handler, &MOHandler::outputGathered);
     applySizeAttributes(window, element, button->pushButton());
     if (parent)
         parent->addWidget(button);

@@ -7,7 +7,10 @@
 
 class QPushButton;
 
-// A push button that runs a shell command when clicked and hands its output on.
+// A push button that runs a shell command when clicked. The output streams to the
+// text logs while the command runs; then outputEmit carries it whole (gathered only
+// while something is connected) and clicked follows. A click while another command
+// runs does nothing.
 class MButton : public QWidget
 {
     Q_OBJECT

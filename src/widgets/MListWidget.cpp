@@ -1,11 +1,10 @@
 #include "widgets/MListWidget.h"
 
+#include "app/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
-#include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
-#include "shell/MOHandler.h"
 #include "widgets/MListWidgetItem.h"
 
 #include <QFile>
@@ -13,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QListWidget>
+#include <QMetaMethod>
 
 #include <algorithm>
 #include <optional>
@@ -133,8 +133,13 @@ void MListWidget::doubleClicked(QListWidgetItem *item)
             break;
         }
     }
-    if (m_doubleClickCommand)
-        Q_EMIT outputEmit(runCommand(*m_doubleClickCommand));
+    if (!m_doubleClickCommand)
+        return;
+    const QPointer<MListWidget> self(this);
+    const std::optional<QByteArray> output = runUserCommand(
+        *m_doubleClickCommand, isSignalConnected(QMetaMethod::fromSignal(&MListWidget::outputEmit)));
+    if (output && self)
+        Q_EMIT outputEmit(*output);
 }
 
 bool MListWidget::eventFilter(QObject *watched, QEvent *event)
@@ -180,11 +185,8 @@ MListWidgetItem *buildIconEntry(frmMain *window, const Element *element)
 
     entry->setListItem(new QListWidgetItem(iconFromPath(iconPath), toQString(text)));
 
-    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command)) {
-        if (MOHandler *handler = outputHandler())
-            QObject::connect(entry, &MListWidgetItem::outputEmit, handler, &MOHandler::outputGathered);
+    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command))
         entry->setCommand(command);
-    }
     return entry;
 }
 
@@ -206,8 +208,6 @@ void buildIconList(frmMain *window, const Element *element, QLayout *parent)
 
     if (store)
         QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::updateVal);
-    if (MOHandler *handler = outputHandler())
-        QObject::connect(list, &MListWidget::outputEmit, handler, &MOHandler::outputGathered);
 
     // The content command runs once, here; the list's own variable already exists.
     if (hasText(element->value(false)))

@@ -1,8 +1,10 @@
 #include "widgets/MListWidgetItem.h"
 
-#include "shell/CommandRunner.h"
+#include "app/BusyState.h"
 
 #include <QListWidgetItem>
+#include <QMetaMethod>
+#include <QPointer>
 
 MListWidgetItem::MListWidgetItem(QObject *parent) : QObject(parent) {}
 
@@ -23,6 +25,10 @@ bool MListWidgetItem::runOwnCommand()
 {
     if (!m_command)
         return false;
-    Q_EMIT outputEmit(runCommand(*m_command));
+    const QPointer<MListWidgetItem> self(this);
+    const std::optional<QByteArray> output = runUserCommand(
+        *m_command, isSignalConnected(QMetaMethod::fromSignal(&MListWidgetItem::outputEmit)));
+    if (output && self)
+        Q_EMIT outputEmit(*output);
     return true;
 }

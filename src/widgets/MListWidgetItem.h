@@ -22,8 +22,8 @@ public:
     void setCommand(const OptText &command) { m_command = command; }
     const OptText &command() const { return m_command; }
 
-    // Runs the entry's command and emits its output; false (and nothing run)
-    // when the entry has no command.
+    // Runs the entry's command as a user action (see runUserCommand) and emits its
+    // output; false (and nothing run) when the entry has no command.
     bool runOwnCommand();
 
 Q_SIGNALS:

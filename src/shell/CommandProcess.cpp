@@ -1,0 +1,309 @@
+#include "shell/CommandProcess.h"
+
+#include <QMetaMethod>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+bool g_processFdAllowed = true;
+
+// Read at most this much per wake-up of the event loop, so that a command that
+// prints without pause cannot starve painting, timers or Escape.
+constexpr qint64 kLoopBudget = 1 << 20;
+constexpr qsizetype kPiece = 256 * 1024;
+// How often the end is polled for where no process descriptor exists.
+constexpr int kReapPollMs = 10;
+
+qint64 nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int openProcessFd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    if (g_processFdAllowed)
+        return int(::syscall(SYS_pidfd_open, pid, 0));
+#endif
+    return -1;
+}
+
+} // namespace
+
+void CommandProcess::setProcessFdAllowed(bool allowed) { g_processFdAllowed = allowed; }
+
+CommandProcess::CommandProcess(QObject *parent) : QObject(parent) {}
+
+CommandProcess::~CommandProcess()
+{
+    if (m_pid > 0 && !m_finished)
+        ::kill(-m_pid, SIGKILL);
+    if (m_pid > 0 && !m_reaped) {
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (m_out >= 0)
+        ::close(m_out);
+    if (m_pidfd >= 0)
+        ::close(m_pidfd);
+}
+
+bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *error)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        *error = errno;
+        return false;
+    }
+    // Only kiv's end waits for nothing; the command writes as usual.
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    // A group of its own, so that a stop reaches every job of the command and
+    // nothing else; default signals, whatever kiv blocks or catches.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    char arg0[] = "/bin/bash";
+    char *argv[] = {arg0, const_cast<char *>(scriptPath.constData()), nullptr};
+    const int spawned = ::posix_spawn(&m_pid, "/bin/bash", &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (spawned != 0) {
+        ::close(fds[0]);
+        m_pid = -1;
+        *error = spawned;
+        return false;
+    }
+    m_out = fds[0];
+    m_pidfd = openProcessFd(m_pid);
+
+    if (eventLoop) {
+        m_outNotifier = new QSocketNotifier(m_out, QSocketNotifier::Read, this);
+        connect(m_outNotifier, &QSocketNotifier::activated, this, [this] {
+            readOutput(kLoopBudget);
+            checkFinished();
+        });
+        if (m_pidfd >= 0) {
+            m_endNotifier = new QSocketNotifier(m_pidfd, QSocketNotifier::Read, this);
+            connect(m_endNotifier, &QSocketNotifier::activated, this, [this] {
+                reap();
+                checkFinished();
+            });
+        }
+        m_timer = new QTimer(this);
+        m_timer->setSingleShot(true);
+        connect(m_timer, &QTimer::timeout, this, [this] {
+            tick();
+            checkFinished();
+            scheduleTick();
+        });
+        scheduleTick();
+    }
+    return true;
+}
+
+void CommandProcess::readOutput(qint64 budget)
+{
+    const bool streaming = isSignalConnected(QMetaMethod::fromSignal(&CommandProcess::outputArrived));
+    while (m_out >= 0 && budget > 0) {
+        const qint64 room = m_limit - m_kept;
+        ssize_t n;
+        if (room <= 0 || (!m_keep && !streaming)) {
+            // Nobody wants the bytes, or they are past the limit: drain, so that the
+            // command is never blocked on a full pipe, and count.
+            static char sink[64 * 1024];
+            n = ::read(m_out, sink, sizeof sink);
+            if (n > 0) {
+                const qint64 under = qBound(qint64(0), room, qint64(n));
+                m_kept += under;
+                m_dropped += n - under;
+            }
+        } else if (!streaming) {
+            // Straight into the gathered output, which grows geometrically.
+            const qsizetype used = m_output.size();
+            if (m_output.capacity() - used < 16 * 1024)
+                m_output.reserve(qMax<qsizetype>(64 * 1024, used * 2));
+            const qsizetype want = qsizetype(qMin<qint64>(room, m_output.capacity() - used));
+            m_output.resize(used + want);
+            n = ::read(m_out, m_output.data() + used, size_t(want));
+            m_output.resize(used + qMax<ssize_t>(n, 0));
+            if (n > 0)
+                m_kept += n;
+        } else {
+            if (m_piece.isEmpty())
+                m_piece.resize(kPiece);
+            n = ::read(m_out, m_piece.data(), size_t(qMin<qint64>(room, kPiece)));
+            if (n > 0) {
+                m_kept += n;
+                const QByteArray piece(m_piece.constData(), n);
+                if (m_keep)
+                    m_output += piece;
+                Q_EMIT outputArrived(piece);
+            }
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return;
+        if (n <= 0) {
+            closeOutput();
+            return;
+        }
+        budget -= n;
+    }
+}
+
+void CommandProcess::closeOutput()
+{
+    delete m_outNotifier;
+    m_outNotifier = nullptr;
+    if (m_out >= 0)
+        ::close(m_out);
+    m_out = -1;
+    m_piece = QByteArray();
+    if (m_output.capacity() > 2 * m_output.size() + 4096)
+        m_output.squeeze();
+}
+
+void CommandProcess::reap()
+{
+    if (m_reaped || m_pid <= 0)
+        return;
+    int status = 0;
+    pid_t r;
+    while ((r = ::waitpid(m_pid, &status, WNOHANG)) < 0 && errno == EINTR) {
+    }
+    // ECHILD: kiv ignores SIGCHLD (inherited), so the system reaped it already.
+    if (r == m_pid || (r < 0 && errno == ECHILD)) {
+        m_reaped = true;
+        delete m_endNotifier;
+        m_endNotifier = nullptr;
+        if (m_pidfd >= 0)
+            ::close(m_pidfd);
+        m_pidfd = -1;
+    }
+}
+
+void CommandProcess::stop()
+{
+    if (m_finished || m_stopping || m_pid <= 0)
+        return;
+    m_stopping = true;
+    // SIGCONT too: a stopped job would otherwise sit on the SIGTERM until the kill.
+    ::kill(-m_pid, SIGTERM);
+    ::kill(-m_pid, SIGCONT);
+    m_killAt = nowMs() + kKillDelayMs;
+    scheduleTick();
+}
+
+void CommandProcess::killWhatIsLeft()
+{
+    if (::kill(-m_pid, 0) == 0)
+        ::kill(-m_pid, SIGKILL);
+    m_killed = true;
+}
+
+void CommandProcess::tick()
+{
+    if (!m_reaped && m_pidfd < 0)
+        reap();
+    if (m_stopping && !m_killed && nowMs() >= m_killAt)
+        killWhatIsLeft();
+}
+
+int CommandProcess::pollTimeout() const
+{
+    if (m_finished)
+        return -1;
+    int timeout = -1;
+    if (!m_reaped && m_pidfd < 0)
+        timeout = kReapPollMs;
+    if (m_stopping && !m_killed) {
+        const int left = int(qBound<qint64>(0, m_killAt - nowMs(), qint64(INT_MAX)));
+        timeout = timeout < 0 ? left : qMin(timeout, left);
+    }
+    return timeout;
+}
+
+void CommandProcess::scheduleTick()
+{
+    if (!m_timer)
+        return;
+    const int timeout = pollTimeout();
+    if (timeout < 0)
+        m_timer->stop();
+    else
+        m_timer->start(timeout);
+}
+
+void CommandProcess::checkFinished()
+{
+    if (m_finished)
+        return;
+    // Once the group is killed, a process that left it (setsid) cannot keep the run
+    // going by holding the output: what is in the pipe is read, the rest is cut.
+    if (m_killed && m_reaped && m_out >= 0) {
+        readOutput(LLONG_MAX);
+        closeOutput();
+    }
+    if (m_out >= 0 || !m_reaped)
+        return;
+    m_finished = true;
+    if (m_timer)
+        m_timer->stop();
+    Q_EMIT finished();
+}
+
+void CommandProcess::waitBlocking()
+{
+    if (m_outNotifier)
+        m_outNotifier->setEnabled(false);
+    if (m_endNotifier)
+        m_endNotifier->setEnabled(false);
+    if (m_timer)
+        m_timer->stop();
+    while (!m_finished) {
+        pollfd fds[2];
+        nfds_t n = 0;
+        if (m_out >= 0)
+            fds[n++] = {m_out, POLLIN, 0};
+        const bool watchEnd = !m_reaped && m_pidfd >= 0;
+        if (watchEnd)
+            fds[n++] = {m_pidfd, POLLIN, 0};
+        if (::poll(fds, n, pollTimeout()) < 0 && errno != EINTR)
+            ::poll(nullptr, 0, kReapPollMs);  // never spin on a failing poll
+        if (m_out >= 0)
+            readOutput(LLONG_MAX);
+        if (watchEnd && (fds[n - 1].revents & POLLIN))
+            reap();
+        tick();
+        checkFinished();
+    }
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+#include <sys/types.h>
+
+class QSocketNotifier;
+class QTimer;
+
+// One run of bash on a script, in a process group of its own. Its output is read as
+// it arrives and its end noticed without blocking: from the event loop (start with
+// eventLoop true), or by waitBlocking() where no event loop runs. The run lasts
+// until the output is closed and bash has ended.
+class CommandProcess : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CommandProcess(QObject *parent = nullptr);
+    // A run still going is killed and reaped: no command outlives its runner.
+    ~CommandProcess() override;
+
+    // Output past limit bytes is read and counted, not kept or handed on.
+    void setLimit(qint64 limit) { m_limit = limit; }
+    // Off: output is only handed on (outputArrived), not gathered.
+    void setKeepOutput(bool keep) { m_keep = keep; }
+
+    // Runs "/bin/bash scriptPath"; stdin, stderr and the directory are kiv's own.
+    // False (errno-style code in *error) when nothing could be started.
+    bool start(const QByteArray &scriptPath, bool eventLoop, int *error);
+
+    // SIGTERM to the whole group, SIGKILL about two seconds later to whatever of it
+    // is left. The output read so far stays.
+    void stop();
+    // Returns once the run has finished, without an event loop.
+    void waitBlocking();
+
+    bool isFinished() const { return m_finished; }
+    pid_t pid() const { return m_pid; }
+    const QByteArray &output() const { return m_output; }
+    qint64 droppedBytes() const { return m_dropped; }
+
+    static constexpr int kKillDelayMs = 2000;
+    // Off: notice the end by polling, as on a kernel without process descriptors.
+    static void setProcessFdAllowed(bool allowed);
+
+Q_SIGNALS:
+    void outputArrived(const QByteArray &piece);
+    void finished();
+
+private:
+    void readOutput(qint64 budget);
+    void closeOutput();
+    void reap();
+    void killWhatIsLeft();
+    // The checks that time drives: the end where no process descriptor tells, the kill.
+    void tick();
+    void scheduleTick();
+    void checkFinished();
+    // Milliseconds until the next thing poll() must wake up for; -1: none.
+    int pollTimeout() const;
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_pidfd = -1;
+    bool m_reaped = false;
+    bool m_finished = false;
+    bool m_stopping = false;
+    bool m_killed = false;
+    bool m_keep = true;
+    qint64 m_limit = 0;
+    qint64 m_kept = 0;
+    qint64 m_dropped = 0;
+    qint64 m_killAt = 0;  // steady clock, ms
+    QByteArray m_output{""};
+    QByteArray m_piece;
+    QSocketNotifier *m_outNotifier = nullptr;
+    QSocketNotifier *m_endNotifier = nullptr;
+    QTimer *m_timer = nullptr;
+};
