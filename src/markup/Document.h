@@ -116,7 +116,10 @@ struct NestingProblem
     int tag;
     int other;
 };
-std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags);
+// rootClose, when given, receives the index of the tag that closes the root as
+// the author wrote it, or -1 when none does.
+std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags,
+                                            int *rootClose = nullptr);
 
 // Why no complete tag starts at the '<' at offset at.
 enum class IncompleteTag {
@@ -133,6 +136,10 @@ IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at);
 // given, receives what the reader went through.
 std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error = nullptr,
                                        ReadDetails *details = nullptr);
+
+// The whole content of the mc file at path; nothing, with the system's reason in
+// error, when it cannot be read.
+std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error = nullptr);
 
 // Parses the text of an mc file as loadDocument does: anything before the root,
 // <?...?> declarations included, is skipped. Null when the text holds no tag.

@@ -1,4 +1,5 @@
 #include "markup/Document.h"
+#include "markup/LosslessText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -157,7 +158,7 @@ bool sameName(const char *text, const TagRecord &a, const TagRecord &b)
 
 QString nameText(const char *text, const TagRecord &tag)
 {
-    return QString::fromUtf8(text + tag.nameAt, qsizetype(tag.nameSize));
+    return textFromBytes(QByteArrayView(text + tag.nameAt, qsizetype(tag.nameSize)));
 }
 
 // Reads one document. The tags the reader can reach form one sequence: each
@@ -706,9 +707,12 @@ std::unique_ptr<Document> readFrom(const QByteArray &text, qsizetype rootAt, Rea
 
 } // namespace
 
-std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags)
+std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags,
+                                            int *rootClose)
 {
     std::vector<NestingProblem> out;
+    if (rootClose)
+        *rootClose = -1;
     std::vector<int> open;
     std::unordered_map<std::string_view, int> openNames; // how many of each name are open
     auto key = [&](int i) {
@@ -728,10 +732,13 @@ std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::v
         const TagRecord &t = tags[size_t(j)];
         // The root is an element whatever its tag looks like.
         if (j == 0 || !t.closing) {
-            if (!t.selfClosing)
+            if (!t.selfClosing) {
                 push(j);
-            else if (j == 0)
+            } else if (j == 0) {
+                if (rootClose)
+                    *rootClose = 0;
                 break;
+            }
             continue;
         }
         const auto found = openNames.find(key(j));
@@ -744,8 +751,11 @@ std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::v
             pop();
         }
         pop();
-        if (open.empty())
+        if (open.empty()) {
+            if (rootClose)
+                *rootClose = j;
             break; // the root is closed: nothing after it is read
+        }
     }
     while (!open.empty()) {
         out.push_back({NestingProblem::Unclosed, open.back(), -1});
@@ -836,15 +846,21 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error, 
     }
 }
 
-std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error, ReadDetails *details)
+std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error)
 {
     int err = 0;
     std::optional<QByteArray> text = readWholeFile(path, &err);
+    if (!text && error)
+        *error = systemError(err);
+    return text;
+}
+
+std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error, ReadDetails *details)
+{
+    const std::optional<QByteArray> text = readMcFile(path, error);
     if (!text) {
         if (details)
             *details = ReadDetails();
-        if (error)
-            *error = systemError(err);
         return nullptr;
     }
     return parseDocument(*text, error, details);
