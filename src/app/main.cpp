@@ -50,8 +50,10 @@ void tellThePerson(const QByteArray &path, const QString &reason, const QByteArr
         return; // nobody could see it, nor close it
     QMessageBox box(QMessageBox::Critical, QStringLiteral("kiv: the form cannot be opened"),
                     QStringLiteral("The form %1 cannot be opened: %2.").arg(textFromBytes(path), reason));
-    if (!summary.isEmpty())
-        box.setInformativeText(textFromBytes(summary.trimmed()));
+    // "kiv: FILE: 1 error; kiv --check FILE shows it" without what the box says already.
+    const QByteArray prefix = "kiv: " + path + ": ";
+    if (summary.startsWith(prefix))
+        box.setInformativeText(textFromBytes(summary.mid(prefix.size()).trimmed()));
     box.setObjectName(QStringLiteral("formFailed"));
     box.exec();
 }

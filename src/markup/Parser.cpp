@@ -2,6 +2,7 @@
 #include "markup/LosslessText.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -15,15 +16,30 @@ namespace {
 // Offsets are kept in 32 bits.
 constexpr qsizetype kMaxTextSize = 0x7fffffff;
 
+// The characters that the scanner stops at, so that a byte of plain text costs
+// one look-up.
+enum : uchar { kBlankChar = 1, kGtChar = 2, kQuoteChar = 4, kLtChar = 8 };
+constexpr std::array<uchar, 256> kCharClass = [] {
+    std::array<uchar, 256> c{};
+    c[uchar(' ')] = c[uchar('\t')] = c[uchar('\n')] = kBlankChar;
+    c[uchar('>')] = kGtChar;
+    c[uchar('"')] = kQuoteChar;
+    c[uchar('<')] = kLtChar;
+    return c;
+}();
+inline bool is(char c, uchar classes) { return kCharClass[uchar(c)] & classes; }
+
 // First '<' outside a double-quoted run, searching [from, end); end if none.
 qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
 {
     bool quoted = false;
     for (qsizetype i = from; i < end; ++i) {
         const char c = text[i];
+        if (!is(c, kQuoteChar | kLtChar))
+            continue;
         if (c == '"')
             quoted = !quoted;
-        else if (c == '<' && !quoted)
+        else if (!quoted)
             return i;
     }
     return end;
@@ -59,7 +75,7 @@ bool scanTagInto(const char *text, qsizetype from, qsizetype end, TagRecord &tag
     if (text[p] == '>')
         return false;
     qsizetype q = p + 1;
-    while (q < end && !isBlank(text[q]) && text[q] != '>')
+    while (q < end && !is(text[q], kBlankChar | kGtChar))
         ++q;
     if (q >= end)
         return false;
@@ -75,9 +91,12 @@ bool scanTagInto(const char *text, qsizetype from, qsizetype end, TagRecord &tag
     qsizetype gt = attrStart;
     bool quoted = false;
     for (; gt < end; ++gt) {
-        if (text[gt] == '"')
+        const char c = text[gt];
+        if (!is(c, kQuoteChar | kGtChar))
+            continue;
+        if (c == '"')
             quoted = !quoted;
-        else if (text[gt] == '>' && !quoted)
+        else if (!quoted)
             break;
     }
     if (gt >= end)
@@ -143,17 +162,22 @@ void forEachAttribute(const char *s, qsizetype n, Sink &&sink)
     }
 }
 
-bool sameName(const char *text, const TagRecord &a, const TagRecord &b)
+bool sameName(const char *text, const TagRecord &a, quint32 nameAt, quint32 nameSize)
 {
-    if (a.nameSize != b.nameSize)
+    if (a.nameSize != nameSize)
         return false;
     // Names are short: a plain loop beats a call.
-    const char *x = text + a.nameAt, *y = text + b.nameAt;
-    for (quint32 i = 0; i < a.nameSize; ++i) {
+    const char *x = text + a.nameAt, *y = text + nameAt;
+    for (quint32 i = 0; i < nameSize; ++i) {
         if (x[i] != y[i])
             return false;
     }
     return true;
+}
+
+bool sameName(const char *text, const TagRecord &a, const TagRecord &b)
+{
+    return sameName(text, a, b.nameAt, b.nameSize);
 }
 
 QString nameText(const char *text, const TagRecord &tag)
@@ -548,7 +572,7 @@ public:
             }
             from = tag.next;
             // The root is an element whatever its tag looks like.
-            if (!root && tag.closing && sameName(m_text, tag, m_open.back().tag)) {
+            if (!root && tag.closing && sameName(m_text, tag, m_open.back().nameAt, m_open.back().nameSize)) {
                 close(tag);
                 continue;
             }
@@ -575,22 +599,23 @@ public:
 private:
     struct Open
     {
-        TagRecord tag;
         Element element;
-        size_t base, attributesEnd; // its children in m_pending
+        quint32 nameAt, nameSize, next;
+        quint32 base, attributesEnd; // its children in m_pending
     };
 
     void record(TagRecord tag, bool inTree)
     {
         if (m_details) {
-            tag.inTree = inTree && !tag.closing;
+            tag.inTree = inTree;
             m_details->tags.push_back(tag);
         }
     }
 
     void open(const TagRecord &tag)
     {
-        Open o{tag, m_builder.tag(tag.nameAt, tag.nameSize, tag.start), m_pending.size(), 0};
+        Open o{m_builder.tag(tag.nameAt, tag.nameSize, tag.start), tag.nameAt, tag.nameSize, tag.next,
+               quint32(m_pending.size()), 0};
         if (tag.attributesSize) {
             const qsizetype at = tag.attributesAt;
             forEachAttribute(m_text + at, tag.attributesSize, [&](const AttributeSpan &a) {
@@ -598,9 +623,7 @@ private:
                                                         a.valueEnd - a.valueAt));
             });
         }
-        o.attributesEnd = m_pending.size();
-        if (tag.closing && m_details)
-            m_details->tags.back().inTree = true;
+        o.attributesEnd = quint32(m_pending.size());
         if (!tag.selfClosing) {
             m_open.push_back(o);
             return;
@@ -615,7 +638,7 @@ private:
         record(closing, false);
         Open &o = m_open.back();
         if (m_pending.size() == o.attributesEnd)
-            m_builder.setContent(o.element, o.tag.next, qsizetype(closing.start) - qsizetype(o.tag.next));
+            m_builder.setContent(o.element, o.next, qsizetype(closing.start) - qsizetype(o.next));
         m_builder.setChildren(o.element, m_pending.data() + o.base, int(m_pending.size() - o.base));
         m_pending.resize(o.base);
         const Element element = o.element;
