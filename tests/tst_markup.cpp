@@ -145,6 +145,39 @@ private Q_SLOTS:
         QCOMPARE(parseRender(text), tree);
     }
 
+    // Every element and attribute knows where it was written, in the file's own
+    // lines: declarations before the root and recovery included.
+    void shouldKnowWhereEachNodeStands_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QList<int>>("path"); // child indexes from the root
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("column");
+        const QByteArray form("<?xml version=\"1.0\"?>\n<vlayout width=\"9\">\n\t<label\n   text=\"x\"/>\n</vlayout>\n");
+        QTest::newRow("root after a declaration") << form << QList<int>{} << 2 << 1;
+        QTest::newRow("attribute of the root") << form << QList<int>{0} << 2 << 10;
+        QTest::newRow("child after a tab") << form << QList<int>{1} << 3 << 2;
+        QTest::newRow("attribute on the next line") << form << QList<int>{1, 0} << 4 << 4;
+        QTest::newRow("after UTF-8 text") << QByteArray("<a>\xc3\xa9\xc3\xa9<b/></a>") << QList<int>{0} << 1 << 6;
+        QTest::newRow("in a form with a child that never closes")
+            << QByteArray("<r>\n<x/>\n  <y k=1/>\n<a>\n") << QList<int>{1, 0} << 3 << 6;
+    }
+    void shouldKnowWhereEachNodeStands()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QList<int>, path);
+        QFETCH(int, line);
+        QFETCH(int, column);
+        const std::unique_ptr<Document> doc = parseDocument(text);
+        const Element *e = doc->root();
+        for (int i : path)
+            e = e ? e->child(i) : nullptr;
+        QVERIFY(e);
+        const TextPosition at = doc->position(e);
+        QCOMPARE(at.line, line);
+        QCOMPARE(at.column, column);
+    }
+
     void shouldScanTagFields()
     {
         const QByteArray t("xx< / name  a=\"1\" />yy");
