@@ -4,6 +4,7 @@
 //   output capture    100 MB through runCommand vs a reader that discards the same bytes
 // Every figure is the median of several runs. Usage: bench_core [runs]
 
+#include "Measure.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 
@@ -21,43 +22,6 @@
 extern char **environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double seconds(const std::function<void()> &work)
-{
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double medianSeconds(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i)
-        times.push_back(seconds(work));
-    return median(times);
-}
-
-// Runs the measured work and its reference in turns, so that a passing load on
-// the machine hits both alike. Returns the two medians.
-std::pair<double, double> medianPair(int runs, const std::function<void()> &work,
-                                     const std::function<void()> &reference)
-{
-    std::vector<double> a, b;
-    for (int i = 0; i < runs; ++i) {
-        a.push_back(seconds(work));
-        b.push_back(seconds(reference));
-    }
-    return {median(a), median(b)};
-}
 
 void die(const char *what)
 {

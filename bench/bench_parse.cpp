@@ -6,51 +6,18 @@
 //   worst case   <r> + 997 unclosed <a> + 400,000 <c/> vs a form of the same size
 // Every figure is the median of several runs. Usage: bench_parse [runs]
 
+#include "Measure.h"
 #include "markup/Document.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <malloc.h>
 #include <string>
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double seconds(const std::function<void()> &work)
-{
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Runs the measured work and its reference in turns, so that a passing load on
-// the machine hits both alike. Returns the two medians. Only the work is timed:
-// the trees are freed outside, since a form's tree lives as long as its window.
-std::pair<double, double> medianPair(int runs, const std::function<void()> &work, const std::function<void()> &reference,
-                                     const std::function<void()> &release)
-{
-    std::vector<double> a, b;
-    for (int i = 0; i < runs; ++i) {
-        a.push_back(seconds(work));
-        release();
-        b.push_back(seconds(reference));
-        release();
-    }
-    return {median(a), median(b)};
-}
 
 // The reference: reads a well-formed form in one pass, by recursive descent,
 // into the same kind of tree, with the same rules for tags, attributes and

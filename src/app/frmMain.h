@@ -42,5 +42,3 @@ StartMode chooseMode(int argc, char **argv);
 // fresh column that becomes the window's layout. The store and the handler
 // belong to the window.
 void buildDocumentWindow(frmMain *window, const Element *root);
-
-QByteArray documentationAddress();

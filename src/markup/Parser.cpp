@@ -185,6 +185,24 @@ QString nameText(const char *text, const TagRecord &tag)
     return textFromBytes(QByteArrayView(text + tag.nameAt, qsizetype(tag.nameSize)));
 }
 
+// What both readers below start from: the text, kept by the document being
+// built, and where its root begins.
+class TextReader
+{
+protected:
+    TextReader(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
+        : m_builder(text), m_text(m_builder.text().constData()), m_size(text.size()), m_rootAt(rootAt),
+          m_details(details)
+    {
+    }
+
+    TreeBuilder m_builder;
+    const char *m_text;
+    qsizetype m_size;
+    qsizetype m_rootAt;
+    ReadDetails *m_details;
+};
+
 // Reads one document. The tags the reader can reach form one sequence: each
 // search for a tag starts just after the previous one, wherever the reading
 // rules go back to. So every tag is scanned once, and an element is known by
@@ -195,14 +213,10 @@ QString nameText(const char *text, const TagRecord &tag)
 // outcome (where its caller goes on, or that it never closes) is worked out
 // once and kept; runs of items that are not closing tags are remembered as one
 // jump, so reading the same tags again costs one step per closing tag.
-class Reader
+class Reader : TextReader
 {
 public:
-    Reader(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
-        : m_builder(text), m_size(text.size()), m_rootAt(rootAt), m_details(details)
-    {
-        m_text = m_builder.text().constData();
-    }
+    Reader(const QByteArray &text, qsizetype rootAt, ReadDetails *details) : TextReader(text, rootAt, details) {}
 
     std::unique_ptr<Document> read()
     {
@@ -507,12 +521,6 @@ private:
                               root.start);
     }
 
-    TreeBuilder m_builder;
-    const char *m_text = nullptr;
-    qsizetype m_size;
-    qsizetype m_rootAt;
-    ReadDetails *m_details;
-
     std::vector<TagRecord> m_tags;
     int m_count = 0;
     qsizetype m_tagsEnd = 0;
@@ -544,15 +552,14 @@ private:
 // of exactly its name, anything else opening an element. Only when the text
 // ends with elements still open do the rules go back and read tags again; then
 // this reader gives up and Reader takes over.
-class OnePassReader
+class OnePassReader : TextReader
 {
 public:
     static constexpr size_t kGiveUpDepth = 100;
 
     OnePassReader(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
-        : m_builder(text), m_size(text.size()), m_rootAt(rootAt), m_details(details)
+        : TextReader(text, rootAt, details)
     {
-        m_text = m_builder.text().constData();
     }
 
     // The document, or null when some element never closes.
@@ -654,11 +661,6 @@ private:
             m_pending.push_back(element);
     }
 
-    TreeBuilder m_builder;
-    const char *m_text = nullptr;
-    qsizetype m_size;
-    qsizetype m_rootAt;
-    ReadDetails *m_details;
     std::vector<Open> m_open;
     std::vector<Element> m_pending; // children of the open elements, innermost last
     Element m_root;
