@@ -143,7 +143,7 @@ if command -v python3 >/dev/null; then
         if [ "$status" = 0 ] && eval "$(cat "$WORK/kiv.out")" && expect_values; then
             ok "closing the window: status 0, values read back by eval"
         else
-            fail "values after closing: status $status, output: $(cat -A "$WORK/kiv.out")"
+            fail "values after closing: status $status, output: $(cat -A "$WORK/kiv.out"), stderr: $(cat "$WORK/kiv.err")"
         fi
     fi
 else
