@@ -336,6 +336,7 @@ void TestStartup::load_data()
     QTest::newRow("program cannot start") << QStringLiteral("a.mc") << false << QByteArray();
     QTest::newRow("file cannot be read") << QStringLiteral("gone/b.mc") << true << QByteArray();
     QTest::newRow("file without a tag") << QStringLiteral("tagless.mc") << true << QByteArray();
+    QTest::newRow("a directory") << QStringLiteral("gone") << true << QByteArray();
 }
 
 void TestStartup::load()
@@ -350,6 +351,8 @@ void TestStartup::load()
             + ".tmp'\nmv '" + QFile::encodeName(record) + ".tmp' '" + QFile::encodeName(record) + "'\n");
     QVERIFY(QFile::setPermissions(QFile::decodeName(recorder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QByteArray form;
+    if (path == QLatin1String("gone"))
+        QDir(m_dir.path()).mkpath(path);
     if (path.startsWith(QLatin1String("gone")))
         form = QFile::encodeName(m_dir.filePath(path));
     else if (!path.isEmpty())
@@ -379,6 +382,7 @@ void TestStartup::load()
     delete visibleMessageBox();
     const QString why = !startable                                  ? QStringLiteral("no program")
                         : path.startsWith(QLatin1String("tagless")) ? QStringLiteral("tagless.mc cannot be opened: no element found")
+                        : path == QLatin1String("gone")             ? QStringLiteral("gone is not a file")
                                                                     : QStringLiteral("gone");
     QVERIFY2(message.contains(why), qPrintable(message));
     QVERIFY(window.isVisible());

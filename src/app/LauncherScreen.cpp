@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +50,13 @@ void load(frmMain *window, const QByteArray &program, const QByteArray &path)
     if (!path.isEmpty()) {
         // The form is read here first: if it cannot open, this is where the person
         // is looking, not the new instance's standard error.
+        // Only a regular file: reading a FIFO or a device would hang the launcher.
+        struct stat st {};
+        if (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            complain(window, QCoreApplication::translate("kiv", "%1 is not a file that holds a form.")
+                                 .arg(textFromBytes(path)));
+            return;
+        }
         QString reason;
         const std::unique_ptr<Document> document = loadDocument(path, &reason);
         if (!document || !document->root()) {
