@@ -1,12 +1,11 @@
-// Speed of the shell bridge and the mc reader, each figure next to a reference
-// measured in the same run on the same machine:
+// Speed of the shell bridge, each figure next to a reference measured in the
+// same run on the same machine (the mc reader has bench_parse):
 //   command start-up  runCommand("echo hi") with five variables vs posix_spawn of "bash -c :",
 //                     waiting in a poll loop and in the event loop (as kiv does)
 //   output capture    100 MB through runCommand vs a reader that discards the same bytes
-//   mc parsing        parseDocumentText on a 10 MB form vs a byte-at-a-time scan
 // Every figure is the median of several runs. Usage: bench_core [runs]
 
-#include "markup/Document.h"
+#include "Measure.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 
@@ -17,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -27,43 +25,6 @@
 extern char **environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double seconds(const std::function<void()> &work)
-{
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-double medianSeconds(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i)
-        times.push_back(seconds(work));
-    return median(times);
-}
-
-// Runs the measured work and its reference in turns, so that a passing load on
-// the machine hits both alike. Returns the two medians.
-std::pair<double, double> medianPair(int runs, const std::function<void()> &work,
-                                     const std::function<void()> &reference)
-{
-    std::vector<double> a, b;
-    for (int i = 0; i < runs; ++i) {
-        a.push_back(seconds(work));
-        b.push_back(seconds(reference));
-    }
-    return {median(a), median(b)};
-}
 
 void die(const char *what)
 {
@@ -116,33 +77,6 @@ size_t discardOutput(const char *script)
 std::string producer(long bytes)
 {
     return "head -c " + std::to_string(bytes) + " /dev/zero | tr '\\0' x";
-}
-
-// A form of realistic shape, repeated up to about the given size.
-QByteArray sampleForm(qsizetype bytes)
-{
-    const QByteArray block(
-        "  <hlayout width=\"400\" height=\"30\">\n"
-        "    <label>echo \"Name of the $KIND\"</label>\n"
-        "    <text var=\"NAME\" title=\"Name\">echo World</text>\n"
-        "    <combo var=\"LEVEL\"><item>echo fast</item><item code=\"echo best\"/></combo>\n"
-        "    <button title=\"Run\">echo \"Hello $NAME\" | tr a-z A-Z</button>\n"
-        "  </hlayout>\n");
-    QByteArray form("<vlayout>\n");
-    form.reserve(bytes + block.size() + 16);
-    while (form.size() + block.size() < bytes)
-        form += block;
-    form += "</vlayout>\n";
-    return form;
-}
-
-size_t countTags(const QByteArray &text)
-{
-    size_t tags = 0;
-    const char *p = text.constData();
-    for (qsizetype i = 0; i < text.size(); ++i)
-        tags += p[i] == '<';
-    return tags;
 }
 
 struct Row
@@ -217,32 +151,6 @@ int main(int argc, char **argv)
     {
         QCoreApplication app(argc, argv);
         commandRows("event loop");
-    }
-
-    // (c) mc parsing.
-    {
-        const QByteArray big = sampleForm(10 * 1000 * 1000);
-        const QByteArray small = sampleForm(1000 * 1000);
-        if (!parseDocumentText(big)->root() || !parseDocumentText(small)->root())
-            die("parse");
-        // Only the parse is timed: a form's tree lives as long as its window.
-        std::unique_ptr<Document> doc;
-        volatile size_t sink = 0;
-        std::vector<double> kivRuns, refRuns, smallRuns;
-        for (int i = 0; i < runs; ++i) {
-            doc.reset();
-            kivRuns.push_back(seconds([&] { doc = parseDocumentText(big); }));
-            refRuns.push_back(seconds([&] { sink = sink + countTags(big); }));
-            doc.reset();
-            smallRuns.push_back(seconds([&] { doc = parseDocumentText(small); }));
-        }
-        const double kiv = median(kivRuns), ref = median(refRuns), kivSmall = median(smallRuns);
-        const double mbps = big.size() / kiv / 1e6;
-        rows.push_back({"parseDocumentText, 10 MB form", fmt("%.0f MB/s", mbps),
-                        fmt("%.0f MB/s", big.size() / ref / 1e6) + " (byte scan)", fmt("%.3fx", ref / kiv),
-                        ">= 200 MB/s", mbps >= 200});
-        rows.push_back({"parse time 10 MB / 1 MB", fmt("%.1f ms", kiv * 1e3) + " / " + fmt("%.1f ms", kivSmall * 1e3),
-                        "", fmt("%.1fx", kiv / kivSmall), "<= 12x", kiv / kivSmall <= 12});
     }
 
     std::printf("%-38s | %-22s | %-32s | %-8s | %-15s | %s\n", "measure (median of runs)", "kiv", "reference",

@@ -10,22 +10,26 @@
 
 // Renders a tree compactly so one table row states a whole parse result:
 // tag(children...) with attributes as @name=value and content as "text".
+static QByteArray renderNode(const QByteArray &name, const OptText &content, const QList<QByteArray> &children)
+{
+    QByteArray out = name;
+    if (content)
+        out += "\"" + *content + "\"";
+    if (!children.isEmpty())
+        out += '(' + children.join(' ') + ')';
+    return out;
+}
+
 static QByteArray render(const Element *e)
 {
     if (!e)
         return "null";
     if (e->isAttribute())
         return '@' + e->name() + '=' + *e->content();
-    QByteArray out = e->name();
-    if (e->content())
-        out += "\"" + *e->content() + "\"";
-    if (e->childCount()) {
-        out += '(';
-        for (int i = 0; i < e->childCount(); ++i)
-            out += (i ? " " : "") + render(e->child(i));
-        out += ')';
-    }
-    return out;
+    QList<QByteArray> children;
+    for (int i = 0; i < e->childCount(); ++i)
+        children << render(e->child(i));
+    return renderNode(e->name(), e->content(), children);
 }
 
 static QByteArray parseRender(const QByteArray &text)
@@ -34,26 +38,25 @@ static QByteArray parseRender(const QByteArray &text)
 }
 
 // The reading rules applied literally, with no memory of earlier attempts:
-// exponential on unclosed nesting, but a reference for small inputs.
-static std::unique_ptr<Element> naiveParse(ScannedTag *tag, const char *text, qsizetype end)
+// exponential on unclosed nesting, but a reference for small inputs. Gives the
+// rendered element, or nothing when it never closes.
+static std::optional<QByteArray> naiveParse(ScannedTag *tag, const char *text, qsizetype end)
 {
     if (!tag)
-        return nullptr;
-    auto element = std::make_unique<Element>(tag->name, false);
+        return std::nullopt;
+    QList<QByteArray> children;
     if (tag->attributeText) {
-        for (auto &a : parseAttributes(*tag->attributeText))
-            element->appendChild(std::move(a));
+        for (const auto &[name, value] : parseAttributes(*tag->attributeText))
+            children << '@' + name + '=' + value;
     }
-    if (tag->selfClosing) {
-        tag->resume = tag->next;
-        return element;
-    }
-    bool hasChild = false;
+    if (tag->selfClosing)
+        return renderNode(tag->name, std::nullopt, children); // the caller goes on after it
+    const qsizetype attributes = children.size();
     qsizetype next = tag->next, endNext = 0;
     for (;;) {
         auto t = scanTag(text, next, end);
         if (!t)
-            return nullptr;
+            return std::nullopt;
         if (t->closing && t->name == tag->name) {
             endNext = t->next;
             break;
@@ -63,11 +66,11 @@ static std::unique_ptr<Element> naiveParse(ScannedTag *tag, const char *text, qs
             endNext = t->next;
             break;
         }
-        element->appendChild(std::move(child));
-        hasChild = true;
-        next = t->resume;
+        children << *child;
+        next = t->next;
     }
-    if (!hasChild) {
+    OptText content;
+    if (children.size() == attributes) {
         qsizetype stop = tag->next;
         bool quoted = false;
         for (; stop < end; ++stop) {
@@ -76,10 +79,10 @@ static std::unique_ptr<Element> naiveParse(ScannedTag *tag, const char *text, qs
             else if (text[stop] == '<' && !quoted)
                 break;
         }
-        element->setContent(QByteArray(text + tag->next, stop - tag->next));
+        content = QByteArray(text + tag->next, stop - tag->next);
     }
-    tag->resume = endNext;
-    return element;
+    tag->next = endNext; // where the caller goes on
+    return renderNode(tag->name, content, children);
 }
 
 class TestMarkup : public QObject
@@ -142,6 +145,39 @@ private Q_SLOTS:
         QCOMPARE(parseRender(text), tree);
     }
 
+    // Every element and attribute knows where it was written, in the file's own
+    // lines: declarations before the root and recovery included.
+    void shouldKnowWhereEachNodeStands_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QList<int>>("path"); // child indexes from the root
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("column");
+        const QByteArray form("<?xml version=\"1.0\"?>\n<vlayout width=\"9\">\n\t<label\n   text=\"x\"/>\n</vlayout>\n");
+        QTest::newRow("root after a declaration") << form << QList<int>{} << 2 << 1;
+        QTest::newRow("attribute of the root") << form << QList<int>{0} << 2 << 10;
+        QTest::newRow("child after a tab") << form << QList<int>{1} << 3 << 2;
+        QTest::newRow("attribute on the next line") << form << QList<int>{1, 0} << 4 << 4;
+        QTest::newRow("after UTF-8 text") << QByteArray("<a>\xc3\xa9\xc3\xa9<b/></a>") << QList<int>{0} << 1 << 6;
+        QTest::newRow("in a form with a child that never closes")
+            << QByteArray("<r>\n<x/>\n  <y k=1/>\n<a>\n") << QList<int>{1, 0} << 3 << 6;
+    }
+    void shouldKnowWhereEachNodeStands()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QList<int>, path);
+        QFETCH(int, line);
+        QFETCH(int, column);
+        const std::unique_ptr<Document> doc = parseDocument(text);
+        const Element *e = doc->root();
+        for (int i : path)
+            e = e ? e->child(i) : nullptr;
+        QVERIFY(e);
+        const TextPosition at = doc->position(e);
+        QCOMPARE(at.line, line);
+        QCOMPARE(at.column, column);
+    }
+
     void shouldScanTagFields()
     {
         const QByteArray t("xx< / name  a=\"1\" />yy");
@@ -184,19 +220,35 @@ private Q_SLOTS:
         QVERIFY(!odd->root());
     }
 
+    void shouldMatchTheLiteralRulesOnRandomTags_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<int>("rounds");
+        QTest::addColumn<int>("longest");
+        QTest::newRow("two names") << QByteArrayList{"<a>", "</a>", "<b>", "</b>", "<c/>", "x", "<a k=\"v\">", "\""}
+                                   << 3000 << 24;
+        // Closing tags of names never opened, self-closing closing tags, and "<>",
+        // after which no tag is found.
+        QTest::newRow("stray and odd tags")
+            << QByteArrayList{"<a>", "</a>", "<b>", "</b>", "</c>", "<c/>", "</a/>", "<d x=\"<a>\">", "t", "\"",
+                              "<a>", "</b>", "<>"}
+            << 4000 << 40;
+    }
     void shouldMatchTheLiteralRulesOnRandomTags()
     {
-        static const char *pieces[] = {"<a>", "</a>", "<b>", "</b>", "<c/>", "x", "<a k=\"v\">", "\""};
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(int, rounds);
+        QFETCH(int, longest);
         quint32 seed = 99;
-        for (int round = 0; round < 3000; ++round) {
+        for (int round = 0; round < rounds; ++round) {
             QByteArray text("<a>");
-            const int n = 1 + round % 24;
+            const int n = 1 + round % longest;
             for (int i = 0; i < n; ++i) {
                 seed = seed * 1103515245u + 12345u;
-                text += pieces[(seed >> 16) % 8];
+                text += pieces[(seed >> 16) % pieces.size()];
             }
             auto tag = scanTag(text.constData(), 0, text.size());
-            const QByteArray expected = render(naiveParse(&*tag, text.constData(), text.size()).get());
+            const QByteArray expected = naiveParse(&*tag, text.constData(), text.size()).value_or("null");
             QCOMPARE(parseRender(text), expected);
         }
     }

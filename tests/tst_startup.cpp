@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/LauncherScreen.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"
@@ -73,7 +74,9 @@ class TestStartup : public QObject
 private Q_SLOTS:
     void init();
     void modeChoice();
-    void informationOptions();
+    void commandLine_data();
+    void commandLine();
+    void informationTexts();
     void documentMode();
     void documentThatCannotBeBuilt_data();
     void documentThatCannotBeBuilt();
@@ -119,19 +122,89 @@ void TestStartup::modeChoice()
     }
 }
 
-void TestStartup::informationOptions()
+void TestStartup::commandLine_data()
 {
-    Args help{"kiv", "--help"};
-    const auto usage = informationRequest(help.argc(), help.argv());
-    QVERIFY(usage);
-    for (const char *word : {"kiv FILE.mc", "-show", "scrolllayout", "iconlist", "--version"})
-        QVERIFY2(usage->contains(word), word);
-    Args version{"kiv", "--version"};
-    QCOMPARE(informationRequest(version.argc(), version.argv()), std::optional(QByteArray("kiv " KIV_VERSION "\n")));
-    for (const char *other : {"--helpme", "-show", "-help"}) {
-        Args a{"kiv", other, "--help"};
-        QVERIFY(!informationRequest(a.argc(), a.argv()));
+    QTest::addColumn<QByteArrayList>("args");
+    QTest::addColumn<bool>("qtOptionsLeft");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<int>("screen");
+    QTest::addColumn<bool>("printValues");
+    QTest::addColumn<QByteArrayList>("arguments"); // for UsageError: a part of the message
+    using C = CommandLine;
+    QTest::newRow("nothing") << QByteArrayList{} << true << int(C::Run) << int(C::Launcher) << false << QByteArrayList{};
+    QTest::newRow("a form") << QByteArrayList{"f.mc", "ignored", "--"} << false << int(C::Run) << int(C::Form) << false
+                            << QByteArrayList{"f.mc"};
+    QTest::newRow("-h") << QByteArrayList{"-h"} << true << int(C::Help) << 0 << false << QByteArrayList{};
+    QTest::newRow("--help after a form") << QByteArrayList{"f.mc", "--help"} << false << int(C::Help) << 0 << false
+                                         << QByteArrayList{};
+    QTest::newRow("--version after Qt's options")
+        << QByteArrayList{"-platform", "offscreen", "-style=fusion", "--version"} << true << int(C::Version) << 0
+        << false << QByteArrayList{};
+    QTest::newRow("Qt's options before the form")
+        << QByteArrayList{"--platform", "offscreen", "-reverse", "f.mc"} << true << int(C::Run) << int(C::Form)
+        << false << QByteArrayList{"f.mc"};
+    QTest::newRow("-- ends options") << QByteArrayList{"--", "-h"} << false << int(C::Run) << int(C::Form) << false
+                                     << QByteArrayList{"-h"};
+    QTest::newRow("a file named -show") << QByteArrayList{"--", "-show"} << false << int(C::Run) << int(C::Form)
+                                        << false << QByteArrayList{"-show"};
+    QTest::newRow("-showme.mc is a file") << QByteArrayList{"-showme.mc"} << false << int(C::Run) << int(C::Form)
+                                          << false << QByteArrayList{"-showme.mc"};
+    QTest::newRow("notice takes everything")
+        << QByteArrayList{"-show", "--help", "b"} << false << int(C::Run) << int(C::Notice) << false
+        << QByteArrayList{"--help", "b"};
+    QTest::newRow("check") << QByteArrayList{"--check", "a.mc", "--", "-b.mc"} << false << int(C::Check) << 0 << false
+                           << QByteArrayList{"a.mc", "-b.mc"};
+    QTest::newRow("check -show") << QByteArrayList{"--check", "-show"} << false << int(C::Check) << 0 << false
+                                 << QByteArrayList{"-show"};
+    QTest::newRow("print values after the form")
+        << QByteArrayList{"f.mc", "--print-values"} << false << int(C::Run) << int(C::Form) << true
+        << QByteArrayList{"f.mc"};
+    QTest::newRow("unknown option") << QByteArrayList{"--bogus", "f.mc"} << false << int(C::UsageError) << 0 << false
+                                    << QByteArrayList{"unknown option '--bogus'", "kiv -- --bogus"};
+    QTest::newRow("misspelt option") << QByteArrayList{"--chek", "f.mc"} << false << int(C::UsageError) << 0 << false
+                                     << QByteArrayList{"did you mean '--check'?"};
+    QTest::newRow("check without files") << QByteArrayList{"--check"} << false << int(C::UsageError) << 0 << false
+                                         << QByteArrayList{"at least one"};
+    QTest::newRow("values without a form") << QByteArrayList{"--print-values"} << false << int(C::UsageError) << 0
+                                           << false << QByteArrayList{"needs an mc file"};
+    QTest::newRow("values of a notice") << QByteArrayList{"--print-values", "-show", "x"} << false
+                                        << int(C::UsageError) << 0 << false << QByteArrayList{"needs an mc file"};
+}
+
+void TestStartup::commandLine()
+{
+    QFETCH(QByteArrayList, args);
+    QFETCH(bool, qtOptionsLeft);
+    QFETCH(int, action);
+    QFETCH(int, screen);
+    QFETCH(bool, printValues);
+    QFETCH(QByteArrayList, arguments);
+    std::vector<QByteArray> texts{QByteArray("kiv")};
+    texts.insert(texts.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (QByteArray &t : texts)
+        argv.push_back(t.data());
+    argv.push_back(nullptr);
+    const CommandLine line = parseCommandLine(int(texts.size()), argv.data(), qtOptionsLeft);
+    QCOMPARE(int(line.action), action);
+    if (line.action == CommandLine::UsageError) {
+        for (const QByteArray &part : arguments)
+            QVERIFY2(line.error.contains(part), line.error.constData());
+        return;
     }
+    if (line.action != CommandLine::Run && line.action != CommandLine::Check)
+        return;
+    if (line.action == CommandLine::Run)
+        QCOMPARE(int(line.screen), screen);
+    QCOMPARE(line.printValues, printValues);
+    QCOMPARE(QByteArrayList(line.arguments.begin(), line.arguments.end()), arguments);
+}
+
+void TestStartup::informationTexts()
+{
+    for (const char *word : {"FILE.mc", "-show", "--check", "--print-values", "FILE:LINE:COLUMN", "143", "scrolllayout"})
+        QVERIFY2(usageText().contains(word), word);
+    QCOMPARE(versionText(), QByteArray("kiv " KIV_VERSION "\n"));
 }
 
 void TestStartup::documentMode()
@@ -172,6 +245,11 @@ void TestStartup::documentThatCannotBeBuilt_data()
     QTest::newRow("no tag") << QByteArray("just text\n") << QStringLiteral("no element");
     QTest::newRow("only a declaration") << QByteArray("<?xml?>") << QStringLiteral("no element");
     QTest::newRow("unclosed") << QByteArray("<vlayout><label>x</label>") << QStringLiteral("never closed");
+    // The message names the element left open, not the root around it.
+    QTest::newRow("label left open") << QByteArray("<vlayout>\n<label>a\n<label>b</label>\n</vlayout>\n")
+                                     << QStringLiteral("<label> opened on line 2 is never closed");
+    QTest::newRow("unfinished tag") << QByteArray("<vlayout>\n<label text=\"a>\n</vlayout>\n")
+                                    << QStringLiteral("line 2 never ends: a double quote");
 }
 
 void TestStartup::documentThatCannotBeBuilt()
@@ -314,6 +392,8 @@ void TestStartup::load_data()
     QTest::newRow("no path: another launcher") << QString() << true << QByteArray("0\n");
     QTest::newRow("program cannot start") << QStringLiteral("a.mc") << false << QByteArray();
     QTest::newRow("file cannot be read") << QStringLiteral("gone/b.mc") << true << QByteArray();
+    QTest::newRow("file without a tag") << QStringLiteral("tagless.mc") << true << QByteArray();
+    QTest::newRow("a directory") << QStringLiteral("gone") << true << QByteArray();
 }
 
 void TestStartup::load()
@@ -328,12 +408,15 @@ void TestStartup::load()
             + ".tmp'\nmv '" + QFile::encodeName(record) + ".tmp' '" + QFile::encodeName(record) + "'\n");
     QVERIFY(QFile::setPermissions(QFile::decodeName(recorder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QByteArray form;
-    if (!path.isEmpty())
-        form = path.startsWith(QLatin1String("gone")) ? QFile::encodeName(m_dir.filePath(path))
-                                                       : writeFile(path, "<label text=\"x\"/>");
+    if (path == QLatin1String("gone"))
+        QDir(m_dir.path()).mkpath(path);
+    if (path.startsWith(QLatin1String("gone")))
+        form = QFile::encodeName(m_dir.filePath(path));
+    else if (!path.isEmpty())
+        form = writeFile(path, path.startsWith(QLatin1String("tagless")) ? "no tag at all\n" : "<label text=\"x\"/>");
 
     frmMain window;
-    setupLauncher(&window, startable ? QFile::decodeName(recorder) : m_dir.filePath(QStringLiteral("no program")));
+    setupLauncher(&window, startable ? recorder : QFile::encodeName(m_dir.filePath(QStringLiteral("no program"))));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.findChild<MTextFile *>()->lineEdit()->setText(QFile::decodeName(form));
@@ -354,7 +437,11 @@ void TestStartup::load()
     QTRY_VERIFY(visibleMessageBox());
     const QString message = visibleMessageBox()->text();
     delete visibleMessageBox();
-    QVERIFY2(message.contains(startable ? QStringLiteral("gone") : QStringLiteral("no program")), qPrintable(message));
+    const QString why = !startable                                  ? QStringLiteral("no program")
+                        : path.startsWith(QLatin1String("tagless")) ? QStringLiteral("tagless.mc cannot be opened: no element found")
+                        : path == QLatin1String("gone")             ? QStringLiteral("gone is not a file")
+                                                                    : QStringLiteral("gone");
+    QVERIFY2(message.contains(why), qPrintable(message));
     QVERIFY(window.isVisible());
     QVERIFY(!QFile::exists(record));
 }

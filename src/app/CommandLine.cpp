@@ -1,21 +1,185 @@
-#include "app/frmMain.h"
+#include "app/CommandLine.h"
 
+#include <QByteArrayView>
+#include <QString>
+
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+
+namespace {
+
+// Qt's own options, which QApplication takes away; those in the first list take
+// the argument after them as their value.
+const char *const kQtOptionsWithValue[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+    "qwindowtitle", "session", "display", "geometry", "style", "stylesheet", "name", "title", "visual",
+};
+const char *const kQtOptionsAlone[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+const char *const kOwnOptions[] = {"--help", "--version", "--check", "--print-values"};
+
+template<size_t N>
+bool listed(QByteArrayView name, const char *const (&list)[N])
+{
+    return std::any_of(std::begin(list), std::end(list), [&](const char *n) { return name == QByteArrayView(n); });
+}
+
+// How many arguments the Qt option at argv[i] takes up (0: it is none).
+int qtOptionLength(QByteArrayView arg, bool valueFollows)
+{
+    if (!arg.startsWith('-') || arg.size() < 2)
+        return 0;
+    QByteArrayView name = arg.sliced(arg.startsWith("--") ? 2 : 1);
+    if (const qsizetype eq = name.indexOf('='); eq > 0) {
+        // -style=fusion, -qmljsdebugger=port:1234
+        name = name.first(eq);
+        return listed(name, kQtOptionsWithValue) || name == "qmljsdebugger" ? 1 : 0;
+    }
+    if (listed(name, kQtOptionsAlone))
+        return 1;
+    if (listed(name, kQtOptionsWithValue))
+        return valueFollows ? 2 : 1;
+    return 0;
+}
+
+// Nearest of kiv's options to a mistyped one, or empty.
+QByteArray nearOption(QByteArrayView arg)
+{
+    for (const char *option : kOwnOptions) {
+        const QByteArrayView o(option);
+        // A prefix (--vers), or the same letters with one wrong, missing or extra.
+        if (o.startsWith(arg) && arg.size() > 3)
+            return o.toByteArray();
+        const qsizetype a = arg.size(), b = o.size();
+        if (std::abs(a - b) > 1)
+            continue;
+        qsizetype i = 0, j = 0, edits = 0;
+        while (i < a && j < b && edits <= 1) {
+            if (arg[i] == o[j]) {
+                ++i, ++j;
+                continue;
+            }
+            ++edits;
+            if (a > b)
+                ++i;
+            else if (b > a)
+                ++j;
+            else
+                ++i, ++j;
+        }
+        edits += (a - i) + (b - j);
+        if (edits <= 1)
+            return o.toByteArray();
+    }
+    return {};
+}
+
+CommandLine usageError(QByteArray message)
+{
+    CommandLine line;
+    line.action = CommandLine::UsageError;
+    line.error = std::move(message);
+    return line;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
+{
+    CommandLine line;
+    bool check = false, optionsEnded = false, notice = false;
+    std::vector<QByteArray> positional;
+    for (int i = 1; i < argc && argv && argv[i]; ++i) {
+        const QByteArrayView arg(argv[i]);
+        if (notice || optionsEnded) {
+            positional.emplace_back(arg.toByteArray());
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            line.action = CommandLine::Help;
+            return line;
+        }
+        if (arg == "--version") {
+            line.action = CommandLine::Version;
+            return line;
+        }
+        if (arg == "--check") {
+            check = true;
+            continue;
+        }
+        if (arg == "--print-values") {
+            line.printValues = true;
+            continue;
+        }
+        if (qtOptionsLeft) {
+            if (const int n = qtOptionLength(arg, i + 1 < argc)) {
+                i += n - 1;
+                continue;
+            }
+        }
+        if (arg.startsWith("--")) {
+            const QByteArray option = arg.toByteArray();
+            QByteArray message = QByteArray("unknown option '") + option + '\'';
+            if (const QByteArray near = nearOption(arg); !near.isEmpty())
+                message += QByteArray("; did you mean '") + near + "'?";
+            message += QByteArray("\n(a file whose name begins with '-' goes after '--': kiv -- ") + option + ')';
+            return usageError(message);
+        }
+        if (positional.empty() && arg == "-show" && !check)
+            notice = true;
+        positional.emplace_back(arg.toByteArray());
+    }
+
+    if (check) {
+        if (line.printValues)
+            return usageError("--check and --print-values do not go together");
+        if (positional.empty())
+            return usageError("--check needs at least one mc file");
+        line.action = CommandLine::Check;
+        line.arguments = std::move(positional);
+        return line;
+    }
+    if (notice) {
+        line.screen = CommandLine::Notice;
+        positional.erase(positional.begin());
+    } else if (!positional.empty()) {
+        line.screen = CommandLine::Form;
+        positional.resize(1); // further arguments are ignored
+    }
+    if (line.printValues && line.screen != CommandLine::Form)
+        return usageError("--print-values needs an mc file");
+    line.arguments = std::move(positional);
+    return line;
+}
 
 QByteArray usageText()
 {
     return QByteArrayLiteral(
-        "Usage: kiv FILE.mc                  show the form that FILE.mc describes\n"
+        "Usage: kiv [--print-values] FILE.mc   show the form that FILE.mc describes\n"
         "       kiv                          show the launcher, which picks an mc file\n"
         "                                    and starts kiv on it\n"
         "       kiv -show [LINE1 [LINE2]]    show a notice with LINE2 above LINE1\n"
         "                                    and an OK button (Return, Escape close it)\n"
-        "       kiv --help | --version\n"
+        "       kiv --check FILE.mc...       find mistakes in mc files; runs nothing\n"
+        "       kiv -h | --help | --version\n"
         "\n"
+        "Options:\n"
+        "  --check           read each file without running any command and print one\n"
+        "                    line per finding: FILE:LINE:COLUMN: error|warning|note: text\n"
+        "  --print-values    when the form ends, print every bound variable as NAME='value'\n"
+        "                    for a calling script: eval \"$(kiv --print-values f.mc)\"\n"
+        "  --                the arguments after it are files, even if they begin with '-'\n"
         "Qt's own options (for example -platform, -display, -style) may come first.\n"
         "\n"
-        "Escape stops a running command. Exit status: 0 window closed, 1 unreadable\n"
-        "file, 143/130/129 after SIGTERM/SIGINT/SIGHUP.\n"
+        "Escape stops a running command; closing the window stops it and ends kiv.\n"
+        "Exit status: 0 when the form's window is closed, or --check found no error;\n"
+        "1 when a form cannot be opened, or --check found an error; 2 for a wrong\n"
+        "command line; 143 when kiv is ended by SIGTERM (kill $KIV_MY_PID: values are\n"
+        "still printed), 130 by SIGINT, 129 by SIGHUP.\n"
         "\n"
         "mc tags:\n"
         "  label textlog img                 display elements\n"
@@ -23,6 +187,7 @@ QByteArray usageText()
         "  checkbox combobox iconlist file   further bound widgets\n"
         "  vlayout hlayout scrolllayout tab  containers (tab pages: title)\n"
         "  config                            groups elements without a widget\n"
+        "  note                              a remark: never built\n"
         "Common attributes: width, height (minimum size); var binds a variable.\n"
         "\n"
         "Documentation: " KIV_DOC_URL "\n");
@@ -31,14 +196,3 @@ QByteArray usageText()
 QByteArray documentationAddress() { return QByteArrayLiteral(KIV_DOC_URL); }
 
 QByteArray versionText() { return QByteArrayLiteral("kiv " KIV_VERSION "\n"); }
-
-std::optional<QByteArray> informationRequest(int argc, char **argv)
-{
-    if (argc < 2 || !argv || !argv[1])
-        return std::nullopt;
-    if (std::strcmp(argv[1], "--help") == 0)
-        return usageText();
-    if (std::strcmp(argv[1], "--version") == 0)
-        return versionText();
-    return std::nullopt;
-}

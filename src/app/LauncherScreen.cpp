@@ -2,19 +2,27 @@
 
 #include "app/frmMain.h"
 #include "builder/MScroll.h"
+#include "markup/Document.h"
+#include "markup/LosslessText.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "widgets/MButton.h"
 #include "widgets/MTextFile.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,40 +45,93 @@ void complain(frmMain *window, const QString &text)
     box->open();
 }
 
-void load(frmMain *window, const QString &program, const QByteArray &path)
+void load(frmMain *window, const QByteArray &program, const QByteArray &path)
 {
     if (!path.isEmpty()) {
-        const QFileInfo file(QFile::decodeName(path));
-        if (!file.isFile() || !file.isReadable()) {
-            complain(window, QCoreApplication::translate("kiv", "Cannot read the mc file %1.")
-                                 .arg(QFile::decodeName(path)));
+        // The form is read here first: if it cannot open, this is where the person
+        // is looking, not the new instance's standard error.
+        // Only a regular file: reading a FIFO or a device would hang the launcher.
+        struct stat st {};
+        if (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            complain(window, QCoreApplication::translate("kiv", "%1 is not a file that holds a form.")
+                                 .arg(textFromBytes(path)));
+            return;
+        }
+        QString reason;
+        const std::unique_ptr<Document> document = loadDocument(path, &reason);
+        if (!document || !document->root()) {
+            complain(window, QCoreApplication::translate("kiv", "The form %1 cannot be opened: %2.")
+                                 .arg(textFromBytes(path), reason));
             return;
         }
     }
     QString error;
     if (!startInstance(program, path, &error)) {
-        complain(window, QCoreApplication::translate("kiv", "Cannot start %1: %2").arg(program, error));
+        complain(window, QCoreApplication::translate("kiv", "Cannot start %1: %2").arg(textFromBytes(program), error));
         return;
     }
     window->close();
 }
 
-} // namespace
-
-bool startInstance(const QString &program, const QByteArray &path, QString *error)
+void writeErrno(int fd)
 {
-    QProcess process;
-    process.setProgram(program);
-    // The path is one argument, blanks and all; no path starts another launcher.
-    process.setArguments(path.isEmpty() ? QStringList() : QStringList{QFile::decodeName(path)});
-    if (process.startDetached())
-        return true;
-    if (error)
-        *error = process.errorString();
-    return false;
+    const int err = errno;
+    while (::write(fd, &err, sizeof err) < 0 && errno == EINTR) {
+    }
 }
 
-void setupLauncher(frmMain *window, const QString &program)
+} // namespace
+
+bool startInstance(const QByteArray &program, const QByteArray &path, QString *error)
+{
+    // The path is one argument, blanks, newlines and bytes that are not UTF-8
+    // included; no path starts another launcher.
+    const QByteArray executable = program.isEmpty() ? QByteArray("/proc/self/exe") : program;
+    QByteArray arg0 = program.isEmpty() ? QByteArray("kiv") : program, arg1 = path;
+    char *argv[] = {arg0.data(), path.isEmpty() ? nullptr : arg1.data(), nullptr};
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // Started twice over, so that the new instance is nobody's child here and
+    // the launcher can end at once. A failed exec reports through the pipe, which
+    // closes unwritten when exec succeeds.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(report[0]);
+        const pid_t grandchild = ::fork();
+        if (grandchild != 0) {
+            if (grandchild < 0)
+                writeErrno(report[1]);
+            ::_exit(0);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execv(executable.constData(), argv);
+        writeErrno(report[1]);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int err = child < 0 ? errno : 0;
+    if (child > 0) {
+        ssize_t n;
+        while ((n = ::read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+        }
+        if (n != ssize_t(sizeof err))
+            err = 0;
+        while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    ::close(report[0]);
+    if (err && error)
+        *error = QString::fromLocal8Bit(std::strerror(err));
+    return err == 0;
+}
+
+void setupLauncher(frmMain *window, const QByteArray &program)
 {
     auto *scroll = new MScroll;
     auto *layout = new QVBoxLayout;
@@ -96,11 +157,8 @@ void setupLauncher(frmMain *window, const QString &program)
     auto *loadButton = new MButton;
     loadButton->configure(QByteArray("Load"), std::nullopt);
     QObject::disconnect(loadButton->pushButton(), &QPushButton::clicked, loadButton, &MButton::click);
-    const QString executable = program.isEmpty() ? QCoreApplication::applicationFilePath() : program;
     QObject::connect(loadButton->pushButton(), &QPushButton::clicked, window,
-                     [window, executable, store, pathIndex] {
-                         load(window, executable, store->valueOf(pathIndex));
-                     });
+                     [window, program, store, pathIndex] { load(window, program, store->valueOf(pathIndex)); });
     scroll->addWidget(loadButton);
 
     window->setLayout(layout);

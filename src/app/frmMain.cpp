@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/ExitSignals.h"
+#include "app/FormChecker.h"
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
 #include "app/WindowIdentity.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QVBoxLayout>
 
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -94,27 +96,39 @@ bool frmMain::setupForm(int argc, char **argv, QString *error)
 {
     switch (chooseMode(argc, argv)) {
     case StartMode::Launcher:
-        setupLauncher(this);
+        openLauncher();
         return true;
     case StartMode::Notice:
-        setupNotice(this, argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : nullptr);
+        openNotice(argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : nullptr);
         return true;
     case StartMode::Document:
         break;
     }
+    return openForm(QByteArray(argv[1]), error);
+}
 
-    QString reason;
-    std::unique_ptr<Document> document = loadDocument(QByteArray(argv[1]), &reason);
-    if (!document || !document->root()) {
+void frmMain::openLauncher() { setupLauncher(this); }
+
+void frmMain::openNotice(const char *first, const char *second) { setupNotice(this, first, second); }
+
+bool frmMain::openForm(const QByteArray &path, QString *error, QByteArray *summary)
+{
+    CheckedForm form = checkFormFile(path);
+    const QByteArray line = startupSummary(path, form);
+    if (summary)
+        *summary = line;
+    else
+        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    if (!form.document || !form.document->root()) {
         if (error)
-            *error = document ? document->error() : reason;
+            *error = form.document ? form.document->error() : form.readError;
         return false;
     }
-    buildDocumentWindow(this, document->root());
+    buildDocumentWindow(this, form.document->root());
     // Read after the build: a title command sees the form's initial values.
-    setWindowTitle(formTitle(document->root(), QByteArray(argv[1])));
+    setWindowTitle(formTitle(form.document->root(), path));
     // Widgets may refer back to their elements after the build: the tree lives
     // as long as the window.
-    new DocumentKeeper(std::move(document), this);
+    new DocumentKeeper(std::move(form.document), this);
     return true;
 }

@@ -4,7 +4,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <optional>
 
 class Element;
 
@@ -21,6 +20,14 @@ public:
     // could not be read or its root not built: error then says why ("reason", to be
     // reported with the file name) and the window holds nothing.
     bool setupForm(int argc, char **argv, QString *error = nullptr);
+
+    // The form of the mc file at path (bytes, as the system gives them). When the
+    // file has mistakes that kiv --check would report, summary receives the line
+    // that says so (see startupSummary); without summary it goes to standard error.
+    bool openForm(const QByteArray &path, QString *error = nullptr, QByteArray *summary = nullptr);
+    void openLauncher();
+    // first and second may be null.
+    void openNotice(const char *first, const char *second);
 
     // Not shown once kiv is exiting (a signal during the build).
     void setVisible(bool visible) override;
@@ -42,10 +49,3 @@ StartMode chooseMode(int argc, char **argv);
 // fresh column that becomes the window's layout. The store and the handler
 // belong to the window.
 void buildDocumentWindow(frmMain *window, const Element *root);
-
-// "--help" and "--version" as the first argument: the text to print. Nothing for
-// any other command line.
-std::optional<QByteArray> informationRequest(int argc, char **argv);
-QByteArray usageText();
-QByteArray documentationAddress();
-QByteArray versionText();

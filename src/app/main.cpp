@@ -1,43 +1,112 @@
+#include "app/CommandLine.h"
 #include "app/ExitSignals.h"
+#include "app/FormChecker.h"
+#include "app/FormResults.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"
+#include "markup/LosslessText.h"
+#include "shell/MEnvVar.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
-int printInformation(const QByteArray &text)
+int print(std::FILE *to, const QByteArray &text)
 {
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    std::fwrite(text.constData(), 1, size_t(text.size()), to);
+    return std::fflush(to) == 0 ? 0 : 1;
+}
+
+// What needs no window is answered here: the exit status, or -1 when the command
+// line asks for a window.
+int answerWithoutWindow(const CommandLine &line)
+{
+    switch (line.action) {
+    case CommandLine::Help:
+        return print(stdout, usageText());
+    case CommandLine::Version:
+        return print(stdout, versionText());
+    case CommandLine::UsageError:
+        print(stderr, "kiv: " + line.error + "\nTry 'kiv --help' for more information.\n");
+        return 2;
+    case CommandLine::Check:
+        return checkFiles(line.arguments, stdout);
+    case CommandLine::Run:
+        break;
+    }
+    return -1;
+}
+
+// Started from a desktop entry, a file manager or the launcher, kiv's standard
+// error reaches nobody: the person who double-clicked the form gets a dialog.
+void tellThePerson(const QByteArray &path, const QString &reason, const QByteArray &summary)
+{
+    if (isatty(STDERR_FILENO))
+        return;
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return; // nobody could see it, nor close it
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("kiv: the form cannot be opened"),
+                    QStringLiteral("The form %1 cannot be opened: %2.").arg(textFromBytes(path), reason));
+    // "kiv: FILE: 1 error; kiv --check FILE shows it" without what the box says already.
+    const QByteArray prefix = "kiv: " + path + ": ";
+    if (summary.startsWith(prefix))
+        box.setInformativeText(textFromBytes(summary.mid(prefix.size()).trimmed()));
+    box.setObjectName(QStringLiteral("formFailed"));
+    box.exec();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // --help and --version need no display; asked for after Qt's own options they
-    // are answered once QApplication has removed those.
-    if (const auto text = informationRequest(argc, argv))
-        return printInformation(*text);
+    // --help, --version and --check need no display: answered before Qt starts.
+    if (const int status = answerWithoutWindow(parseCommandLine(argc, argv, true)); status >= 0)
+        return status;
 
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication app(argc, argv);
-    if (const auto text = informationRequest(argc, argv))
-        return printInformation(*text);
+    // Qt has taken its own options away; what is left is kiv's.
+    const CommandLine line = parseCommandLine(argc, argv, false);
+    if (const int status = answerWithoutWindow(line); status >= 0)
+        return status;
     setApplicationIdentity();
+    // Before the build: its commands stop on a signal too.
     installExitSignals();
 
     frmMain window;
-    QString reason;
-    if (!window.setupForm(argc, argv, &reason)) {
-        const QByteArray line = QByteArrayLiteral("kiv: ") + QByteArray(argv[1]) + ": "
-                                + reason.toUtf8() + '\n';
-        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-        return 1;
+    const std::vector<QByteArray> &args = line.arguments;
+    switch (line.screen) {
+    case CommandLine::Launcher:
+        window.openLauncher();
+        break;
+    case CommandLine::Notice:
+        window.openNotice(args.size() > 0 ? args[0].constData() : nullptr,
+                          args.size() > 1 ? args[1].constData() : nullptr);
+        break;
+    case CommandLine::Form: {
+        QString reason;
+        QByteArray summary;
+        if (!window.openForm(args.front(), &reason, &summary)) {
+            print(stderr, "kiv: " + args.front() + ": " + bytesFromText(reason) + '\n' + summary);
+            tellThePerson(args.front(), reason, summary);
+            return 1;
+        }
+        print(stderr, summary);
+        break;
     }
+    }
+    // A signal during the build ends kiv before the form was ever used.
+    const bool endedWhileBuilding = exitRequested();
     window.setVisible(true);
-    return app.exec();
+    const int status = app.exec();
+    // The form has ended: its window was closed (0), or kiv was asked to end by
+    // SIGTERM (143), as kill $KIV_MY_PID from one of its commands does.
+    if (line.printValues && !endedWhileBuilding && (status == 0 || status == 143) && variableStore())
+        print(stdout, valueAssignments(*variableStore()));
+    return status;
 }

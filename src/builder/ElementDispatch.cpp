@@ -1,12 +1,14 @@
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
+#include "builder/KnownTags.h"
 #include "shell/MEnvVar.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -14,30 +16,52 @@ using Builder = void (*)(frmMain *, const Element *, QLayout *);
 
 void buildGlobalRow(frmMain *, const Element *element, QLayout *) { buildGlobal(element); }
 
-struct TagRow
-{
-    const char *tag;
-    Builder build;
-};
+// The attributes each builder reads (tst_check watches the builders to keep
+// these lists true).
+const char *const kButtonAttributes[] = {"title", "text", "onclick", "code", "width", "height", nullptr};
+const char *const kLabelAttributes[] = {"text", "code", "width", "height", nullptr};
+const char *const kCheckBoxAttributes[] = {"var", "text", "code", "width", "height", nullptr};
+const char *const kComboBoxAttributes[] = {"var", "code", "width", "height", nullptr};
+const char *const kIconListAttributes[] = {"var",           "mode", "iconwidth", "iconheight",
+                                           "ondoubleclick", "code", "width",     "height",     nullptr};
+const char *const kIconAttributes[] = {"text", "src", "href", "ondoubleclick", "code", nullptr};
+const char *const kGlobalAttributes[] = {"var", "text", "code", nullptr};
+const char *const kTextBoxAttributes[] = {"var", "text", "code", "width", "height", nullptr};
+const char *const kFileAttributes[] = {"var", "filter", "mode", "text", "code", "width", "height", nullptr};
+const char *const kSizeAttributes[] = {"width", "height", nullptr};
+const char *const kTabAttributes[] = {"title", "width", "height", nullptr};
+const char *const kImageAttributes[] = {"src", "align", "width", "height", nullptr};
+const char *const kNoAttributes[] = {nullptr};
 
-const TagRow kTagTable[] = {
-    {"button", buildButton},
-    {"label", buildLabel},
-    {"checkbox", buildCheckBox},
-    {"combobox", buildComboBox},
-    {"iconlist", buildIconList},
-    {"global", buildGlobalRow},
-    {"text", buildTextBox},
-    {"textbox", buildTextBox},
-    {"file", buildFileChooser},
-    {"textlog", buildTextLog},
-    {"tab", buildTab},
-    {"hlayout", buildHLayout},
-    {"vlayout", buildVLayout},
-    {"scrolllayout", buildScrollLayout},
-    {"img", buildImage},
-    {"config", buildConfig},
+using T = KnownTag;
+const KnownTag kKnownTags[] = {
+    {"button", T::ClickCommand, kButtonAttributes, nullptr},
+    {"label", T::RunsContent, kLabelAttributes, nullptr},
+    {"checkbox", T::RunsContent | T::BindsVariable, kCheckBoxAttributes, nullptr},
+    {"combobox", T::RunsContent | T::BindsVariable, kComboBoxAttributes, nullptr},
+    {"iconlist", T::RunsContent | T::BindsVariable, kIconListAttributes, "icon"},
+    {"global", T::RunsContent | T::BindsVariable, kGlobalAttributes, nullptr},
+    {"text", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr},
+    {"textbox", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr},
+    {"file", T::RunsContent | T::BindsVariable, kFileAttributes, nullptr},
+    {"textlog", 0, kSizeAttributes, nullptr},
+    {"tab", T::Container, kTabAttributes, nullptr},
+    {"hlayout", T::Container, kSizeAttributes, nullptr},
+    {"vlayout", T::Container, kSizeAttributes, nullptr},
+    {"scrolllayout", T::Container, kSizeAttributes, nullptr},
+    {"img", 0, kImageAttributes, nullptr},
+    {"config", T::Container, kNoAttributes, nullptr},
+    {"note", T::Remark, kNoAttributes, nullptr},
 };
+const KnownTag kIconEntry = {"icon", T::RunsContent, kIconAttributes, nullptr};
+
+// In the order of kKnownTags; null builds nothing.
+const Builder kBuilders[] = {
+    buildButton,    buildLabel,   buildCheckBox,  buildComboBox, buildIconList, buildGlobalRow,
+    buildTextBox,   buildTextBox, buildFileChooser, buildTextLog, buildTab,     buildHLayout,
+    buildVLayout,   buildScrollLayout, buildImage, buildConfig,   nullptr,
+};
+static_assert(std::size(kBuilders) == std::size(kKnownTags));
 
 // The leading integer of text as "%d" reads it: blanks, a sign, digits.
 std::optional<int> leadingInt(const QByteArray &text)
@@ -59,16 +83,34 @@ std::optional<int> leadingInt(const QByteArray &text)
 
 } // namespace
 
+bool KnownTag::reads(QByteArrayView attribute) const
+{
+    for (const char *const *a = attributes; *a; ++a) {
+        if (attribute == QByteArrayView(*a))
+            return true;
+    }
+    return false;
+}
+
+const KnownTag *knownTag(QByteArrayView name)
+{
+    for (const KnownTag &tag : kKnownTags) {
+        if (name == QByteArrayView(tag.name))
+            return &tag;
+    }
+    return nullptr;
+}
+
+std::span<const KnownTag> knownTags() { return kKnownTags; }
+const KnownTag &iconEntryTag() { return kIconEntry; }
+
 void buildElement(frmMain *window, const Element *element, QLayout *parent)
 {
     if (!element || element->name().isEmpty())
         return;
-    for (const TagRow &row : kTagTable) {
-        if (element->name() == row.tag) {
-            row.build(window, element, parent);
-            return;
-        }
-    }
+    const KnownTag *tag = knownTag(element->name());
+    if (const Builder build = tag ? kBuilders[tag - kKnownTags] : nullptr)
+        build(window, element, parent);
 }
 
 void buildConfig(frmMain *window, const Element *element, QLayout *parent)

@@ -7,24 +7,147 @@
 #include <memory>
 #include <vector>
 
-// What loadDocument gives: the root element, or no root and the reason.
+// Elements nested deeper than this are refused rather than exhausting the stack.
+constexpr int kMaxNesting = 1000;
+
+// A place in a text: line and column both count from 1; the column counts
+// characters (a tab is one, so is each byte that is not UTF-8).
+struct TextPosition
+{
+    int line = 0;
+    int column = 0;
+};
+
+// Line and column of offset in text. lineStarts caches where lines begin and is
+// filled on first use.
+TextPosition positionIn(const QByteArray &text, qsizetype offset, std::vector<qsizetype> &lineStarts);
+
+class ElementStore;
+
+// What loadDocument gives: the text as read, the root element (or no root and
+// the reason), and the place of every element in the text.
 class Document
 {
 public:
-    explicit Document(std::unique_ptr<Element> root, QString error = {})
-        : m_root(std::move(root)), m_error(std::move(error)) {}
+    Document(QByteArray text, QString error, qsizetype errorAt = -1);
+    ~Document();
 
-    const Element *root() const { return m_root.get(); }
+    const Element *root() const { return m_root; }
     // Why there is no root ("element <a> opened on line 3 is never closed", ...).
     const QString &error() const { return m_error; }
+    // Where the reason lies in the text, or -1.
+    qsizetype errorOffset() const { return m_errorAt; }
+    // The whole text as read: element names and contents point into it.
+    const QByteArray &text() const { return m_text; }
+    TextPosition position(qsizetype offset) const { return positionIn(m_text, offset, m_lineStarts); }
+    TextPosition position(const Element *element) const { return position(element->offset()); }
 
 private:
-    std::unique_ptr<Element> m_root;
+    friend class TreeBuilder;
+    QByteArray m_text;
     QString m_error;
+    qsizetype m_errorAt;
+    const Element *m_root = nullptr;
+    std::unique_ptr<ElementStore> m_store;
+    mutable std::vector<qsizetype> m_lineStarts;
 };
 
-// Elements nested deeper than this are refused rather than exhausting the stack.
-constexpr int kMaxNesting = 1000;
+// Builds an element tree over a text: names are shared, contents point into the
+// text, and each element's children are stored side by side. The reader uses it;
+// so may anything else that builds trees (benchmarks, tests).
+class TreeBuilder
+{
+public:
+    explicit TreeBuilder(const QByteArray &text);
+    ~TreeBuilder();
+    TreeBuilder(const TreeBuilder &) = delete;
+    TreeBuilder &operator=(const TreeBuilder &) = delete;
+
+    const QByteArray &text() const;
+    // name and content are ranges of text(); offsets count from its start.
+    Element tag(qsizetype nameAt, qsizetype nameSize, qsizetype offset);
+    Element attribute(qsizetype nameAt, qsizetype nameSize, qsizetype valueAt, qsizetype valueSize);
+    void setContent(Element &element, qsizetype at, qsizetype size) const;
+    // Copies count elements into the document; they become element's children.
+    void setChildren(Element &element, const Element *children, int count);
+    std::unique_ptr<Document> finish(const Element &root);
+    std::unique_ptr<Document> fail(QString error, qsizetype errorAt);
+
+private:
+    std::unique_ptr<Document> m_document;
+};
+
+// One tag as the reader sees it. Offsets count from the start of the text.
+struct TagRecord
+{
+    quint32 start = 0;                  // the '<'
+    quint32 next = 0;                   // just after the '>'
+    quint32 nameAt = 0, nameSize = 0;
+    quint32 attributesAt = 0, attributesSize = 0; // size 0: no attribute text
+    bool closing = false;
+    bool selfClosing = false;
+    bool inTree = false;                // the tag became an element of the tree
+
+    QByteArrayView name(const QByteArray &text) const { return {text.constData() + nameAt, qsizetype(nameSize)}; }
+};
+
+// What the reader went through, for those who explain a document to its author.
+struct ReadDetails
+{
+    std::vector<TagRecord> tags; // every tag the reader can reach, the root's first
+    qsizetype rootAt = -1;       // the root's '<'; -1: the text holds no tag
+    qsizetype tagsEnd = 0;       // where looking for tags stopped: the '<' of an
+                                 // incomplete tag, or the end of the text
+    qsizetype readEnd = 0;       // the reader ignores everything from here on
+    qsizetype tooDeepAt = -1;    // the tag where nesting went over the limit
+};
+
+// Elements that do not nest as written, found by matching closing tags against
+// the elements they close, as the author meant them.
+struct NestingProblem
+{
+    enum Kind {
+        Unclosed, // tag is never closed; other: the closing tag that closes an
+                  // enclosing element instead, or -1 at the end of the text
+        Stray,    // closing tag tag closes nothing; other: the innermost open
+                  // element, or -1 when none is open
+    };
+    Kind kind;
+    int tag;
+    int other;
+};
+// rootClose, when given, receives the index of the tag that closes the root as
+// the author wrote it, or -1 when none does.
+std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags,
+                                            int *rootClose = nullptr);
+
+// Why no complete tag starts at the '<' at offset at.
+enum class IncompleteTag {
+    NoName,    // "<>", "</>": nothing is a tag from here on
+    OpenQuote, // a double quote in the tag is never closed, so no '>' ends it
+    NoEnd,     // the text ends before a '>'
+};
+IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at);
+
+// Reads and parses the mc file at path. Null when the file cannot be read or holds
+// no tag (error then says why: the system's error text, or "no element found").
+// A document whose root could not be built carries the reason in Document::error.
+// The path is bytes: a file name that is not UTF-8 opens too. details, when
+// given, receives what the reader went through.
+std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error = nullptr,
+                                       ReadDetails *details = nullptr);
+
+// The whole content of the mc file at path; nothing, with the system's reason in
+// error, when it cannot be read.
+std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error = nullptr);
+
+// Parses the text of an mc file as loadDocument does: anything before the root,
+// <?...?> declarations included, is skipped. Null when the text holds no tag.
+std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error = nullptr,
+                                        ReadDetails *details = nullptr);
+
+// Parses a text whose first character is the root's '<'. Never null.
+std::unique_ptr<Document> parseDocumentText(const QByteArray &text, ReadDetails *details = nullptr);
 
 // One tag as the scanner found it. Positions are offsets into the parsed text.
 struct ScannedTag
@@ -33,28 +156,26 @@ struct ScannedTag
     bool closing = false;
     bool selfClosing = false;
     OptText attributeText;
-    qsizetype start = 0;   // the tag's '<'
-    qsizetype nameAt = 0, nameSize = 0;             // where name and attribute text lie
-    qsizetype attributesAt = 0, attributesSize = 0; // in the text (size 0: none)
-    qsizetype next = 0;    // just after the tag's '>'
-    qsizetype resume = 0;  // set by parseElement: where the caller goes on
+    qsizetype start = 0; // the tag's '<'
+    qsizetype next = 0;  // just after the tag's '>'
 };
-
-// Reads and parses the mc file at path. Null when the file cannot be read or holds
-// no tag (error then says why: the system's error text, or "no element found").
-// A document whose root could not be built carries the reason in Document::error.
-// The path is bytes: a file name that is not UTF-8 opens too.
-std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error = nullptr);
-
-// Parses a text whose first character is the root's '<'. Never null.
-// firstLine is the line number of the text's first character (for messages).
-std::unique_ptr<Document> parseDocumentText(const QByteArray &text, int firstLine = 1);
 
 // The first complete tag at or after from and before end, or nothing.
 std::optional<ScannedTag> scanTag(const char *text, qsizetype from, qsizetype end);
 
-// Builds the element that tag opens, with its subtree. Null when it never closes.
-std::unique_ptr<Element> parseElement(ScannedTag *tag, const char *text, qsizetype end);
+// One attribute of an attribute text as written. Offsets count from the start of
+// the attribute text.
+struct AttributeSpan
+{
+    qsizetype nameAt = 0, nameEnd = 0;
+    qsizetype equalsAt = -1;           // -1: no '=' follows: the value is empty
+    qsizetype valueAt = 0, valueEnd = 0;
+    bool quoted = false;
+    bool unterminated = false;         // quoted, and the closing quote never comes
+};
 
-// The attribute nodes of an attribute text, in order.
-std::vector<std::unique_ptr<Element>> parseAttributes(const QByteArray &attributeText);
+// The attributes of an attribute text, in order.
+std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText);
+
+// The attributes of an attribute text as name and value pairs, in order.
+std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText);

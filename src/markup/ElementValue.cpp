@@ -2,12 +2,20 @@
 
 #include "shell/CommandRunner.h"
 
+#include <cstring>
+
+namespace {
+AttributeReadObserver g_observer = nullptr;
+}
+
+void setAttributeReadObserver(AttributeReadObserver observer) { g_observer = observer; }
+
 OptText Element::value(bool evaluate) const
 {
-    if (m_content) {
-        if (!evaluate || m_attribute)
-            return m_content;
-        return trimWhitespace(runCommand(m_content));
+    if (hasContent()) {
+        if (!evaluate || isAttribute())
+            return content();
+        return trimWhitespace(runCommand(content()));
     }
     OptText code = attribute("code", false);
     if (!evaluate)
@@ -15,13 +23,22 @@ OptText Element::value(bool evaluate) const
     return trimWhitespace(runCommand(code));
 }
 
+const Element *Element::namedChild(QByteArrayView name) const
+{
+    for (quint32 i = 0; i < m_childCount; ++i) {
+        const QByteArray &n = *m_children[i].m_name;
+        if (n.size() == name.size() && std::memcmp(n.constData(), name.data(), size_t(name.size())) == 0)
+            return &m_children[i];
+    }
+    return nullptr;
+}
+
 OptText Element::attribute(const char *name, bool evaluate) const
 {
-    for (const auto &c : m_children) {
-        if (c->m_name == name)
-            return c->value(evaluate);
-    }
-    return std::nullopt;
+    if (g_observer)
+        g_observer(this, name);
+    const Element *c = namedChild(QByteArrayView(name, qsizetype(std::strlen(name))));
+    return c ? c->value(evaluate) : std::nullopt;
 }
 
 OptText trimWhitespace(const OptText &text)

@@ -1,18 +1,33 @@
 #include "markup/Document.h"
-
-#include <QFile>
+#include "markup/LosslessText.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <string_view>
 #include <unordered_map>
 
 namespace {
+
+// Offsets are kept in 32 bits.
+constexpr qsizetype kMaxTextSize = 0x7fffffff;
+
+// The characters that the scanner stops at, so that a byte of plain text costs
+// one look-up.
+enum : uchar { kBlankChar = 1, kGtChar = 2, kQuoteChar = 4, kLtChar = 8 };
+constexpr std::array<uchar, 256> kCharClass = [] {
+    std::array<uchar, 256> c{};
+    c[uchar(' ')] = c[uchar('\t')] = c[uchar('\n')] = kBlankChar;
+    c[uchar('>')] = kGtChar;
+    c[uchar('"')] = kQuoteChar;
+    c[uchar('<')] = kLtChar;
+    return c;
+}();
+inline bool is(char c, uchar classes) { return kCharClass[uchar(c)] & classes; }
 
 // First '<' outside a double-quoted run, searching [from, end); end if none.
 qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
@@ -20,9 +35,11 @@ qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
     bool quoted = false;
     for (qsizetype i = from; i < end; ++i) {
         const char c = text[i];
+        if (!is(c, kQuoteChar | kLtChar))
+            continue;
         if (c == '"')
             quoted = !quoted;
-        else if (c == '<' && !quoted)
+        else if (!quoted)
             return i;
     }
     return end;
@@ -35,43 +52,18 @@ qsizetype skipBlanks(const char *text, qsizetype i, qsizetype end)
     return i;
 }
 
-int lineAt(const char *text, qsizetype pos)
+// The tag at the first '<' outside quotes from 'from', its parts found in place.
+// lt receives that '<', or end when there is none; false when no complete tag
+// starts there.
+bool scanTagInto(const char *text, qsizetype from, qsizetype end, TagRecord &tag, qsizetype *lt)
 {
-    int line = 1;
-    for (qsizetype i = 0; i < pos; ++i)
-        line += text[i] == '\n';
-    return line;
-}
-
-// One shared copy of each distinct name: forms repeat a handful of names many times.
-class Names
-{
-public:
-    QByteArray get(const char *data, qsizetype size)
-    {
-        const std::string_view key(data, size_t(size));
-        auto it = m_names.find(key);
-        if (it != m_names.end())
-            return it->second;
-        QByteArray name(data, size);
-        m_names.emplace(std::string_view(name.constData(), size_t(size)), name);
-        return name;
-    }
-
-private:
-    std::unordered_map<std::string_view, QByteArray> m_names;
-};
-
-// Finds the tag's parts without copying anything: the parser asks for many tags
-// and copies only what ends up in the tree.
-bool scanTagInto(const char *text, qsizetype from, qsizetype end, ScannedTag &tag)
-{
-    const qsizetype lt = findTagStart(text, from, end);
-    if (lt >= end)
+    const qsizetype start = findTagStart(text, from, end);
+    *lt = start;
+    if (start >= end)
         return false;
-    tag = ScannedTag();
-    tag.start = lt;
-    qsizetype p = skipBlanks(text, lt + 1, end);
+    tag = TagRecord();
+    tag.start = quint32(start);
+    qsizetype p = skipBlanks(text, start + 1, end);
     if (p >= end)
         return false;
     if (text[p] == '/') {
@@ -83,15 +75,15 @@ bool scanTagInto(const char *text, qsizetype from, qsizetype end, ScannedTag &ta
     if (text[p] == '>')
         return false;
     qsizetype q = p + 1;
-    while (q < end && !isBlank(text[q]) && text[q] != '>')
+    while (q < end && !is(text[q], kBlankChar | kGtChar))
         ++q;
     if (q >= end)
         return false;
     qsizetype nameEnd = q;
     if (text[q - 1] == '/' && q - 1 > p)
         --nameEnd;
-    tag.nameAt = p;
-    tag.nameSize = nameEnd - p;
+    tag.nameAt = quint32(p);
+    tag.nameSize = quint32(nameEnd - p);
 
     const qsizetype attrStart = skipBlanks(text, q, end);
     if (attrStart >= end)
@@ -99,200 +91,579 @@ bool scanTagInto(const char *text, qsizetype from, qsizetype end, ScannedTag &ta
     qsizetype gt = attrStart;
     bool quoted = false;
     for (; gt < end; ++gt) {
-        if (text[gt] == '"')
+        const char c = text[gt];
+        if (!is(c, kQuoteChar | kGtChar))
+            continue;
+        if (c == '"')
             quoted = !quoted;
-        else if (text[gt] == '>' && !quoted)
+        else if (!quoted)
             break;
     }
     if (gt >= end)
         return false;
-    tag.next = gt + 1;
+    tag.next = quint32(gt + 1);
 
     qsizetype k = gt - 1;
-    while (k > lt && (isBlank(text[k]) || text[k] == '>'))
+    while (k > start && (isBlank(text[k]) || text[k] == '>'))
         --k;
     qsizetype attrEnd = k + 1;
     if (text[k] == '/') {
         tag.selfClosing = true;
         attrEnd = k;
     }
-    tag.attributesAt = attrStart;
-    tag.attributesSize = attrEnd - attrStart >= 2 ? attrEnd - attrStart : 0;
+    tag.attributesAt = quint32(attrStart);
+    tag.attributesSize = attrEnd - attrStart >= 2 ? quint32(attrEnd - attrStart) : 0;
     return true;
 }
 
+// Calls sink with each attribute of the attribute text s[0, n), in order.
 template<typename Sink>
-void attributesIn(const char *s, qsizetype n, Names &names, Sink &&append)
+void forEachAttribute(const char *s, qsizetype n, Sink &&sink)
 {
     qsizetype i = 0;
     for (;;) {
         i = skipBlanks(s, i, n);
         if (i >= n)
             break;
-        const qsizetype nameStart = i++;
+        AttributeSpan a;
+        a.nameAt = i++;
         while (i < n && !isBlank(s[i]) && s[i] != '=')
             ++i;
-        QByteArray name = names.get(s + nameStart, i - nameStart);
-        const char *eq = static_cast<const char *>(std::memchr(s + i, '=', size_t(n - i)));
-        if (!eq) {
-            append(std::make_unique<Element>(std::move(name), true, QByteArray("")));
+        a.nameEnd = i;
+        // Anything between the name and the next '=' is skipped.
+        qsizetype eq = i;
+        while (eq < n && s[eq] != '=')
+            ++eq;
+        if (eq >= n) {
+            a.valueAt = a.valueEnd = i;
+            sink(a);
             break;
         }
-        i = skipBlanks(s, (eq - s) + 1, n);
-        QByteArray value;
+        a.equalsAt = eq;
+        i = skipBlanks(s, a.equalsAt + 1, n);
         if (i < n && s[i] == '"') {
-            const qsizetype vs = i + 1;
-            const char *close = static_cast<const char *>(std::memchr(s + vs, '"', size_t(n - vs)));
-            const qsizetype ve = close ? close - s : n;
-            value = QByteArray(s + vs, ve - vs);
-            i = close ? ve + 1 : n;
+            a.quoted = true;
+            a.valueAt = i + 1;
+            qsizetype close = a.valueAt;
+            while (close < n && s[close] != '"')
+                ++close;
+            a.valueEnd = close;
+            a.unterminated = close >= n;
+            i = close < n ? close + 1 : n;
         } else {
-            const qsizetype vs = i;
+            a.valueAt = i;
             while (i < n && s[i] != ' ')
                 ++i;
-            value = QByteArray(s + vs, i - vs);
+            a.valueEnd = i;
             if (i < n)
                 ++i;
         }
-        if (value.isNull())
-            value = QByteArray("");
-        append(std::make_unique<Element>(std::move(name), true, std::move(value)));
+        sink(a);
     }
 }
 
-// Builds elements. A child that never closes makes its parent end early and its
-// caller rescan the same tags, so the same element can be asked for again and
-// again; failures and discarded successes are remembered by position so that each
-// tag is built once, instead of a number of times that grows exponentially with
-// the depth of unclosed nesting.
-class ElementParser
+bool sameName(const char *text, const TagRecord &a, quint32 nameAt, quint32 nameSize)
+{
+    if (a.nameSize != nameSize)
+        return false;
+    // Names are short: a plain loop beats a call.
+    const char *x = text + a.nameAt, *y = text + nameAt;
+    for (quint32 i = 0; i < nameSize; ++i) {
+        if (x[i] != y[i])
+            return false;
+    }
+    return true;
+}
+
+bool sameName(const char *text, const TagRecord &a, const TagRecord &b)
+{
+    return sameName(text, a, b.nameAt, b.nameSize);
+}
+
+QString nameText(const char *text, const TagRecord &tag)
+{
+    return textFromBytes(QByteArrayView(text + tag.nameAt, qsizetype(tag.nameSize)));
+}
+
+// What both readers below start from: the text, kept by the document being
+// built, and where its root begins.
+class TextReader
+{
+protected:
+    TextReader(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
+        : m_builder(text), m_text(m_builder.text().constData()), m_size(text.size()), m_rootAt(rootAt),
+          m_details(details)
+    {
+    }
+
+    TreeBuilder m_builder;
+    const char *m_text;
+    qsizetype m_size;
+    qsizetype m_rootAt;
+    ReadDetails *m_details;
+};
+
+// Reads one document. The tags the reader can reach form one sequence: each
+// search for a tag starts just after the previous one, wherever the reading
+// rules go back to. So every tag is scanned once, and an element is known by
+// its tag's index in the sequence.
+//
+// An element that never closes makes its parent end early and its grandparent
+// read on just after its opening tag, over tags already read. Each element's
+// outcome (where its caller goes on, or that it never closes) is worked out
+// once and kept; runs of items that are not closing tags are remembered as one
+// jump, so reading the same tags again costs one step per closing tag.
+class Reader : TextReader
 {
 public:
-    ElementParser(const char *text, qsizetype end) : m_text(text), m_end(end) {}
+    Reader(const QByteArray &text, qsizetype rootAt, ReadDetails *details) : TextReader(text, rootAt, details) {}
 
-    // reached: levels of nesting that the build of this element went through.
-    std::unique_ptr<Element> parse(ScannedTag *tag, int *reached)
+    std::unique_ptr<Document> read()
     {
-        *reached = 1;
-        if (!tag)
-            return nullptr;
-        DepthGuard guard(m_depth);
-        if (auto failed = m_failed.empty() ? m_failed.end() : m_failed.find(tag->start); failed != m_failed.end()) {
-            *reached = failed->second;
-            checkDepth(tag->start, *reached);
-            return nullptr;
+        scanTags();
+        std::unique_ptr<Document> doc = readRoot();
+        if (m_details) {
+            m_details->tags = std::move(m_tags);
+            m_details->rootAt = m_count ? qsizetype(m_details->tags[0].start) : -1;
+            m_details->tagsEnd = m_tagsEnd;
+            m_details->tooDeepAt = m_tooDeepAt >= 0 ? qsizetype(m_details->tags[size_t(m_tooDeepAt)].start) : -1;
         }
-        if (auto kept = m_kept.empty() ? m_kept.end() : m_kept.find(tag->start); kept != m_kept.end()) {
-            *reached = kept->second.reached;
-            tag->resume = kept->second.resume;
-            std::unique_ptr<Element> element = std::move(kept->second.element);
-            m_kept.erase(kept);
-            if (!checkDepth(tag->start, *reached))
-                return nullptr;
-            return element;
-        }
-        if (!checkDepth(tag->start, 1))
-            return nullptr;
+        return doc;
+    }
 
-        auto element = std::make_unique<Element>(m_names.get(m_text + tag->nameAt, tag->nameSize), false);
-        if (tag->attributesSize) {
-            attributesIn(m_text + tag->attributesAt, tag->attributesSize, m_names,
-                         [&](std::unique_ptr<Element> e) { element->appendChild(std::move(e)); });
-        }
-        if (tag->selfClosing) {
-            tag->resume = tag->next;
-            return element;
-        }
+private:
+    static constexpr int kUnknown = -1, kFailed = -2;
 
-        const int attributes = element->childCount();
-        const size_t base = m_collected.size();
-        qsizetype currentNext = tag->next;
-        qsizetype endNext = 0;
+    void scanTags()
+    {
+        m_tags.reserve(size_t(std::min<qsizetype>(m_size - m_rootAt, 1 << 20) / 16));
+        qsizetype from = m_rootAt;
+        TagRecord tag;
+        while (scanTagInto(m_text, from, m_size, tag, &m_tagsEnd)) {
+            m_tags.push_back(tag);
+            from = tag.next;
+        }
+        m_count = int(m_tags.size());
+        m_result.assign(size_t(m_count), kUnknown);
+        m_reached.assign(size_t(m_count), 0);
+        m_jumpEnd.assign(size_t(m_count), kUnknown);
+        m_jumpMax.assign(size_t(m_count), 0);
+        m_readToEnd.assign(size_t(m_count), -1);
+    }
+
+    std::unique_ptr<Document> readRoot()
+    {
+        if (m_count == 0) {
+            if (m_details)
+                m_details->readEnd = m_size;
+            return m_builder.fail(QStringLiteral("no element found"), -1);
+        }
+        const bool ok = solve(0, 1);
+        if (m_tooDeepAt >= 0) {
+            if (m_details)
+                m_details->readEnd = m_size;
+            const qsizetype at = m_tags[size_t(m_tooDeepAt)].start;
+            std::vector<qsizetype> lines;
+            return m_builder.fail(QStringLiteral("elements nested deeper than %1 levels (line %2)")
+                                      .arg(kMaxNesting)
+                                      .arg(positionIn(m_builder.text(), at, lines).line),
+                                  at);
+        }
+        if (!ok) {
+            if (m_details)
+                m_details->readEnd = m_size;
+            return whyRootFails();
+        }
+        if (m_details)
+            m_details->readEnd = m_tags[size_t(m_result[0] - 1)].next;
+        const Element root = build(0);
+        return m_builder.finish(root);
+    }
+
+    // depth: the level the reading rules would build s at (the root is 1).
+    bool solve(int s, int depth)
+    {
+        if (m_result[size_t(s)] != kUnknown) {
+            if (depth + m_reached[size_t(s)] - 1 > kMaxNesting)
+                return tooDeep(s);
+            return m_result[size_t(s)] != kFailed;
+        }
+        if (depth > kMaxNesting)
+            return tooDeep(s);
+        const TagRecord &tag = m_tags[size_t(s)];
+        if (tag.selfClosing) {
+            m_result[size_t(s)] = s + 1;
+            m_reached[size_t(s)] = 1;
+            return true;
+        }
+        int maxReached = 0;
+        int result = kFailed;
+        const size_t hops = m_hops.size();
+        int joined = -1, beforeJoining = 0;
+        for (int j = s + 1; j < m_count;) {
+            if (const int d = m_readToEnd[size_t(j)]; d >= 0) {
+                // The tags from here were read to the end before, under another
+                // name: look this one up instead of reading them again.
+                int closer = 0, before = 0;
+                const bool found = findCloser(d, nameKey(tag), &closer, &before);
+                if (depth + before > kMaxNesting)
+                    return tooDeep(j);
+                beforeJoining = maxReached;
+                maxReached = std::max(maxReached, before);
+                if (found)
+                    result = closer + 1;
+                else
+                    joined = d;
+                break;
+            }
+            const TagRecord &item = m_tags[size_t(j)];
+            if (!item.closing) {
+                int reached = 0;
+                const int end = jump(j, depth + 1, &reached);
+                if (m_tooDeepAt >= 0)
+                    return false;
+                maxReached = std::max(maxReached, reached);
+                if (end < m_count && !m_tags[size_t(end)].closing && m_readToEnd[size_t(end)] < 0) {
+                    result = end + 1; // a child that never closes ends this element
+                    break;
+                }
+                j = end;
+                continue;
+            }
+            if (sameName(m_text, item, tag)) {
+                result = j + 1;
+                break;
+            }
+            // A closing tag of another name starts an element of that name.
+            m_hops.push_back({j, maxReached});
+            const bool ok = solve(j, depth + 1);
+            if (m_tooDeepAt >= 0)
+                return false;
+            maxReached = std::max(maxReached, m_reached[size_t(j)]);
+            if (!ok) {
+                result = j + 1;
+                break;
+            }
+            j = m_result[size_t(j)];
+        }
+        if (result == kFailed && s + 1 < m_count)
+            rememberReadToEnd(s + 1, hops, joined, beforeJoining, maxReached);
+        m_hops.resize(hops);
+        m_result[size_t(s)] = result;
+        m_reached[size_t(s)] = 1 + maxReached;
+        return result != kFailed;
+    }
+
+    // Follows the items from j, each over its whole element, up to the first
+    // closing tag, the end of the tags, an element that never closes (which is
+    // where it stops then) or tags that were read to the end before. Every item
+    // on the way remembers where that is. maxReached: the deepest nesting that
+    // the items went through.
+    int jump(int j, int depth, int *maxReached)
+    {
+        const size_t base = m_path.size();
+        int x = j, end = 0, tail = 0;
         for (;;) {
-            ScannedTag scanned;
-            ScannedTag *t = &scanned;
-            if (!scanTagInto(m_text, currentNext, m_end, scanned)) {
-                fail(tag->start, *reached, *element, attributes, base);
-                return nullptr;
-            }
-            if (t->closing && t->nameSize == tag->nameSize
-                && std::memcmp(m_text + t->nameAt, m_text + tag->nameAt, size_t(t->nameSize)) == 0) {
-                endNext = t->next;
+            if (x >= m_count || m_tags[size_t(x)].closing || (x != j && m_readToEnd[size_t(x)] >= 0)) {
+                end = x;
                 break;
             }
-            int childReached = 0;
-            std::unique_ptr<Element> child = parse(t, &childReached);
-            *reached = std::max(*reached, childReached + 1);
-            if (tooDeep())
-                return nullptr;
-            if (!child) {
-                endNext = t->next;
+            if (m_jumpEnd[size_t(x)] != kUnknown) {
+                end = m_jumpEnd[size_t(x)];
+                tail = m_jumpMax[size_t(x)];
+                if (depth + tail - 1 > kMaxNesting) {
+                    m_path.resize(base);
+                    return tooDeep(x);
+                }
                 break;
             }
-            element->appendChild(std::move(child));
-            m_collected.push_back({t->start, t->resume, childReached});
-            currentNext = t->resume;
+            const bool ok = solve(x, depth);
+            if (m_tooDeepAt >= 0) {
+                m_path.resize(base);
+                return 0;
+            }
+            if (!ok) {
+                end = x;
+                tail = m_reached[size_t(x)];
+                break;
+            }
+            m_path.push_back(x);
+            x = m_result[size_t(x)];
         }
-        const bool hasChild = m_collected.size() > base;
-        m_collected.resize(base);
-        if (!hasChild) {
-            const qsizetype stop = findTagStart(m_text, tag->next, m_end);
-            element->setContent(QByteArray(m_text + tag->next, stop - tag->next));
+        for (size_t i = m_path.size(); i-- > base;) {
+            const int p = m_path[i];
+            tail = std::max(tail, m_reached[size_t(p)]);
+            m_jumpEnd[size_t(p)] = end;
+            m_jumpMax[size_t(p)] = tail;
         }
-        tag->resume = endNext;
+        m_path.resize(base);
+        *maxReached = tail;
+        return end;
+    }
+
+    std::string_view nameKey(const TagRecord &tag) const { return {m_text + tag.nameAt, tag.nameSize}; }
+
+    // The tags from start were read to the end of the text without a closing tag
+    // of the reading element's name: keep the first closing tag of every other
+    // name on the way, so that the elements around it, which read the same tags
+    // next, find where they stop at once.
+    void rememberReadToEnd(int start, size_t hops, int joined, int beforeJoining, int total)
+    {
+        ReadToEnd r;
+        r.next = joined;
+        r.beforeNext = beforeJoining;
+        r.total = total;
+        for (size_t i = hops; i < m_hops.size(); ++i)
+            r.closers.emplace(nameKey(m_tags[size_t(m_hops[i].tag)]), m_hops[i]);
+        m_readToEnd[size_t(start)] = int(m_readToEndList.size());
+        m_readToEndList.push_back(std::move(r));
+    }
+
+    bool findCloser(int d, std::string_view name, int *closer, int *before) const
+    {
+        const int total = m_readToEndList[size_t(d)].total;
+        int acc = 0;
+        for (; d >= 0; d = m_readToEndList[size_t(d)].next) {
+            const ReadToEnd &r = m_readToEndList[size_t(d)];
+            if (const auto it = r.closers.find(name); it != r.closers.end()) {
+                *closer = it->second.tag;
+                *before = std::max(acc, it->second.before);
+                return true;
+            }
+            acc = std::max(acc, r.beforeNext);
+        }
+        *before = total;
+        return false;
+    }
+
+    bool tooDeep(int s)
+    {
+        if (m_tooDeepAt < 0)
+            m_tooDeepAt = s;
+        return false;
+    }
+
+    qsizetype tagStart(int k) const { return k < m_count ? qsizetype(m_tags[size_t(k)].start) : m_tagsEnd; }
+
+    // The element that tag s opens, which is known to close.
+    Element build(int s)
+    {
+        TagRecord &tag = m_tags[size_t(s)];
+        tag.inTree = true;
+        Element element = m_builder.tag(tag.nameAt, tag.nameSize, tag.start);
+        const size_t base = m_pending.size();
+        if (tag.attributesSize) {
+            const qsizetype at = tag.attributesAt;
+            forEachAttribute(m_text + at, tag.attributesSize, [&](const AttributeSpan &a) {
+                m_pending.push_back(m_builder.attribute(at + a.nameAt, a.nameEnd - a.nameAt, at + a.valueAt,
+                                                        a.valueEnd - a.valueAt));
+            });
+        }
+        if (!tag.selfClosing) {
+            const int stop = m_result[size_t(s)] - 1;
+            if (s + 1 == stop)
+                m_builder.setContent(element, tag.next, tagStart(s + 1) - tag.next);
+            for (int j = s + 1; j < stop; j = m_result[size_t(j)]) {
+                const Element child = build(j);
+                m_pending.push_back(child);
+            }
+        }
+        m_builder.setChildren(element, m_pending.data() + base, int(m_pending.size() - base));
+        m_pending.resize(base);
         return element;
     }
 
-    bool tooDeep() const { return m_tooDeepAt >= 0; }
-    qsizetype tooDeepAt() const { return m_tooDeepAt; }
+    // The root never closes: name the innermost element that the author left
+    // open, not the root.
+    std::unique_ptr<Document> whyRootFails()
+    {
+        const QByteArray &text = m_builder.text();
+        std::vector<qsizetype> lines;
+        auto lineOf = [&](const TagRecord &t) { return positionIn(text, t.start, lines).line; };
+        const std::vector<NestingProblem> problems = nestingProblems(text, m_tags);
+        const auto unclosed = std::find_if(problems.begin(), problems.end(),
+                                           [](const NestingProblem &p) { return p.kind == NestingProblem::Unclosed; });
+        if (unclosed != problems.end() && unclosed->other < 0 && m_tagsEnd < m_size) {
+            // The tags ran out early: an unfinished tag hides the rest.
+            const int line = positionIn(text, m_tagsEnd, lines).line;
+            QString why;
+            switch (incompleteTagAt(text, m_tagsEnd)) {
+            case IncompleteTag::NoName:
+                why = QStringLiteral("'<' on line %1 starts no tag, and the reader stops looking for tags there");
+                break;
+            case IncompleteTag::OpenQuote:
+                why = QStringLiteral("the tag on line %1 never ends: a double quote in it is never closed");
+                break;
+            case IncompleteTag::NoEnd:
+                why = QStringLiteral("the tag on line %1 never ends: no '>' follows it");
+                break;
+            }
+            return m_builder.fail(why.arg(line), m_tagsEnd);
+        }
+        if (unclosed != problems.end()) {
+            const TagRecord &t = m_tags[size_t(unclosed->tag)];
+            return m_builder.fail(QStringLiteral("element <%1> opened on line %2 is never closed")
+                                      .arg(nameText(m_text, t))
+                                      .arg(lineOf(t)),
+                                  t.start);
+        }
+        if (!problems.empty()) {
+            const TagRecord &t = m_tags[size_t(problems.front().tag)];
+            return m_builder.fail(QStringLiteral("closing tag </%1> on line %2 matches no open element")
+                                      .arg(nameText(m_text, t))
+                                      .arg(lineOf(t)),
+                                  t.start);
+        }
+        const TagRecord &root = m_tags[0];
+        return m_builder.fail(QStringLiteral("element <%1> opened on line %2 is never closed")
+                                  .arg(nameText(m_text, root))
+                                  .arg(lineOf(root)),
+                              root.start);
+    }
+
+    std::vector<TagRecord> m_tags;
+    int m_count = 0;
+    qsizetype m_tagsEnd = 0;
+    // Per tag: where its caller goes on (kUnknown, kFailed: never closes), the
+    // levels of nesting its build goes through, and the jump over the items from it.
+    std::vector<int> m_result, m_reached, m_jumpEnd, m_jumpMax;
+    std::vector<int> m_path;       // items of the jumps being followed, a stack across levels
+    struct Hop
+    {
+        int tag;    // a closing tag of another name, read as an element
+        int before; // the deepest nesting of the items before it
+    };
+    std::vector<Hop> m_hops;       // of the elements being read, a stack across levels
+    struct ReadToEnd
+    {
+        std::unordered_map<std::string_view, Hop> closers; // the first of each name
+        int next = -1;      // tags read to the end before, which these went on into
+        int beforeNext = 0; // the deepest nesting before them
+        int total = 0;      // the deepest nesting of all
+    };
+    std::vector<int> m_readToEnd;  // per tag: the reading to the end that started there, or -1
+    std::vector<ReadToEnd> m_readToEndList;
+    std::vector<Element> m_pending; // children being collected, a stack across levels
+    int m_tooDeepAt = -1;
+};
+
+// Reads a document in one pass as long as every element closes: the reading
+// rules then come down to a stack of open elements, each closed by a closing tag
+// of exactly its name, anything else opening an element. Only when the text
+// ends with elements still open do the rules go back and read tags again; then
+// this reader gives up and Reader takes over.
+class OnePassReader : TextReader
+{
+public:
+    static constexpr size_t kGiveUpDepth = 100;
+
+    OnePassReader(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
+        : TextReader(text, rootAt, details)
+    {
+    }
+
+    // The document, or null when some element never closes.
+    std::unique_ptr<Document> read()
+    {
+        TagRecord tag;
+        qsizetype lt = 0;
+        qsizetype from = m_rootAt;
+        bool root = true;
+        while (root || !m_open.empty()) {
+            if (!scanTagInto(m_text, from, m_size, tag, &lt)) {
+                if (!root)
+                    return nullptr;
+                if (m_details)
+                    m_details->tagsEnd = m_details->readEnd = lt;
+                return m_builder.fail(QStringLiteral("no element found"), -1);
+            }
+            from = tag.next;
+            // The root is an element whatever its tag looks like.
+            if (!root && tag.closing && sameName(m_text, tag, m_open.back().nameAt, m_open.back().nameSize)) {
+                close(tag);
+                continue;
+            }
+            root = false;
+            // Forms do not nest this deep unless something is left open.
+            if (m_open.size() >= kGiveUpDepth)
+                return nullptr;
+            record(tag, true);
+            open(tag);
+        }
+        if (m_details) {
+            m_details->readEnd = from;
+            // What follows the root is never read, but its author may want to know.
+            while (scanTagInto(m_text, from, m_size, tag, &lt)) {
+                record(tag, false);
+                from = tag.next;
+            }
+            m_details->tagsEnd = lt;
+            m_details->rootAt = m_details->tags.front().start;
+        }
+        return m_builder.finish(m_root);
+    }
 
 private:
-    struct DepthGuard
+    struct Open
     {
-        explicit DepthGuard(int &d) : depth(d) { ++depth; }
-        ~DepthGuard() { --depth; }
-        int &depth;
-    };
-    struct Kept
-    {
-        std::unique_ptr<Element> element;
-        qsizetype resume;
-        int reached;
+        Element element;
+        quint32 nameAt, nameSize, next;
+        quint32 base, attributesEnd; // its children in m_pending
     };
 
-    bool checkDepth(qsizetype at, int reached)
+    void record(TagRecord tag, bool inTree)
     {
-        if (m_depth + reached - 1 > kMaxNesting && !tooDeep())
-            m_tooDeepAt = at;
-        return !tooDeep();
-    }
-
-    // The element never closes: remember that, and keep its children for the
-    // rescans that follow.
-    void fail(qsizetype start, int reached, Element &element, int attributes,
-              size_t base)
-    {
-        m_failed.emplace(start, reached);
-        for (size_t i = base; i < m_collected.size(); ++i) {
-            const Collected &c = m_collected[i];
-            m_kept[c.start] = Kept{element.takeChild(attributes + int(i - base)), c.resume, c.reached};
+        if (m_details) {
+            tag.inTree = inTree;
+            m_details->tags.push_back(tag);
         }
-        m_collected.resize(base);
     }
 
-    const char *m_text;
-    qsizetype m_end;
-    int m_depth = 0;
-    qsizetype m_tooDeepAt = -1;
-    std::unordered_map<qsizetype, int> m_failed;
-    std::unordered_map<qsizetype, Kept> m_kept;
-    struct Collected
+    void open(const TagRecord &tag)
     {
-        qsizetype start, resume;
-        int reached;
-    };
-    std::vector<Collected> m_collected; // children being collected, a stack across levels
-    Names m_names;
+        Open o{m_builder.tag(tag.nameAt, tag.nameSize, tag.start), tag.nameAt, tag.nameSize, tag.next,
+               quint32(m_pending.size()), 0};
+        if (tag.attributesSize) {
+            const qsizetype at = tag.attributesAt;
+            forEachAttribute(m_text + at, tag.attributesSize, [&](const AttributeSpan &a) {
+                m_pending.push_back(m_builder.attribute(at + a.nameAt, a.nameEnd - a.nameAt, at + a.valueAt,
+                                                        a.valueEnd - a.valueAt));
+            });
+        }
+        o.attributesEnd = quint32(m_pending.size());
+        if (!tag.selfClosing) {
+            m_open.push_back(o);
+            return;
+        }
+        m_builder.setChildren(o.element, m_pending.data() + o.base, int(m_pending.size() - o.base));
+        m_pending.resize(o.base);
+        done(o.element);
+    }
+
+    void close(const TagRecord &closing)
+    {
+        record(closing, false);
+        Open &o = m_open.back();
+        if (m_pending.size() == o.attributesEnd)
+            m_builder.setContent(o.element, o.next, qsizetype(closing.start) - qsizetype(o.next));
+        m_builder.setChildren(o.element, m_pending.data() + o.base, int(m_pending.size() - o.base));
+        m_pending.resize(o.base);
+        const Element element = o.element;
+        m_open.pop_back();
+        done(element);
+    }
+
+    void done(const Element &element)
+    {
+        if (m_open.empty())
+            m_root = element;
+        else
+            m_pending.push_back(element);
+    }
+
+    std::vector<Open> m_open;
+    std::vector<Element> m_pending; // children of the open elements, innermost last
+    Element m_root;
 };
 
 QString systemError(int err)
@@ -320,7 +691,7 @@ std::optional<QByteArray> readWholeFile(const QByteArray &path, int *err)
     }
     QByteArray data;
     if (st.st_size > 0)
-        data.reserve(qsizetype(st.st_size) + 1);
+        data.reserve(qsizetype(std::min<qint64>(st.st_size, kMaxTextSize)) + 1);
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -333,81 +704,157 @@ std::optional<QByteArray> readWholeFile(const QByteArray &path, int *err)
         }
         if (n == 0)
             break;
+        if (data.size() + n > kMaxTextSize) {
+            *err = EFBIG;
+            ::close(fd);
+            return std::nullopt;
+        }
         data.append(buffer, n);
     }
     ::close(fd);
     return data;
 }
 
+std::unique_ptr<Document> readFrom(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
+{
+    if (text.size() > kMaxTextSize) {
+        TreeBuilder builder(QByteArray{});
+        return builder.fail(systemError(EFBIG), -1);
+    }
+    if (details)
+        *details = ReadDetails();
+    if (std::unique_ptr<Document> doc = OnePassReader(text, rootAt, details).read())
+        return doc;
+    if (details)
+        *details = ReadDetails();
+    return Reader(text, rootAt, details).read();
+}
+
 } // namespace
+
+std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags,
+                                            int *rootClose)
+{
+    std::vector<NestingProblem> out;
+    if (rootClose)
+        *rootClose = -1;
+    std::vector<int> open;
+    std::unordered_map<std::string_view, int> openNames; // how many of each name are open
+    auto key = [&](int i) {
+        const TagRecord &t = tags[size_t(i)];
+        return std::string_view(text.constData() + t.nameAt, t.nameSize);
+    };
+    auto push = [&](int i) {
+        open.push_back(i);
+        ++openNames[key(i)];
+    };
+    auto pop = [&] {
+        --openNames[key(open.back())];
+        open.pop_back();
+    };
+    const int count = int(tags.size());
+    for (int j = 0; j < count; ++j) {
+        const TagRecord &t = tags[size_t(j)];
+        // The root is an element whatever its tag looks like.
+        if (j == 0 || !t.closing) {
+            if (!t.selfClosing) {
+                push(j);
+            } else if (j == 0) {
+                if (rootClose)
+                    *rootClose = 0;
+                break;
+            }
+            continue;
+        }
+        const auto found = openNames.find(key(j));
+        if (found == openNames.end() || found->second == 0) {
+            out.push_back({NestingProblem::Stray, j, open.empty() ? -1 : open.back()});
+            continue;
+        }
+        while (key(open.back()) != key(j)) {
+            out.push_back({NestingProblem::Unclosed, open.back(), j});
+            pop();
+        }
+        pop();
+        if (open.empty()) {
+            if (rootClose)
+                *rootClose = j;
+            break; // the root is closed: nothing after it is read
+        }
+    }
+    while (!open.empty()) {
+        out.push_back({NestingProblem::Unclosed, open.back(), -1});
+        pop();
+    }
+    return out;
+}
+
+IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at)
+{
+    const char *s = text.constData();
+    const qsizetype end = text.size();
+    qsizetype p = skipBlanks(s, at + 1, end);
+    if (p < end && s[p] == '/')
+        p = skipBlanks(s, p + 1, end);
+    if (p < end && s[p] == '>')
+        return IncompleteTag::NoName;
+    while (p < end && !isBlank(s[p]) && s[p] != '>')
+        ++p;
+    bool quoted = false;
+    for (; p < end; ++p)
+        quoted ^= s[p] == '"';
+    return quoted ? IncompleteTag::OpenQuote : IncompleteTag::NoEnd;
+}
 
 std::optional<ScannedTag> scanTag(const char *text, qsizetype from, qsizetype end)
 {
-    ScannedTag tag;
-    if (!scanTagInto(text, from, end, tag))
+    TagRecord t;
+    qsizetype lt = 0;
+    if (!scanTagInto(text, from, end, t, &lt))
         return std::nullopt;
-    tag.name = QByteArray(text + tag.nameAt, tag.nameSize);
-    if (tag.attributesSize)
-        tag.attributeText = QByteArray(text + tag.attributesAt, tag.attributesSize);
+    ScannedTag tag;
+    tag.name = QByteArray(text + t.nameAt, t.nameSize);
+    tag.closing = t.closing;
+    tag.selfClosing = t.selfClosing;
+    if (t.attributesSize)
+        tag.attributeText = QByteArray(text + t.attributesAt, t.attributesSize);
+    tag.start = t.start;
+    tag.next = t.next;
     return tag;
 }
 
-std::vector<std::unique_ptr<Element>> parseAttributes(const QByteArray &attributeText)
+std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText)
 {
-    std::vector<std::unique_ptr<Element>> nodes;
-    Names names;
-    attributesIn(attributeText.constData(), attributeText.size(), names,
-                 [&](std::unique_ptr<Element> e) { nodes.push_back(std::move(e)); });
-    return nodes;
+    std::vector<AttributeSpan> spans;
+    forEachAttribute(attributeText.data(), attributeText.size(), [&](const AttributeSpan &a) { spans.push_back(a); });
+    return spans;
 }
 
-std::unique_ptr<Element> parseElement(ScannedTag *tag, const char *text, qsizetype end)
+std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText)
 {
-    ElementParser parser(text, end);
-    int reached = 0;
-    return parser.parse(tag, &reached);
+    std::vector<std::pair<QByteArray, QByteArray>> out;
+    const char *s = attributeText.data();
+    forEachAttribute(s, attributeText.size(), [&](const AttributeSpan &a) {
+        out.emplace_back(QByteArray(s + a.nameAt, a.nameEnd - a.nameAt),
+                         QByteArray(s + a.valueAt, a.valueEnd - a.valueAt));
+    });
+    return out;
 }
 
-std::unique_ptr<Document> parseDocumentText(const QByteArray &text, int firstLine)
+std::unique_ptr<Document> parseDocumentText(const QByteArray &text, ReadDetails *details)
+{
+    return readFrom(text, 0, details);
+}
+
+std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error, ReadDetails *details)
 {
     const char *data = text.constData();
-    const qsizetype end = text.size();
-    std::optional<ScannedTag> rootTag = scanTag(data, 0, end);
-    if (!rootTag)
-        return std::make_unique<Document>(nullptr, QStringLiteral("no element found"));
-    ElementParser parser(data, end);
-    int reached = 0;
-    std::unique_ptr<Element> root = parser.parse(&*rootTag, &reached);
-    if (root)
-        return std::make_unique<Document>(std::move(root));
-    QString why;
-    if (parser.tooDeep()) {
-        why = QStringLiteral("elements nested deeper than %1 levels (line %2)")
-                  .arg(kMaxNesting)
-                  .arg(firstLine - 1 + lineAt(data, parser.tooDeepAt()));
-    } else {
-        why = QStringLiteral("element <%1> opened on line %2 is never closed")
-                  .arg(QString::fromUtf8(rootTag->name))
-                  .arg(firstLine - 1 + lineAt(data, rootTag->start));
-    }
-    return std::make_unique<Document>(nullptr, why);
-}
-
-std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error)
-{
-    int err = 0;
-    std::optional<QByteArray> text = readWholeFile(path, &err);
-    if (!text) {
-        if (error)
-            *error = systemError(err);
-        return nullptr;
-    }
-    const char *data = text->constData();
-    const qsizetype size = text->size();
-    qsizetype from = 0;
-    for (;;) {
-        const void *hit = std::memchr(data + from, '<', size_t(size - from));
+    const qsizetype size = text.size();
+    for (qsizetype from = 0;;) {
+        const void *hit = size > from ? std::memchr(data + from, '<', size_t(size - from)) : nullptr;
         if (!hit) {
+            if (details)
+                *details = ReadDetails();
             if (error)
                 *error = QStringLiteral("no element found");
             return nullptr;
@@ -417,10 +864,29 @@ std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error)
             from = pos + 1;
             continue;
         }
-        const int firstLine = lineAt(data, pos);
-        auto doc = parseDocumentText(text->mid(pos), firstLine);
+        auto doc = readFrom(text, pos, details);
         if (error)
             *error = doc->error();
         return doc;
     }
+}
+
+std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error)
+{
+    int err = 0;
+    std::optional<QByteArray> text = readWholeFile(path, &err);
+    if (!text && error)
+        *error = systemError(err);
+    return text;
+}
+
+std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error, ReadDetails *details)
+{
+    const std::optional<QByteArray> text = readMcFile(path, error);
+    if (!text) {
+        if (details)
+            *details = ReadDetails();
+        return nullptr;
+    }
+    return parseDocument(*text, error, details);
 }

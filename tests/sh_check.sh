@@ -1,0 +1,188 @@
+#!/bin/bash
+# The real kiv from the outside: --check and its exit status, the start-up
+# summary line, the command-line conventions, --print-values read back by eval
+# in a calling script, and the dialog that a form which cannot open shows when
+# standard error is no terminal.
+# Usage: sh_check.sh KIV_BINARY SOURCE_DIR
+set -u
+KIV=$(realpath "$1")
+SRC=$(realpath "$2")
+. "$SRC/tests/x11-session.sh"
+
+# --- kiv --check needs no display ------------------------------------------------
+cd "$WORK"
+cat >clean.mc <<'MC'
+<vlayout>
+  <label text="Name:"/>
+  <text var="NAME">echo World</text>
+  <note text="a remark"/>
+</vlayout>
+MC
+printf '<vlayout>\n  <label>a\n  <buton/>\n</vlayout>\n' >broken.mc
+out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$KIV" --check clean.mc 2>&1)
+rc=$?
+[ $rc = 0 ] && [ -z "$out" ] && ok "--check on a clean form: no output, status 0" \
+    || fail "--check clean.mc: status $rc, output: $out"
+out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$KIV" --check clean.mc broken.mc 2>/dev/null)
+rc=$?
+if [ $rc = 1 ] && grep -qx 'broken.mc:2:3: error: <label> is never closed.*' <<<"$out" \
+    && ! grep -qvE '^broken\.mc:[0-9]+:[0-9]+: (error|warning|note): ' <<<"$out"; then
+    ok "--check on a broken form: FILE:LINE:COLUMN lines, status 1"
+else
+    fail "--check broken.mc: status $rc, output: $out"
+fi
+# Pictures are looked up from the current directory first: the build's links
+# stand in for the installed icons directory.
+links=$(dirname "$KIV")/data/icons/links
+if [ -e "$links/folder.png" ]; then
+    out=$(cd "$links" && env -u DISPLAY "$KIV" --check "$SRC"/examples/*.mc "$SRC"/docs/examples/*.mc 2>&1)
+    rc=$?
+    [ $rc = 0 ] && [ -z "$out" ] && ok "every shipped form checks clean" || fail "shipped forms: status $rc: $out"
+fi
+
+# --- Command-line conventions -------------------------------------------------------
+err=$(env -u DISPLAY "$KIV" --bogus clean.mc 2>&1 >/dev/null)
+rc=$?
+[ $rc = 2 ] && grep -q "unknown option '--bogus'" <<<"$err" && ok "unknown option: status 2" \
+    || fail "--bogus: status $rc: $err"
+err=$(env -u DISPLAY "$KIV" --chek clean.mc 2>&1 >/dev/null)
+grep -q "did you mean '--check'" <<<"$err" && ok "a mistyped option gets a hint" || fail "--chek: $err"
+out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$KIV" -h 2>&1)
+[ $? = 0 ] && grep -q -- '--print-values' <<<"$out" && ok "-h without a display" || fail "-h: $out"
+# After --, a file named -h is a form (its command leaves a mark).
+printf '<label>echo built > "$OUT"; echo x</label>\n' >./-h
+OUT=$WORK/dash-h.out QT_QPA_PLATFORM=offscreen kiv_start "$WORK" -- -h
+wait_until test -s "$WORK/dash-h.out" && ok "kiv -- -h opens the file -h" || fail "kiv -- -h: $(cat "$WORK/kiv.err")"
+kill "$KIV_PID" 2>/dev/null
+
+# --- Start-up: forms open as before, with one line that says what --check would ---
+cat >warn.mc <<'MC'
+<vlayout>
+  <buton title="misspelt"/>
+  <label>echo built > "$OUT"; echo x</label>
+</vlayout>
+MC
+OUT=$WORK/warn.out QT_QPA_PLATFORM=offscreen kiv_start "$WORK" warn.mc
+if wait_until test -s "$WORK/warn.out" \
+    && grep -qx 'kiv: warn.mc: 1 warning; kiv --check warn.mc shows it' "$WORK/kiv.err"; then
+    ok "a form with a mistake opens, with one line on stderr"
+else
+    fail "warn.mc: $(cat "$WORK/kiv.err")"
+fi
+kill "$KIV_PID" 2>/dev/null
+QT_QPA_PLATFORM=offscreen timeout 60 "$KIV" broken.mc >/dev/null 2>"$WORK/broken.err"
+rc=$?
+if [ $rc = 1 ] && grep -qx 'kiv: broken.mc: element <label> opened on line 2 is never closed' "$WORK/broken.err" \
+    && grep -qx 'kiv: broken.mc: 1 error; kiv --check broken.mc shows it' "$WORK/broken.err"; then
+    ok "a form that cannot open names the element left open"
+else
+    fail "broken.mc: status $rc: $(cat "$WORK/broken.err")"
+fi
+
+# --- A real display ------------------------------------------------------------------
+x11_begin
+
+# Values read back by eval: quotes, $(...), a newline, UTF-8, a byte that is not
+# UTF-8, a name the shell cannot use (left out), a name bound twice (the later
+# wins). The last label tells the test that the form is built.
+cat >values.mc <<'MC'
+<vlayout>
+  <global var="QUOTES">printf '%s' "it's \"quoted\""</global>
+  <global var="SUBST">printf '%s' '$(touch "$OUT.pwned") `id`'</global>
+  <global var="LINES">printf 'one\ntwo'</global>
+  <text var="UNI">printf 'caff\303\250 \342\202\254'</text>
+  <text var="LATIN">printf 'caf\351'</text>
+  <text var="my-name">echo left out</text>
+  <text var="TWICE">echo first</text>
+  <checkbox var="TWICE"/>
+  <label>echo built > "$OUT"; echo ready</label>
+</vlayout>
+MC
+expect_values() { # the values as the calling script sees them
+    [ "$QUOTES" = "it's \"quoted\"" ] && [ "$SUBST" = '$(touch "$OUT.pwned") `id`' ] \
+        && [ "$LINES" = $'one\ntwo' ] && [ "$UNI" = $'caff\303\250 \342\202\254' ] \
+        && [ "$LATIN" = $'caf\351' ] && [ "$TWICE" = 0 ] && [ -z "${KIV_MY_PID+set}" ] && [ ! -e "$OUT.pwned" ]
+}
+close_window() { # WM_DELETE_WINDOW, as a window manager's close button sends it
+    python3 - "$1" <<'PY'
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x.XFlush.argtypes = [ctypes.c_void_p]
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+class Event(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+d = x.XOpenDisplay(None)
+e = Event()
+e.xclient.type = 33  # ClientMessage
+e.xclient.window = int(sys.argv[1])
+e.xclient.message_type = x.XInternAtom(d, b"WM_PROTOCOLS", 0)
+e.xclient.format = 32
+e.xclient.data[0] = x.XInternAtom(d, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent(d, e.xclient.window, 0, 0, ctypes.byref(e))
+x.XFlush(d)
+PY
+}
+if command -v python3 >/dev/null; then
+    OUT=$WORK/values.out kiv_start "$WORK" --print-values values.mc
+    wid=$(window_of "$KIV_PID")
+    if [ -z "$wid" ] || ! wait_until test -s "$WORK/values.out"; then
+        fail "values.mc never showed: $(cat "$WORK/kiv.err")"
+    else
+        close_window "$wid"
+        exit_status "$KIV_PID"
+        status=$REPLY
+        OUT=$WORK/values.out
+        if [ "$status" = 0 ] && eval "$(cat "$WORK/kiv.out")" && expect_values; then
+            ok "closing the window: status 0, values read back by eval"
+        else
+            fail "values after closing: status $status, output: $(cat -A "$WORK/kiv.out"), stderr: $(cat "$WORK/kiv.err")"
+        fi
+    fi
+else
+    echo "python3 is missing: the window-close check is left out"
+fi
+
+# kill $KIV_MY_PID from a command ends the form with status 143, values printed.
+sed 's|^<vlayout>$|<vlayout><button title="Done">kill "$KIV_MY_PID"</button>|' values.mc >killed.mc
+rm -f "$WORK/values.out"
+OUT=$WORK/values.out kiv_start "$WORK" --print-values killed.mc
+wid=$(window_of "$KIV_PID")
+if [ -z "$wid" ] || ! wait_until test -s "$WORK/values.out"; then
+    fail "killed.mc never showed: $(cat "$WORK/kiv.err")"
+else
+    # The button is the first widget that takes the focus: space presses it.
+    xdotool windowfocus --sync "$wid" key space
+    exit_status "$KIV_PID"
+    status=$REPLY
+    OUT=$WORK/values.out
+    if [ "$status" = 143 ] && eval "$(cat "$WORK/kiv.out")" && expect_values; then
+        ok "kill \$KIV_MY_PID: status 143, values read back by eval"
+    else
+        fail "values after kill: status $status, output: $(cat -A "$WORK/kiv.out")"
+    fi
+fi
+
+# A form that cannot open, started as a file manager starts it (standard error
+# no terminal): a dialog says why, and kiv ends with status 1 once it is closed.
+kiv_start "$WORK" broken.mc
+dialog=$(timeout "$KIV_TEST_WAIT" xdotool search --sync --onlyvisible --name 'form cannot be opened' 2>/dev/null | head -n 1)
+if [ -n "$dialog" ]; then
+    shot check-dialog
+    ok "a dialog tells why the form cannot open"
+    xdotool windowfocus --sync "$dialog" key Return
+    exit_status "$KIV_PID"
+    [ "$REPLY" = 1 ] && ok "closing the dialog ends kiv with status 1" || fail "after the dialog: status $REPLY"
+else
+    fail "no dialog for broken.mc: $(cat "$WORK/kiv.err")"
+fi
+grep -q 'never closed' "$WORK/kiv.err" || fail "the message did not reach stderr too: $(cat "$WORK/kiv.err")"
+
+finish
