@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "builder/RichTextResources.h"
 
 #include <QApplication>
 
@@ -23,6 +24,7 @@ int main(int argc, char **argv)
 
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication app(argc, argv);
+    installRichTextGuard();
     if (const auto text = informationRequest(argc, argv))
         return printInformation(*text);
 
