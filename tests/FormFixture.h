@@ -2,6 +2,7 @@
 #pragma once
 
 #include "builder/Builders.h"
+#include "builder/TextLog.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
@@ -15,7 +16,6 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextEdit>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -29,7 +29,7 @@ struct Form
 {
     MEnvVar store;
     MOHandler handler;
-    QTextEdit log1, log2;
+    TextLogView log1, log2;
     QTemporaryDir dir;
     QString home = QDir::currentPath();
     QWidget window;
@@ -40,8 +40,8 @@ struct Form
         setVariableStore(&store);
         setRunnerStore(&store);
         setOutputHandler(&handler);
-        for (QTextEdit *log : {&log1, &log2})
-            QObject::connect(&handler, &MOHandler::outputEmit, log, &QTextEdit::setPlainText);
+        for (TextLogView *log : {&log1, &log2})
+            log->setHandler(&handler);
         QDir::setCurrent(dir.path());
     }
     ~Form()

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTest>
-#include <QTextEdit>
 
 using kivtest::Form;
 using kivtest::typeText;

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextEdit>
 
 using kivtest::Form;
 
@@ -68,8 +67,7 @@ void TestMButton::commandAndTitle()
     QFETCH(QString, output);
     Form form;
     QVERIFY(form.build(mc));
-    form.log1.setPlainText(QStringLiteral("old"));
-    form.log2.setPlainText(QStringLiteral("old"));
+    form.handler.outputGathered("old");
     QCOMPARE(form.find<MButton>()->pushButton()->text(), title);
     QCOMPARE(form.click(), output);
     QCOMPARE(form.log2.toPlainText(), output);
