@@ -37,10 +37,16 @@ qint64 OutputStore::append(const QByteArray &piece)
 {
     const qint64 room = std::max<qint64>(0, m_limit - m_bytes.size());
     const qint64 kept = std::min<qint64>(room, piece.size());
-    if (kept == piece.size() && m_bytes.isEmpty())
+    if (kept == piece.size() && m_bytes.isEmpty()) {
         m_bytes = piece;
-    else if (kept > 0)
+    } else if (kept > 0) {
+        // QByteArray's own growth copies into a new block, so that memory peaks at
+        // twice the output; reserve() grows the block in place.
+        const qint64 need = m_bytes.size() + kept;
+        if (need > m_bytes.capacity() || !m_bytes.isDetached())
+            m_bytes.reserve(std::min(std::max({need, 2 * qint64(m_bytes.capacity()), qint64(1) << 20}), std::max(need, m_limit)));
         m_bytes.append(piece.constData(), kept);
+    }
     m_dropped += piece.size() - kept;
     return piece.size() - kept;
 }
