@@ -184,16 +184,17 @@ void TextLogView::refresh()
 {
     m_sinceRefresh.start();
     const OutputStore &s = store();
-    if (s.size() != m_shownSize || s.isFinished()) {
-        m_shownSize = s.size();
-        // The last block may have grown, and blocks may have followed it.
-        std::erase_if(m_layouts, [this](const auto &entry) { return entry.first >= m_openBlock; });
-        m_openBlock = s.blockCount() - 1;
-        // The notice takes the empty line after a final line end.
-        m_notice = -1;
-        if (s.isFinished() && s.droppedBytes() > 0)
-            m_notice = s.block(m_openBlock).length == 0 ? m_openBlock : m_openBlock + 1;
-    }
+    // Past the limit pieces still arrive, but nothing changes on screen.
+    if (s.size() == m_shownSize && !s.isFinished())
+        return;
+    m_shownSize = s.size();
+    // The last block may have grown, and blocks may have followed it.
+    std::erase_if(m_layouts, [this](const auto &entry) { return entry.first >= m_openBlock; });
+    m_openBlock = s.blockCount() - 1;
+    // The notice takes the empty line after a final line end.
+    m_notice = -1;
+    if (s.isFinished() && s.droppedBytes() > 0)
+        m_notice = s.block(m_openBlock).length == 0 ? m_openBlock : m_openBlock + 1;
     updateScrollBar();
     viewport()->update();
 }
@@ -433,11 +434,14 @@ void TextLogView::paintEvent(QPaintEvent *event)
         return;
     }
 
+    // The top margin stays clear of the rows scrolled past.
+    painter.setClipRect(QRect(0, m_margin, viewport()->width(), viewport()->height() - m_margin));
     const qint64 count = blockCount();
     const qint64 notice = m_notice;
     const QList<OutputStore::Block> blocks = store().blocks(m_top.block, visibleRows() + 1);
     qreal y = m_margin - m_top.row * m_rowHeight;
-    for (qint64 i = m_top.block; i < count && y < viewport()->height(); ++i) {
+    qint64 i = m_top.block;
+    for (; i < count && y < viewport()->height(); ++i) {
         const qint64 k = i - m_top.block;
         const OutputStore::Block *block = k < blocks.size() ? &blocks[k] : nullptr;
         QTextLayout *l = layout(i, block);
@@ -452,9 +456,10 @@ void TextLogView::paintEvent(QPaintEvent *event)
         l->draw(&painter, QPointF(m_margin, y), selections, event->rect());
         y += rowsOf(l) * m_rowHeight;
     }
-    // Layouts far from the screen are not kept.
-    if (m_layouts.size() > size_t(8 * visibleRows() + 64)) {
-        const qint64 keepFrom = m_top.block - visibleRows(), keepTo = m_top.block + 2 * visibleRows();
+    // Layouts are kept for about a screen above and below, no more.
+    const qint64 span = i - m_top.block + 1;
+    if (m_layouts.size() > size_t(3 * span + 8)) {
+        const qint64 keepFrom = m_top.block - span, keepTo = i + span;
         std::erase_if(m_layouts, [&](const auto &e) { return e.first < keepFrom || e.first > keepTo; });
     }
 }
