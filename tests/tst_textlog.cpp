@@ -206,6 +206,10 @@ void TestTextLog::shouldFollowTheEndUnlessScrolledUp()
     QTest::keyClick(log, Qt::Key_Down);
     QCOMPARE(log->visibleText(), bottom);
     QVERIFY(log->followsEnd());
+    // More lines than one turn indexes: the log gets to the end over a few turns.
+    logs.feed(QByteArray(TextLogView::kIndexPerRefresh + 100000, '\n') + "end", 65536);
+    QTRY_VERIFY(log->visibleText().endsWith(QStringLiteral("\nend")));
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void TestTextLog::shouldKeepNoMoreThanTheLimit()

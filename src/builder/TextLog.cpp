@@ -46,28 +46,28 @@ int charBytes(const QString &text, qsizetype i, const char *b, int *units)
     return c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
 }
 
-qsizetype charIndexOf(const QString &text, QByteArrayView bytes, qint64 offset)
+// Walks text and the bytes it was decoded from side by side until the index or
+// the offset reaches its bound: where they then stand.
+std::pair<qsizetype, qint64> walkText(const QString &text, QByteArrayView bytes, qsizetype index, qint64 offset)
 {
     qsizetype i = 0;
     qint64 b = 0;
     int units = 1;
-    while (i < text.size() && b < offset) {
+    while (i < text.size() && i < index && b < offset) {
         b += charBytes(text, i, bytes.data() + b, &units);
         i += units;
     }
-    return i;
+    return {i, std::min<qint64>(b, bytes.size())};
+}
+
+qsizetype charIndexOf(const QString &text, QByteArrayView bytes, qint64 offset)
+{
+    return walkText(text, bytes, text.size(), offset).first;
 }
 
 qint64 byteOffsetOf(const QString &text, QByteArrayView bytes, qsizetype index)
 {
-    qsizetype i = 0;
-    qint64 b = 0;
-    int units = 1;
-    while (i < text.size() && i < index) {
-        b += charBytes(text, i, bytes.data() + b, &units);
-        i += units;
-    }
-    return std::min<qint64>(b, bytes.size());
+    return walkText(text, bytes, index, bytes.size()).second;
 }
 
 const OutputStore &emptyStore()
@@ -185,18 +185,22 @@ void TextLogView::refresh()
     m_sinceRefresh.start();
     const OutputStore &s = store();
     // Past the limit pieces still arrive, but nothing changes on screen.
-    if (s.size() == m_shownSize && !s.isFinished())
+    if (s.size() == m_shownSize && m_indexed && !s.isFinished())
         return;
     m_shownSize = s.size();
+    m_indexed = s.indexSome(kIndexPerRefresh);
     // The last block may have grown, and blocks may have followed it.
     std::erase_if(m_layouts, [this](const auto &entry) { return entry.first >= m_openBlock; });
-    m_openBlock = s.blockCount() - 1;
+    m_openBlock = s.indexedBlockCount() - 1;
     // The notice takes the empty line after a final line end.
     m_notice = -1;
-    if (s.isFinished() && s.droppedBytes() > 0)
+    if (m_indexed && s.isFinished() && s.droppedBytes() > 0)
         m_notice = s.block(m_openBlock).length == 0 ? m_openBlock : m_openBlock + 1;
     updateScrollBar();
     viewport()->update();
+    // The rest of a burst is indexed in the next turns of the event loop.
+    if (!m_indexed)
+        m_refresh.start(0);
 }
 
 void TextLogView::finish()
@@ -238,7 +242,7 @@ void TextLogView::relayout()
 
 qint64 TextLogView::blockCount() const
 {
-    return m_notice >= 0 ? m_notice + 1 : store().blockCount();
+    return m_notice >= 0 ? m_notice + 1 : store().indexedBlockCount();
 }
 
 QByteArrayView TextLogView::blockBytes(const OutputStore::Block &block) const
@@ -666,19 +670,20 @@ QString TextLogView::toPlainText() const
 {
     if (m_doc)
         return m_doc->toPlainText();
+    const OutputStore &s = store();
     QString out;
-    const qint64 count = blockCount();
+    const qint64 count = s.blockCount();
     constexpr qint64 kBatch = 4096;
     for (qint64 first = 0; first < count; first += kBatch) {
-        const QList<OutputStore::Block> blocks = store().blocks(first, kBatch);
-        for (qint64 i = first; i < std::min(count, first + kBatch); ++i) {
-            const qint64 k = i - first;
-            const OutputStore::Block block = k < blocks.size() ? blocks[k] : OutputStore::Block{};
-            out += blockText(i, block);
-            if (i + 1 < count && !block.cut)
+        for (const OutputStore::Block &block : s.blocks(first, kBatch)) {
+            out += outputText(blockBytes(block));
+            if (block.next > block.start + block.length && !block.cut)
                 out += QLatin1Char('\n');
         }
     }
+    const QString notice = s.isFinished() ? s.leftOutNotice() : QString();
+    if (!notice.isEmpty())
+        out += (out.isEmpty() || out.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\n")) + notice;
     return out;
 }
 

@@ -26,6 +26,8 @@ class TextLogView : public QAbstractScrollArea
 public:
     // Repaints while output arrives come at most this often.
     static constexpr int kRefreshMs = 50;
+    // Lines indexed per turn of the event loop and log (about 12 ms of work).
+    static constexpr qint64 kIndexPerRefresh = 1'000'000;
 
     explicit TextLogView(QWidget *parent = nullptr);
     ~TextLogView() override;
@@ -113,6 +115,7 @@ private:
     QTimer m_refresh;
     QElapsedTimer m_sinceRefresh;
     qint64 m_shownSize = -1;
+    bool m_indexed = true; // the index has caught up with the output
     // Layouts of the blocks near the screen; blocks from m_openBlock on may grow.
     mutable std::unordered_map<qint64, std::unique_ptr<QTextLayout>> m_layouts;
     qint64 m_openBlock = 0;

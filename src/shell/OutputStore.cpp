@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -112,22 +113,23 @@ OutputStore::Scan OutputStore::scan(qint64 start) const
     return s;
 }
 
-void OutputStore::indexArrived() const
+bool OutputStore::indexSome(qint64 maxBlocks) const
 {
-    for (;;) {
+    for (qint64 n = 0; n < maxBlocks; ++n) {
         const Scan s = scan(m_tailStart);
         if (!s.closed)
-            return;
+            return true;
         if ((m_closed & ((1 << kCheckpointShift) - 1)) == 0)
             m_checkpoints.append(m_tailStart);
         ++m_closed;
         m_tailStart = s.block.next;
     }
+    return !scan(m_tailStart).closed;
 }
 
 qint64 OutputStore::blockCount() const
 {
-    indexArrived();
+    indexSome(std::numeric_limits<qint64>::max());
     return m_closed + 1;
 }
 
@@ -139,7 +141,6 @@ OutputStore::Block OutputStore::block(qint64 index) const
 
 QList<OutputStore::Block> OutputStore::blocks(qint64 first, qint64 count) const
 {
-    indexArrived();
     QList<Block> out;
     first = std::clamp<qint64>(first, 0, m_closed);
     count = std::min(count, m_closed + 1 - first);
@@ -159,7 +160,6 @@ QList<OutputStore::Block> OutputStore::blocks(qint64 first, qint64 count) const
 
 qint64 OutputStore::blockAt(qint64 offset) const
 {
-    indexArrived();
     if (offset >= m_tailStart)
         return m_closed;
     const auto after = std::upper_bound(m_checkpoints.cbegin(), m_checkpoints.cend(), offset);

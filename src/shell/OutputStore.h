@@ -47,6 +47,12 @@ public:
     // The blocks as far as the output has arrived. The last block may still grow
     // until the output is finished; there is always at least one (maybe empty).
     qint64 blockCount() const;
+    // Indexes what arrived, but no more than maxBlocks blocks of it, so that a
+    // burst of empty lines does not hold up the window: true once all is indexed.
+    bool indexSome(qint64 maxBlocks) const;
+    // The blocks indexed so far (the last one may be followed by more output).
+    qint64 indexedBlockCount() const { return m_closed + 1; }
+    // These read the index as it stands.
     Block block(qint64 index) const;
     // count blocks from first on (fewer at the end).
     QList<Block> blocks(qint64 first, qint64 count) const;
@@ -64,7 +70,6 @@ private:
     };
     Scan scan(qint64 start) const;
     qint64 cutPoint(qint64 start) const;
-    void indexArrived() const;
 
     QByteArray m_bytes;
     qint64 m_limit;
