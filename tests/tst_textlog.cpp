@@ -1,9 +1,12 @@
 // Text logs fed as the command runner feeds them: in pieces, while the window lives.
 #include "app/NoticeScreen.h"
 #include "app/frmMain.h"
+#include "builder/Builders.h"
 #include "builder/RichTextResources.h"
 #include "builder/TextLog.h"
+#include "markup/Document.h"
 #include "markup/LosslessText.h"
+#include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
 
@@ -286,7 +289,8 @@ void TestTextLog::richTextShouldReadOnlyRegularFiles_data()
     QTest::addColumn<QString>("src");
     QTest::addColumn<QSize>("picture");
     const QSize broken = QImage(QStringLiteral(":/qt-project.org/styles/commonstyle/images/file-16.png")).size();
-    for (const QString &where : {QStringLiteral("log"), QStringLiteral("label"), QStringLiteral("notice")}) {
+    for (const QString &where : {QStringLiteral("log"), QStringLiteral("label"), QStringLiteral("form label"),
+                                 QStringLiteral("notice")}) {
         const auto row = [&](const char *name, const char *src, QSize size) {
             QTest::addRow("%s: %s", qPrintable(where), name) << where << QString::fromUtf8(src) << size;
         };
@@ -331,11 +335,20 @@ void TestTextLog::richTextShouldReadOnlyRegularFiles()
         shown = logs.one;
         doc = logs.one->findChild<QTextDocument *>();
     } else {
-        const QByteArray text = bytesFromText(html);
+        QByteArray text = bytesFromText(html);
         QLabel *label = nullptr;
         if (where == QLatin1String("label")) {
             label = new QLabel(html);
             logs.window.layout()->addWidget(label);
+            shown = &logs.window;
+        } else if (where == QLatin1String("form label")) {
+            // A label's command prints the text, as a form has it.
+            MEnvVar store;
+            setRunnerStore(&store);
+            const auto form = parseDocumentText("<label>printf '" + text.replace('<', "\\074") + "'</label>");
+            buildElement(nullptr, form->root(), logs.window.layout());
+            setRunnerStore(nullptr);
+            label = logs.window.findChild<QLabel *>();
             shown = &logs.window;
         } else {
             setupNotice(&notice, text.constData(), nullptr);
