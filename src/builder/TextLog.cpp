@@ -208,7 +208,7 @@ void TextLogView::finish()
     m_refresh.stop();
     m_shownSize = -1;
     refresh();
-    const QString &rich = m_handler ? m_handler->richText() : QString();
+    const QString rich = m_handler ? m_handler->richText() : QString();
     if (rich.isNull())
         return;
     m_doc = new SafeTextDocument(this);
