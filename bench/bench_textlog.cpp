@@ -1,60 +1,169 @@
-// How long a text log takes to show a large output: from the moment the command
-// has ended (its output captured) to the text set and the window painted again.
-// Reference: the same bytes shown in a plain QPlainTextEdit.
-#include "builder/Builders.h"
-#include "markup/Document.h"
-#include "shell/CommandRunner.h"
-#include "shell/MEnvVar.h"
+// Large outputs streamed into two text logs, in 64 KiB pieces through the output
+// handler as the command runner hands them over: the time from the last piece to
+// the final paint, the longest the event loop was kept busy meanwhile, and the
+// memory the output took (peak resident size over the size before it). Reference,
+// in the same run: the same text shown by QPlainTextEdit::appendPlainText once
+// the output has ended. Every case runs in a process of its own, so that each
+// peak is its own.
+#include "builder/TextLog.h"
+#include "markup/LosslessText.h"
 #include "shell/MOHandler.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QTextEdit>
+#include <QProcess>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
-double showInTextLog(const QByteArray &output)
-{
-    MEnvVar store;
-    MOHandler handler;
-    setVariableStore(&store);
-    setRunnerStore(&store);
-    setOutputHandler(&handler);
-    auto doc = parseDocumentText("<vlayout><textlog width=\"600\" height=\"400\"/></vlayout>");
-    QWidget window;
-    auto *layout = new QVBoxLayout(&window);
-    buildElement(nullptr, doc->root(), layout);
-    window.show();
-    QApplication::processEvents();
+constexpr qint64 kPiece = 64 * 1024;
+constexpr qint64 kMB = 1000 * 1000;
 
-    QElapsedTimer timer;
-    timer.start();
-    handler.outputGathered(output);
-    window.repaint();
-    QApplication::processEvents();
-    const double ms = timer.nsecsElapsed() / 1e6;
-    setOutputHandler(nullptr);
-    setRunnerStore(nullptr);
-    setVariableStore(nullptr);
-    return ms;
+struct Case
+{
+    const char *name;
+    const char *title;
+    qint64 bytes;
+    bool reference; // QPlainTextEdit finishes it in reasonable time
+};
+
+const Case kCases[] = {
+    {"lines", "100 MB of lines", 100 * kMB, true},
+    {"words", "10 MB line of words", 10 * kMB, true},
+    {"unbroken", "50 MB line without a break", 50 * kMB, false},
+    {"gigabyte", "1 GB of lines (256 MiB kept)", 1000 * kMB, false},
+    {"empty", "300 MB of empty lines", 300 * kMB, false},
+};
+
+// One piece of the output: lines of 79 characters like a listing, a line of
+// words, hex digits without a break, or empty lines (the most lines per byte).
+QByteArray piece(const QByteArray &kind)
+{
+    const QByteArray unit = kind == "words"      ? QByteArray("word ")
+                            : kind == "unbroken" ? QByteArray("0123456789abcdef")
+                            : kind == "empty"    ? QByteArray("\n")
+                                                 : QByteArray("kiv text log line " + QByteArray(60, '.') + '\n');
+    QByteArray out;
+    while (out.size() < kPiece)
+        out += unit;
+    return out.left(kPiece);
 }
 
-double showInPlainEdit(const QByteArray &output)
+qint64 statusKb(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+void settle(QWidget &window)
+{
+    window.repaint();
+    QApplication::processEvents();
+}
+
+// Prints: end-to-painted ms, longest stall ms, start-to-end-scroll ms, memory bytes.
+int runKiv(const Case &c)
+{
+    MOHandler handler;
+    QWidget window;
+    auto *column = new QVBoxLayout(&window);
+    TextLogView *logs[2] = {new TextLogView, new TextLogView};
+    for (TextLogView *log : logs) {
+        log->setHandler(&handler);
+        log->setMinimumSize(600, 300);
+        column->addWidget(log);
+    }
+    window.show();
+    settle(window);
+    const qint64 before = statusKb("VmRSS:");
+
+    const QByteArray chunk = piece(c.name);
+    QElapsedTimer timer;
+    double stall = 0;
+    handler.beginOutput();
+    for (qint64 sent = 0; sent < c.bytes; sent += chunk.size()) {
+        handler.appendOutput(chunk);
+        timer.start();
+        QApplication::processEvents();
+        stall = std::max(stall, timer.nsecsElapsed() / 1e6);
+    }
+    timer.start();
+    handler.endOutput(0);
+    // A burst of lines is indexed over several turns of the event loop.
+    do
+        settle(window);
+    while (!handler.store().indexSome(0));
+    settle(window);
+    const double end = timer.nsecsElapsed() / 1e6;
+
+    // Back to the start and on to the end again, as a user would.
+    timer.start();
+    for (const Qt::Key key : {Qt::Key_Home, Qt::Key_End}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(logs[0], &press);
+        settle(window);
+    }
+    const double scroll = timer.nsecsElapsed() / 1e6;
+    std::printf("%.1f %.1f %.1f %lld\n", end, stall, scroll, (statusKb("VmHWM:") - before) * 1024);
+    return 0;
+}
+
+int runReference(const Case &c)
 {
     QPlainTextEdit edit;
-    edit.resize(600, 400);
+    edit.setMinimumSize(600, 600);
     edit.show();
-    QApplication::processEvents();
+    settle(edit);
+    const qint64 before = statusKb("VmRSS:");
+    // The output as a runner collects it.
+    const QByteArray chunk = piece(c.name);
+    QByteArray output;
+    for (qint64 sent = 0; sent < c.bytes; sent += chunk.size())
+        output += chunk;
     QElapsedTimer timer;
     timer.start();
-    edit.setPlainText(QString::fromUtf8(output));
-    edit.repaint();
-    QApplication::processEvents();
-    return timer.nsecsElapsed() / 1e6;
+    edit.appendPlainText(textFromBytes(output));
+    settle(edit);
+    const double end = timer.nsecsElapsed() / 1e6;
+    std::printf("%.1f 0 0 %lld\n", end, (statusKb("VmHWM:") - before) * 1024);
+    return 0;
+}
+
+struct Figures
+{
+    double end = 0, stall = 0, scroll = 0, memory = 0;
+};
+
+Figures measure(const QString &self, const char *which, const char *name)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(self, {QString::fromLatin1(which), QString::fromLatin1(name)});
+    child.waitForFinished(-1);
+    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
+    if (child.exitCode() != 0 || f.size() < 4)
+        return {-1, -1, -1, -1};
+    return {f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()};
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace
@@ -63,19 +172,47 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    MEnvVar store;
-    setRunnerStore(&store);
-    std::printf("%-34s | %-12s | %-24s\n", "output shown in a text log", "kiv", "reference (QPlainTextEdit)");
-    for (const int megabytes : {1, 10}) {
-        // Lines of 79 characters, like the output of a listing or a log.
-        const QByteArray command = "yes 'kiv text log line ......................................................"
-                                   "....' | head -c " + QByteArray::number(megabytes * 1000000);
-        const QByteArray output = runCommand(command);
-        const double kiv = showInTextLog(output);
-        const double ref = showInPlainEdit(output);
-        std::printf("%-34s | %9.0f ms | %9.0f ms\n",
-                    QByteArray(QByteArray::number(megabytes) + " MB, command end to painted").constData(), kiv, ref);
+    if (argc == 3) {
+        for (const Case &c : kCases) {
+            if (qstrcmp(argv[2], c.name) == 0)
+                return qstrcmp(argv[1], "--kiv") == 0 ? runKiv(c) : runReference(c);
+        }
+        return 2;
     }
-    setRunnerStore(nullptr);
-    return 0;
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
+    const QString self = QCoreApplication::applicationFilePath();
+    std::printf("%-30s | %-23s | %-13s | %-11s | %-21s | %-16s\n", "two text logs, 64 KiB pieces",
+                "last piece to painted", "longest stall", "Home, End", "memory / output size", "goals met");
+    int status = 0;
+    for (const Case &c : kCases) {
+        std::vector<double> end, stall, scroll, memory, refEnd, refMemory;
+        for (int i = 0; i < runs; ++i) {
+            const Figures k = measure(self, "--kiv", c.name);
+            end.push_back(k.end);
+            stall.push_back(k.stall);
+            scroll.push_back(k.scroll);
+            memory.push_back(k.memory);
+            if (c.reference) {
+                const Figures r = measure(self, "--reference", c.name);
+                refEnd.push_back(r.end);
+                refMemory.push_back(r.memory);
+            }
+        }
+        const double kept = double(std::min(c.bytes, kOutputLimitBytes));
+        const double memoryRatio = median(memory) / kept;
+        bool met = memoryRatio <= 3.0;
+        char timeText[64], memoryText[64];
+        if (c.reference) {
+            met = met && median(end) <= 1.5 * median(refEnd);
+            std::snprintf(timeText, sizeof timeText, "%.0f ms (ref %.0f ms)", median(end), median(refEnd));
+            std::snprintf(memoryText, sizeof memoryText, "%.2fx (ref %.2fx)", memoryRatio, median(refMemory) / kept);
+        } else {
+            std::snprintf(timeText, sizeof timeText, "%.0f ms", median(end));
+            std::snprintf(memoryText, sizeof memoryText, "%.2fx of what is kept", memoryRatio);
+        }
+        std::printf("%-30s | %-23s | %10.0f ms | %8.0f ms | %-21s | %s\n", c.title, timeText, median(stall),
+                    median(scroll), memoryText, met ? "yes" : "NO");
+        status |= met ? 0 : 1;
+    }
+    return status;
 }

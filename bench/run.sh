@@ -23,7 +23,7 @@ for bench in "$build"/bench/bench_*; do
   echo
   echo "== $name"
   case $name in
-    bench_core | bench_parse) "$bench" "$runs" || status=1 ;;
+    bench_core | bench_parse | bench_textlog) "$bench" "$runs" || status=1 ;;
     bench_latency) "$bench" 3 || status=1 ;;
     *) "$bench" || status=1 ;;
   esac

@@ -3,6 +3,7 @@
 
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
+#include "builder/TextLog.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
@@ -16,7 +17,6 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -33,7 +33,7 @@ struct Form
 {
     MEnvVar store;
     MOHandler handler;
-    QTextEdit log1, log2;
+    TextLogView log1, log2;
     QTemporaryDir dir;
     QString home = QDir::currentPath();
     QWidget window;
@@ -44,8 +44,8 @@ struct Form
         setVariableStore(&store);
         setRunnerStore(&store);
         setOutputHandler(&handler);
-        for (QTextEdit *log : {&log1, &log2})
-            QObject::connect(&handler, &MOHandler::outputEmit, log, &QTextEdit::setPlainText);
+        for (TextLogView *log : {&log1, &log2})
+            log->setHandler(&handler);
         QDir::setCurrent(dir.path());
     }
     ~Form()

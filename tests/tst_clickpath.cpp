@@ -14,7 +14,6 @@
 #include <QListWidget>
 #include <QScrollArea>
 #include <QTest>
-#include <QTextEdit>
 
 using kivtest::Form;
 using kivtest::typeText;

@@ -4,6 +4,7 @@
 #include "app/FormResults.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"
+#include "builder/RichTextResources.h"
 #include "markup/LosslessText.h"
 #include "shell/MEnvVar.h"
 
@@ -75,6 +76,7 @@ int main(int argc, char **argv)
     if (const int status = answerWithoutWindow(line); status >= 0)
         return status;
     setApplicationIdentity();
+    installRichTextGuard();
     // Before the build: its commands stop on a signal too.
     installExitSignals();
 

@@ -16,7 +16,7 @@ void buildHLayout(frmMain *window, const Element *element, QLayout *parent);
 void buildScrollLayout(frmMain *window, const Element *element, QLayout *parent);
 void buildTab(frmMain *window, const Element *element, QLayout *parent);
 
-// Display elements (builder/DisplayElements.cpp)
+// Display elements (builder/DisplayElements.cpp; text logs: builder/TextLog.cpp)
 void buildLabel(frmMain *window, const Element *element, QLayout *parent);
 void buildImage(frmMain *window, const Element *element, QLayout *parent);
 void buildTextLog(frmMain *window, const Element *element, QLayout *parent);

@@ -1,15 +1,12 @@
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
-#include "shell/MOHandler.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLayout>
 #include <QPixmap>
-#include <QTextEdit>
 
 void buildLabel(frmMain *window, const Element *element, QLayout *parent)
 {
@@ -55,19 +52,4 @@ void buildImage(frmMain *window, const Element *element, QLayout *parent)
     box->setLayout(row);
     if (parent)
         parent->addWidget(box);
-}
-
-void buildTextLog(frmMain *window, const Element *element, QLayout *parent)
-{
-    auto *log = new QTextEdit;
-    log->setObjectName(QStringLiteral("textLog"));
-    // Columns of ps, df or ls -l line up only in a fixed-width font.
-    log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    // Tab moves on to the next widget instead of being typed into the log.
-    log->setTabChangesFocus(true);
-    if (MOHandler *handler = outputHandler())
-        QObject::connect(handler, &MOHandler::outputEmit, log, &QTextEdit::setText);
-    applySizeAttributes(window, element, log);
-    if (parent)
-        parent->addWidget(log);
 }

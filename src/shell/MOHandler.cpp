@@ -3,13 +3,53 @@
 #include "markup/LosslessText.h"
 
 #include <QMetaMethod>
+#include <QTextDocument>
 
 namespace {
 MOHandler *g_handler = nullptr;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Each nesting level of tables doubles the time of Qt's layout.
+int tableDepth(const QByteArray &bytes)
+{
+    int depth = 0, deepest = 0;
+    for (qsizetype i = bytes.indexOf('<'); i >= 0; i = bytes.indexOf('<', i + 1)) {
+        const bool closing = bytes.size() > i + 1 && bytes[i + 1] == '/';
+        const QByteArray name = bytes.mid(i + 1 + closing, 5).toLower();
+        const char after = bytes.size() > i + 6 + closing ? bytes[i + 6 + closing] : '>';
+        if (name != "table" || !(isBlank(after) || after == '>' || after == '/'))
+            continue;
+        depth = closing ? std::max(0, depth - 1) : depth + 1;
+        deepest = std::max(deepest, depth);
+    }
+    return deepest;
 }
+} // namespace
 
 MOHandler *outputHandler() { return g_handler; }
 void setOutputHandler(MOHandler *handler) { g_handler = handler; }
+
+QString outputText(QByteArrayView bytes)
+{
+    // NUL bytes would cut the text short in a widget.
+    QString text = textFromBytes(bytes);
+    text.replace(QChar(u'\0'), QChar(u'\uFFFD'));
+    return text;
+}
+
+bool showsAsRichText(const QByteArray &bytes, const QString &text)
+{
+    if (bytes.size() > kRichTextMaxBytes)
+        return false;
+    qsizetype run = 0;
+    for (const char c : bytes) {
+        run = isBlank(c) ? 0 : run + 1;
+        if (run > kRichTextMaxRun)
+            return false;
+    }
+    return tableDepth(bytes) <= kRichTextMaxTables && Qt::mightBeRichText(text);
+}
 
 MOHandler::MOHandler(QObject *parent) : QObject(parent) {}
 
@@ -23,23 +63,32 @@ void MOHandler::outputGathered(const QByteArray &output)
 
 void MOHandler::beginOutput()
 {
-    m_lastOutput = QByteArray("");
+    m_store.clear();
+    m_richText.clear();
     Q_EMIT outputBegun();
 }
 
 void MOHandler::appendOutput(const QByteArray &piece)
 {
-    m_lastOutput += piece;
+    m_store.append(piece);
     Q_EMIT outputAppended(piece);
 }
 
 void MOHandler::endOutput(qint64 droppedBytes)
 {
-    Q_EMIT outputEnded(droppedBytes);
+    m_store.finish(droppedBytes);
+    const QByteArray &bytes = m_store.bytes();
+    const bool whole = m_store.droppedBytes() == 0;
+    if (whole && bytes.size() <= kRichTextMaxBytes) {
+        QString text = outputText(bytes);
+        if (showsAsRichText(bytes, text))
+            m_richText = std::move(text);
+    }
+    Q_EMIT outputEnded(m_store.droppedBytes());
     if (!isSignalConnected(QMetaMethod::fromSignal(&MOHandler::outputEmit)))
         return;
-    // NUL bytes would cut the text short in a widget.
-    QString text = textFromBytes(m_lastOutput);
-    text.replace(QChar(u'\0'), QChar(u'\uFFFD'));
+    QString text = outputText(bytes);
+    if (!whole)
+        text += (bytes.endsWith('\n') || bytes.endsWith('\r') ? QString() : QStringLiteral("\n")) + m_store.leftOutNotice();
     Q_EMIT outputEmit(text);
 }

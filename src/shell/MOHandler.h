@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/OutputStore.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -8,7 +10,8 @@
 // replaces the previous one. Output arrives in pieces while its command runs:
 // beginOutput, any number of appendOutput, endOutput. A whole output handed over
 // at once (outputGathered) takes the same road in one piece; a null output
-// empties the logs like an empty one.
+// empties the logs like an empty one. The handler keeps the one copy of the
+// output that every text log reads.
 class MOHandler : public QObject
 {
     Q_OBJECT
@@ -16,7 +19,13 @@ public:
     explicit MOHandler(QObject *parent = nullptr);
 
     // The bytes of the last (or the running) output, as far as they were kept.
-    const QByteArray &lastOutput() const { return m_lastOutput; }
+    const QByteArray &lastOutput() const { return m_store.bytes(); }
+    const OutputStore &store() const { return m_store; }
+    // Bytes past this are counted, not kept.
+    void setOutputLimit(qint64 bytes) { m_store.setLimit(bytes); }
+    // Once an output has ended: its text when the logs show it as rich text, else
+    // a null string.
+    const QString &richText() const { return m_richText; }
 
 public Q_SLOTS:
     void outputGathered(const QByteArray &output);
@@ -32,13 +41,27 @@ Q_SIGNALS:
     void outputAppended(const QByteArray &piece);
     void outputEnded(qint64 droppedBytes);
     // The whole output as text once it has ended: bytes that are not UTF-8 as
-    // escapes that copy back unchanged, NUL bytes as U+FFFD.
+    // escapes that copy back unchanged, NUL bytes as U+FFFD, and the line saying
+    // how much was left out, if any was.
     void outputEmit(const QString &text);
 
 private:
-    QByteArray m_lastOutput;
+    OutputStore m_store;
+    QString m_richText;
 };
 
 // The process-wide output handler (document mode only; null otherwise).
 MOHandler *outputHandler();
 void setOutputHandler(MOHandler *handler);
+
+// Qt's own test for rich text (Qt::mightBeRichText), limited to outputs that its
+// layout shows at once: at most kRichTextMaxBytes, no run of more than
+// kRichTextMaxRun bytes without a blank or line end, tables nested at most
+// kRichTextMaxTables deep. Larger ones are shown as plain text.
+inline constexpr qint64 kRichTextMaxBytes = 256 * 1024;
+inline constexpr qint64 kRichTextMaxRun = 16 * 1024;
+inline constexpr int kRichTextMaxTables = 8;
+bool showsAsRichText(const QByteArray &bytes, const QString &text);
+
+// The output as the logs show it in plain text: NUL bytes as U+FFFD.
+QString outputText(QByteArrayView bytes);

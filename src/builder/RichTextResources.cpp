@@ -1,0 +1,156 @@
+#include "builder/RichTextResources.h"
+
+#include "builder/ImageFile.h"
+#include "markup/LosslessText.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QEvent>
+#include <QImage>
+#include <QLabel>
+#include <QPointer>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+const char kGuardedProperty[] = "kivResourcesGuarded";
+
+QImage brokenPicture()
+{
+    static const QImage picture = [] {
+        QImage icon(QStringLiteral(":/qt-project.org/styles/commonstyle/images/file-16.png"));
+        if (icon.isNull()) {
+            icon = QImage(16, 16, QImage::Format_ARGB32);
+            icon.fill(Qt::transparent);
+        }
+        return icon;
+    }();
+    return picture;
+}
+
+std::optional<QByteArray> dataUrlPayload(const QUrl &name)
+{
+    const QByteArray spec = name.path(QUrl::FullyEncoded).toLatin1();
+    const qsizetype comma = spec.indexOf(',');
+    if (comma < 0)
+        return std::nullopt;
+    const QByteArray body = QByteArray::fromPercentEncoding(spec.mid(comma + 1));
+    return spec.left(comma).toLower().endsWith(";base64") ? QByteArray::fromBase64(body) : body;
+}
+
+// Qt takes a name without a scheme for a path relative to the current directory.
+std::optional<QByteArray> localPath(const QUrl &name)
+{
+    QUrl url = name;
+    if (url.scheme().isEmpty())
+        url.setScheme(QStringLiteral("file"));
+    if (!url.isLocalFile())
+        return std::nullopt;
+    return bytesFromText(url.toLocalFile());
+}
+
+std::optional<QByteArray> resourceBytes(const QUrl &name)
+{
+    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
+        return dataUrlPayload(name);
+    const std::optional<QByteArray> path = localPath(name);
+    return path ? readRegularFile(*path, kMaxImageFileBytes) : std::nullopt;
+}
+
+class LabelGuard : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A label lays itself out once it is shown or sized in a layout, which
+        // comes after it joins a parent and is polished.
+        switch (event->type()) {
+        case QEvent::ParentChange:
+        case QEvent::Polish:
+        case QEvent::Show:
+            if (auto *label = qobject_cast<QLabel *>(watched))
+                guardLabelResources(label);
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+QVariant loadRichTextResource(int type, const QUrl &name)
+{
+    const std::optional<QByteArray> bytes = resourceBytes(name);
+    switch (type) {
+    case QTextDocument::ImageResource: {
+        // Never a null picture: Qt would then open the path itself.
+        const QImage picture = bytes ? QImage::fromData(*bytes) : QImage();
+        return picture.isNull() ? brokenPicture() : picture;
+    }
+    case QTextDocument::StyleSheetResource:
+        return bytes ? textFromBytes(*bytes) : QString(QLatin1String(""));
+    default:
+        return bytes ? *bytes : QByteArray("");
+    }
+}
+
+QVariant SafeTextDocument::loadResource(int type, const QUrl &name)
+{
+    const QVariant value = loadRichTextResource(type, name);
+    // Kept, so that a picture drawn many times is read once.
+    addResource(type, name, value);
+    m_loaded.append({type, name, value});
+    return value;
+}
+
+void guardLabelResources(QLabel *label)
+{
+    // A label creates its document when it is given rich text, and fills it only
+    // when it lays itself out.
+    QTextDocument *doc = label->findChild<QTextDocument *>();
+    if (!doc || doc->property(kGuardedProperty).toBool())
+        return;
+    doc->setProperty(kGuardedProperty, true);
+    const Qt::TextFormat format = label->textFormat();
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(label->text())))
+        return;
+
+    // Laying the text out in a document of ours finds every resource it names.
+    SafeTextDocument probe;
+    probe.setDefaultFont(label->font());
+    if (format == Qt::MarkdownText)
+        probe.setMarkdown(label->text());
+    else
+        probe.setHtml(label->text());
+    probe.documentLayout()->documentSize();
+
+    // On a high-density screen Qt draws name@2x.png instead of name.png when
+    // that file exists.
+    const int scale = int(std::ceil(qApp ? qApp->devicePixelRatio() : 1.0));
+    for (const SafeTextDocument::Loaded &r : probe.loaded()) {
+        doc->addResource(r.type, r.name, r.value);
+        const std::optional<QByteArray> path = r.type == QTextDocument::ImageResource ? localPath(r.name) : std::nullopt;
+        for (int n = 2; path && n <= scale; ++n) {
+            QString scaled = textFromBytes(*path);
+            const qsizetype dot = scaled.lastIndexOf(QLatin1Char('.'));
+            scaled.insert(dot < 0 ? scaled.size() : dot, QStringLiteral("@%1x").arg(n));
+            doc->addResource(r.type, QUrl(scaled), loadRichTextResource(r.type, QUrl::fromLocalFile(scaled)));
+        }
+    }
+}
+
+void installRichTextGuard()
+{
+    static QPointer<LabelGuard> guard;
+    if (guard || !qApp)
+        return;
+    guard = new LabelGuard(qApp);
+    qApp->installEventFilter(guard);
+}
