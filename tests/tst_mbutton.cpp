@@ -127,6 +127,8 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
         QTRY_VERIFY(QFile::exists(form.dir.filePath(QStringLiteral("child"))));
         // The output reaches the handler while the command runs.
         QTRY_COMPARE(streamed, printed);
+        // ...and shows in the text logs before the command ends.
+        QTRY_COMPARE(form.log1.toPlainText(), QString::fromUtf8(printed));
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
         QTest::mouseClick(button->pushButton(), Qt::LeftButton);
