@@ -73,6 +73,18 @@ same_top() { # SHOT: the top of the window looks as it did before
         [ "$(compare -metric AE "$WORK/before.png[$top]" "$WORK/$1.png[$top]" null: 2>&1)" = 0 ]
 }
 click_and_wait_for count
+# The text log below the label and the button draws the first line while the
+# command still runs.
+log_area="${WIDTH}x$((HEIGHT - 60))+0+60"
+log_drawn() {
+    import -window "$WID" "$WORK/log.png" 2>/dev/null &&
+        [ "$(compare -metric AE "$WORK/before.png[$log_area]" "$WORK/log.png[$log_area]" null: 2>&1)" != 0 ]
+}
+if wait_until log_drawn && [ ! -e "$OUT/stop" ]; then
+    ok "the text log showed output before the command ended"
+else
+    fail "the text log showed nothing while the command ran"
+fi
 xmessage -geometry "${WIDTH}x${HEIGHT}+$X+$Y" "covering the form" &
 cover=$!
 _x11_pids+=("$cover")
