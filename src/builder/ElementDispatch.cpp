@@ -7,6 +7,8 @@
 #include <QWidget>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -105,8 +107,40 @@ void wrapInColumn(QWidget *outer, QWidget *inner)
     outer->setLayout(layout);
 }
 
-QByteArray defaultIconPath() { return QByteArray(KIV_DATA_DIR "/icona.png"); }
-QByteArray iconsDirectory() { return QByteArray(KIV_DATA_DIR "/icons/"); }
+namespace {
+
+QByteArray executableDirectory()
+{
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+    if (n <= 0 || size_t(n) >= sizeof path)
+        return {};
+    const QByteArray file(path, n);
+    return file.left(file.lastIndexOf('/'));
+}
+
+bool isDirectory(const QByteArray &path)
+{
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A kiv run from its build tree, not installed, finds the data staged beside it;
+// an installed kiv has no such directory beside it and uses the compiled-in one.
+const QByteArray &dataDirectory()
+{
+    static const QByteArray directory = [] {
+        const QByteArray beside = executableDirectory();
+        const QByteArray staged = beside + "/kiv-data";
+        return !beside.isEmpty() && isDirectory(staged) ? staged : QByteArray(KIV_DATA_DIR);
+    }();
+    return directory;
+}
+
+} // namespace
+
+QByteArray defaultIconPath() { return dataDirectory() + "/icona.png"; }
+QByteArray iconsDirectory() { return dataDirectory() + "/icons/"; }
 
 QByteArray resolveIconPath(frmMain *, const QByteArray &name)
 {
