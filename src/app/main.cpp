@@ -1,3 +1,4 @@
+#include "app/DisplayCheck.h"
 #include "app/frmMain.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@ int main(int argc, char **argv)
         return printInformation(*text);
 
     QApplication::setStyle(QStringLiteral("Fusion"));
+    exitCleanlyWithoutDisplay();
     QApplication app(argc, argv);
     if (const auto text = informationRequest(argc, argv))
         return printInformation(*text);

@@ -24,6 +24,7 @@ void wrapInColumn(QWidget *outer, QWidget *inner);
 // default icon.
 QByteArray resolveIconPath(frmMain *window, const QByteArray &name);
 
+QByteArray dataDirectory();    // where kiv's pictures are installed
 QByteArray defaultIconPath();  // <data dir>/icona.png
 QByteArray iconsDirectory();   // <data dir>/icons/
 

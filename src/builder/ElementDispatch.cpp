@@ -125,9 +125,11 @@ bool isDirectory(const QByteArray &path)
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+} // namespace
+
 // A kiv run from its build tree, not installed, finds the data staged beside it;
 // an installed kiv has no such directory beside it and uses the compiled-in one.
-const QByteArray &dataDirectory()
+QByteArray dataDirectory()
 {
     static const QByteArray directory = [] {
         const QByteArray beside = executableDirectory();
@@ -136,9 +138,6 @@ const QByteArray &dataDirectory()
     }();
     return directory;
 }
-
-} // namespace
-
 QByteArray defaultIconPath() { return dataDirectory() + "/icona.png"; }
 QByteArray iconsDirectory() { return dataDirectory() + "/icons/"; }
 
