@@ -76,9 +76,14 @@ XDG_SESSION_TYPE=x11 without a server|DISPLAY=:$free XDG_SESSION_TYPE=x11|$SRC/e
 Wayland without a compositor|QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=kiv-none-$$|$SRC/examples/demo.mc
 a platform that does not exist|QT_QPA_PLATFORM=no-such-platform|$SRC/examples/demo.mc
 TABLE
-out=$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:$free "$KIV" "$SRC/examples/demo.mc" 2>&1)
-grep -qx "kiv: could not connect to display :$free" <<<"$out" && ok "the display that failed is named" \
-    || fail "the display that failed is not named: $out"
+# What the platform said follows: the display that failed, the plugin that is missing.
+while IFS='|' read -r setting expected; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $setting "$KIV" "$SRC/examples/demo.mc" 2>&1)
+    grep -q -- "$expected" <<<"$out" && ok "$setting: '$expected' said" || fail "$setting: no '$expected' in: $out"
+done <<TABLE
+DISPLAY=:$free|^kiv: could not connect to display :$free\$
+QT_QPA_PLATFORM=no-such-platform|^kiv: that platform's Qt plugin is not installed (Wayland: Debian package qt6-wayland)
+TABLE
 
 # A name merely beginning with -show is an mc file (built offscreen: its label's
 # command leaves a mark).

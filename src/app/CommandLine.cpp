@@ -13,6 +13,7 @@ QByteArray usageText()
         "       kiv --help | --version\n"
         "\n"
         "Qt's own options (for example -platform, -display, -style) may come first.\n"
+        "Windows open on X11 (DISPLAY) or natively on Wayland (WAYLAND_DISPLAY).\n"
         "\n"
         "mc tags:\n"
         "  label textlog img                 display elements\n"

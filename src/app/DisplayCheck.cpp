@@ -37,6 +37,9 @@ QList<HeldMessage> &heldMessages()
         if (message.text.contains(QLatin1String("even though it was found")))
             continue;
         text += "kiv: " + bytesFromText(message.text).trimmed() + '\n';
+        if (message.text.contains(QLatin1String("Could not find the Qt platform plugin")))
+            text += "kiv: that platform's Qt plugin is not installed (Wayland: Debian package "
+                    "qt6-wayland); QT_QPA_PLATFORM=xcb chooses X11\n";
     }
     std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
     std::fflush(stderr);
