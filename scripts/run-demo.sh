@@ -13,10 +13,10 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 say "checking the Debian packages that building kiv needs (the first time, apt-get installs"
-say "cmake, g++ and Qt 6's development files: a few minutes, depending on the network)"
+say "cmake, g++ and Qt 6's development files: about 2½ minutes, depending on the network)"
 scripts/deps.sh run
 
-say "building kiv in build/: the program alone, about 2 minutes on two cores the first time,"
+say "building kiv in build/: the program alone, 1 to 2½ minutes on two cores the first time,"
 say "seconds after that (bash scripts/test.sh builds the tests into the same tree)"
 start=$SECONDS
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
