@@ -9,6 +9,42 @@
 include(GNUInstallDirs)
 
 install(TARGETS kiv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (the package, cmake --install --strip) also drops the compiler's
+# notes, as Debian's own packaging does.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kiv\")
+  endif()")
+
+# The release, its version and date, comes from data/changelog, which the package
+# also ships: the manual page and the AppStream metadata take their date from it.
+file(STRINGS ${CMAKE_SOURCE_DIR}/data/changelog KIV_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT KIV_CHANGELOG_TOP MATCHES "^kiv \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "data/changelog begins with '${KIV_CHANGELOG_TOP}': its first entry must be "
+                      "version ${PROJECT_VERSION}, the project's version")
+endif()
+file(STRINGS ${CMAKE_SOURCE_DIR}/data/changelog KIV_CHANGELOG_SIGNATURE REGEX "^ -- " LIMIT_COUNT 1)
+if(NOT KIV_CHANGELOG_SIGNATURE MATCHES ", ([0-9][0-9]?) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+  message(FATAL_ERROR "data/changelog: no date in the first entry's signature line")
+endif()
+set(KIV_DAY "${CMAKE_MATCH_1}")
+set(KIV_YEAR "${CMAKE_MATCH_3}")
+set(KIV_MONTHS Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+list(FIND KIV_MONTHS "${CMAKE_MATCH_2}" KIV_MONTH)
+math(EXPR KIV_MONTH "${KIV_MONTH} + 1")
+string(REGEX REPLACE "^([0-9])$" "0\\1" KIV_MONTH "${KIV_MONTH}")
+string(REGEX REPLACE "^([0-9])$" "0\\1" KIV_DAY "${KIV_DAY}")
+set(KIV_RELEASE_DATE "${KIV_YEAR}-${KIV_MONTH}-${KIV_DAY}")
+
+# Manual page and changelog are installed compressed, as Debian wants them; -n keeps
+# the name and time out of the gzip header, so equal builds give equal files.
+function(kiv_gzip source target)
+  execute_process(COMMAND gzip -9 -n -c "${source}" OUTPUT_FILE "${target}" RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "gzip ${source} failed")
+  endif()
+endfunction()
 
 # The manual page and the desktop files name the data and documentation directories,
 # so they are filled in here rather than written with fixed paths.
@@ -18,13 +54,24 @@ else()
   set(KIV_DOCDIR "${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DOCDIR}")
 endif()
 configure_file(${CMAKE_SOURCE_DIR}/data/kiv.1 ${CMAKE_BINARY_DIR}/kiv.1 @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/kiv.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+kiv_gzip(${CMAKE_BINARY_DIR}/kiv.1 ${CMAKE_BINARY_DIR}/kiv.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/kiv.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Re-configure (and so re-compress) whenever the changelog changes.
+configure_file(${CMAKE_SOURCE_DIR}/data/changelog ${CMAKE_BINARY_DIR}/changelog COPYONLY)
+kiv_gzip(${CMAKE_BINARY_DIR}/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/data/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(FILES ${CMAKE_SOURCE_DIR}/data/kiv.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/data/kiv-mc.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
-# The launcher icon (Icon=kiv) is the default icon under the name menus look for.
-install(FILES ${CMAKE_SOURCE_DIR}/data/icona.png DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps
-        RENAME kiv.png OPTIONAL)
+configure_file(${CMAKE_SOURCE_DIR}/data/org.example.kiv.metainfo.xml
+               ${CMAKE_BINARY_DIR}/org.example.kiv.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/org.example.kiv.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The menu icon (Icon=kiv): the drawing, and the default icon as its 64-pixel picture.
+install(FILES ${CMAKE_SOURCE_DIR}/data/icona.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME kiv.svg)
+install(FILES ${CMAKE_SOURCE_DIR}/data/icona.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps RENAME kiv.png)
 
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         FILES_MATCHING PATTERN "*.mc" PATTERN "*.md")
@@ -49,6 +96,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_SET_DESTDIR ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The package ships the binary without its debugging information.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -57,9 +106,11 @@ labels, buttons, text boxes, check boxes, combo boxes, icon lists, file
 choosers, images, text logs, tabs and layouts. Input widgets are bound to shell
 variables, buttons run shell commands with those variables set, and the
 commands' output is shown in the window's text logs.")
-# bash runs every command; the platform plugins and the icon theme are loaded at run
-# time, which the shared-library scan cannot see.
-set(KIV_DEB_RUNTIME "bash, qt6-qpa-plugins, adwaita-icon-theme")
+# The X11 platform plugin and the icon theme are loaded at run time, which the
+# shared-library scan cannot see. bash, which runs every command, is essential and
+# so goes unnamed. Wayland's platform plugin is recommended, for Wayland sessions.
+set(KIV_DEB_RUNTIME "qt6-qpa-plugins, adwaita-icon-theme")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 find_program(KIV_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KIV_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

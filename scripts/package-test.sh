@@ -12,14 +12,9 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 2
 fi
 export DEBIAN_FRONTEND=noninteractive
-scripts/deps.sh test
-# xdg-mime asks the mimetype tool (libfile-mimeinfo-perl) for file types; without it
-# it falls back to file(1), which knows nothing of *.mc.
-# man-db answers "man kiv" for the installed page.
-for p in libfile-mimeinfo-perl man-db; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
-        || apt-get install -y -qq --no-install-recommends "$p"
-done
+scripts/deps.sh package
+# Wait for another apt or dpkg run to finish rather than fail at once.
+apt=(apt-get -o DPkg::Lock::Timeout=600)
 
 build=build-deb
 rm -f "$build"/kiv_*.deb
@@ -31,26 +26,53 @@ deb=$(ls "$build"/kiv_*.deb)
 echo "package: $deb"
 dpkg-deb --info "$deb"
 
-apt-get install -y "./$deb"
-
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 check() { if "$@"; then echo "ok: $*"; else fail "$*"; fi; }
+
+# Any error or warning of lintian fails; its notes on running as root do not.
+if lintian --fail-on error,warning "$deb"; then
+    echo "ok: lintian finds no errors or warnings"
+else
+    fail "lintian $deb"
+fi
+
+"${apt[@]}" install -y "./$deb"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export XDG_RUNTIME_DIR=$scratch/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 xdg() { env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION xdg-mime "$@"; }
 
+# The package's own files, by their paths: a kiv installed elsewhere (a cmake
+# --install into /usr/local) must not stand in for them.
+owned=$(dpkg -L kiv)
+for path in /usr/bin/kiv /usr/share/applications/kiv.desktop /usr/share/mime/packages/kiv-mc.xml \
+            /usr/share/metainfo/org.example.kiv.metainfo.xml /usr/share/icons/hicolor/scalable/apps/kiv.svg \
+            /usr/share/icons/hicolor/64x64/apps/kiv.png /usr/share/kiv/icona.png /usr/share/kiv/icons \
+            /usr/share/man/man1/kiv.1.gz /usr/share/doc/kiv/copyright /usr/share/doc/kiv/changelog.gz \
+            /usr/share/doc/kiv/guide.md /usr/share/doc/kiv/examples/ping.mc; do
+    if grep -qx -- "$path" <<<"$owned" && [ -e "$path" ]; then echo "ok: $path"; else fail "kiv does not install $path"; fi
+done
 check test -x /usr/bin/kiv
 check desktop-file-validate /usr/share/applications/kiv.desktop
-check test -f /usr/share/mime/packages/kiv-mc.xml
-check test -f /usr/share/kiv/icona.png
-check test -d /usr/share/kiv/icons
-check test -f /usr/share/doc/kiv/guide.md
-check test -f /usr/share/doc/kiv/examples/ping.mc
+check appstreamcli validate --no-net /usr/share/metainfo/org.example.kiv.metainfo.xml
+# The icons directory links into the icon theme by relative paths, and every link
+# finds its picture.
+icons=0
+for link in /usr/share/kiv/icons/*.png; do
+    icons=$((icons + 1))
+    case $(readlink "$link") in
+        /*) fail "$link is an absolute link" ;;
+    esac
+    file -bL "$link" | grep -q '^PNG image' || fail "$link does not lead to a picture"
+done
+[ "$icons" -ge 50 ] && echo "ok: $icons pictures in /usr/share/kiv/icons" || fail "only $icons pictures in /usr/share/kiv/icons"
 manpage=$(man -w kiv 2>/dev/null || true)
-[ -n "$manpage" ] && echo "ok: man page at $manpage" || fail "man kiv finds no page"
+[ "$manpage" = /usr/share/man/man1/kiv.1.gz ] && echo "ok: man kiv finds $manpage" \
+    || fail "man kiv finds '$manpage', not the package's page"
+warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l /usr/share/man/man1/kiv.1.gz 2>&1 >/dev/null || true)
+[ -z "$warnings" ] && echo "ok: man --warnings finds nothing" || fail "man --warnings: $warnings"
 
 default=$(xdg query default application/x-kiv-mc)
 [ "$default" = kiv.desktop ] && echo "ok: default handler $default" \
@@ -61,14 +83,19 @@ type=$(xdg query filetype "$scratch/some.mc")
     || fail "xdg-mime query filetype some.mc gave '$type'"
 
 version=$(sed -n 's/^project(kiv VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-out=$(QT_QPA_PLATFORM=offscreen timeout 20 kiv --version </dev/null 2>&1 || true)
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 /usr/bin/kiv --version </dev/null 2>&1 || true)
 case $out in
     *"$version"*) echo "ok: kiv --version: $out" ;;
     *) fail "kiv --version printed '$out', expected $version" ;;
 esac
+status=0
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 /usr/bin/kiv \
+      /usr/share/doc/kiv/examples/demo.mc </dev/null 2>&1) || status=$?
+[ $status = 1 ] && grep -q '^kiv: cannot open a display' <<<"$out" && echo "ok: without a display: $out" \
+    || fail "kiv without a display: status $status, output: $out"
 
 if [ $keep -eq 0 ]; then
-    apt-get remove -y --purge kiv
+    "${apt[@]}" remove -y --purge kiv
     [ ! -e /usr/bin/kiv ] || fail "/usr/bin/kiv is still there after removal"
     ! grep -q 'application/x-kiv-mc' /usr/share/mime/globs2 \
         || fail "the mime database still knows application/x-kiv-mc after removal"

@@ -47,14 +47,17 @@ else
 fi
 
 # --- manual page -------------------------------------------------------------------------
-man=$share/man/man1/kiv.1
+man=$share/man/man1/kiv.1.gz
 if [ -f "$man" ]; then
-    grep -n '@[A-Za-z_]*@' "$man" && fail "kiv.1 still holds unfilled @...@ words"
-    grep -q -- "$datadir/icona.png" "$man" || fail "kiv.1 does not name the default icon $datadir/icona.png"
-    grep -q -- "$datadir/icons/" "$man" || fail "kiv.1 does not name the icons directory $datadir/icons/"
-    warnings=$(groff -man -ww -z "$man" 2>&1)
+    zcat "$man" >"$tmp/kiv.1" || fail "kiv.1.gz is not gzip-compressed"
+    grep -n '@[A-Za-z_]*@' "$tmp/kiv.1" && fail "kiv.1 still holds unfilled @...@ words"
+    grep -q -- "$datadir/icona.png" "$tmp/kiv.1" || fail "kiv.1 does not name the default icon $datadir/icona.png"
+    grep -q -- "$datadir/icons/" "$tmp/kiv.1" || fail "kiv.1 does not name the icons directory $datadir/icons/"
+    grep -qE '^\.TH KIV 1 "[0-9]{4}-[0-9]{2}-[0-9]{2}" "kiv '"$version"'"' "$tmp/kiv.1" \
+        || fail "kiv.1 has no date or not version $version: $(grep '^\.TH' "$tmp/kiv.1")"
+    warnings=$(groff -man -ww -z "$tmp/kiv.1" 2>&1)
     [ -z "$warnings" ] || fail "groff finds faults in kiv.1: $warnings"
-    text=$(groff -man -Tascii -rLL=200n -P-c "$man" 2>/dev/null | col -b)
+    text=$(groff -man -Tascii -rLL=200n -P-c "$tmp/kiv.1" 2>/dev/null | col -b)
     for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" FILES; do
         grep -q "^$section" <<<"$text" || fail "kiv.1 has no $section section"
     done
@@ -127,6 +130,40 @@ fi
 while IFS= read -r path; do
     [ -e "$dest$path" ] || [ -L "$dest$path" ] || fail "$path is in the install manifest but not installed"
 done < <(grep "^$datadir/" "$build/install_manifest.txt" 2>/dev/null)
+# The icons directory links into the icon theme by relative paths, which hold under
+# any root (a package unpacked, a DESTDIR); the build tree's staged copy, which a kiv
+# run from the build tree reads, has the same pictures and the default icon.
+cmp -s "$src/data/icona.png" "$build/kiv-data/icona.png" || fail "no default icon staged in $build/kiv-data"
+for link in "$dest$datadir"/icons/*.png; do
+    name=${link##*/}
+    target=$(readlink "$link")
+    case $target in
+        /*) fail "icons/$name is an absolute link ($target)" ;;
+        *) file -bL "$(realpath -m "$datadir/icons/$target")" | grep -q '^PNG image' \
+               || fail "icons/$name leads to $target, no picture from $datadir/icons" ;;
+    esac
+    [ "$(realpath "$build/kiv-data/icons/$name")" = "$(realpath -m "$datadir/icons/$target")" ] \
+        || fail "icons/$name is not staged in $build/kiv-data/icons as installed"
+done
+
+# --- menu icon, AppStream metadata, copyright, changelog ---------------------------------
+cmp -s "$src/data/icona.svg" "$share/icons/hicolor/scalable/apps/kiv.svg" || fail "no scalable kiv.svg in hicolor"
+[ "$(file -b "$share/icons/hicolor/64x64/apps/kiv.png" | cut -d, -f2)" = " 64 x 64" ] \
+    || fail "no 64x64 kiv.png in hicolor"
+metainfo=$share/metainfo/org.example.kiv.metainfo.xml
+if [ ! -f "$metainfo" ]; then
+    fail "no AppStream metadata at $metainfo"
+elif command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net --pedantic "$metainfo" >"$tmp/appstream.log" 2>&1 \
+        || fail "appstreamcli rejects the metadata: $(cat "$tmp/appstream.log")"
+    grep -q "<release version=\"$version\" date=\"[0-9-]*\"/>" "$metainfo" \
+        || fail "the AppStream metadata has no release $version"
+else
+    note "appstreamcli (appstream) is missing: metadata not validated"
+fi
+grep -q '^License: ' "$share/doc/kiv/copyright" || fail "no copyright file with a licence"
+zcat "$share/doc/kiv/changelog.gz" 2>/dev/null | head -n 1 | grep -q "^kiv ($version) " \
+    || fail "no compressed changelog beginning with version $version"
 
 # --- the guide ---------------------------------------------------------------------------
 docdir=$share/doc/kiv

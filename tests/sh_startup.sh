@@ -1,54 +1,13 @@
 #!/bin/bash
-# The real kiv binary from the outside: error exits, --help/--version, and under
-# a private Xvfb a form, the notice window and the launcher.
+# The real kiv binary from the outside: error exits, --help/--version, no display,
+# and under a private Xvfb a form, its pictures, the notice window and the launcher.
 # Usage: sh_startup.sh KIV_BINARY SOURCE_DIR
 set -u
 KIV=$(realpath "$1")
-SRC=$2
-SHOTS=$(dirname "$KIV")/screenshots
-WORK=$(mktemp -d)
-XPID=
-KIDS=()
-failures=0
-
-cleanup() {
-    for p in "${KIDS[@]}"; do kill "$p" 2>/dev/null; done
-    [ -n "$XPID" ] && kill "$XPID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-ok() { echo "ok: $*"; }
-
+SRC=$(realpath "$2")
+. "$SRC/tests/x11-session.sh"
 mkdir -m 700 "$WORK/runtime"
 export XDG_RUNTIME_DIR=$WORK/runtime
-mkdir -p "$SHOTS"
-
-# Waits up to $2 seconds (default 20) for file $1 to be non-empty.
-wait_for_file() {
-    local i
-    for ((i = 0; i < ${2:-20} * 10; i++)); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-# Waits up to 20 seconds for process $1 to end; its status in $REPLY.
-wait_for_exit() {
-    local i
-    for ((i = 0; i < 200; i++)); do
-        if ! kill -0 "$1" 2>/dev/null; then
-            wait "$1"
-            REPLY=$?
-            return 0
-        fi
-        sleep 0.1
-    done
-    REPLY=timeout
-    return 1
-}
 
 # --- Errors: a message naming the file, status 1, no window -------------------
 expect_error() { # file, pattern of the reason, [extra args before the file]
@@ -76,17 +35,55 @@ QT_QPA_PLATFORM=offscreen timeout 60 "$KIV" "$WORK/dir.mc" 2>"$WORK/err"
 [ $? = 1 ] && grep -q "^kiv: $WORK/dir.mc: ." "$WORK/err" || fail "directory as mc file: $(cat "$WORK/err")"
 
 # --- Information ---------------------------------------------------------------
-out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$KIV" --help 2>&1)
+# None of these needs a display.
+nodisplay() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$KIV" "$@" </dev/null 2>&1; }
+out=$(nodisplay --help)
 rc=$?
 if [ $rc = 0 ] && grep -q -- '-show' <<<"$out" && grep -q 'scrolllayout' <<<"$out"; then
     ok "--help without a display"
 else
     fail "--help: status $rc, output: $out"
 fi
-out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$KIV" --version 2>&1)
+out=$(nodisplay --version)
 [ $? = 0 ] && grep -qE '^kiv [0-9]+\.[0-9]+' <<<"$out" && ok "--version: $out" || fail "--version: $out"
 out=$(QT_QPA_PLATFORM=offscreen "$KIV" -platform offscreen --version 2>/dev/null)
 [ $? = 0 ] && grep -q '^kiv ' <<<"$out" || fail "--version after a Qt option: $out"
+if grep -q -- '--check' <<<"$(nodisplay --help)"; then
+    printf '<vlayout><label text="fine"/></vlayout>\n' >"$WORK/good.mc"
+    out=$(nodisplay --check "$WORK/good.mc")
+    [ $? = 0 ] && ok "--check without a display" || fail "--check without a display: $out"
+fi
+
+# --- No display: a message of kiv's own and status 1, never Qt's abort ------------
+# A display number that nothing answers on.
+free=900
+while [ -e "/tmp/.X11-unix/X$free" ] || [ -e "/tmp/.X$free-lock" ]; do free=$((free + 1)); done
+while IFS='|' read -r what setting args; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $setting timeout 60 "$KIV" $args </dev/null 2>&1)
+    rc=$?
+    if [ $rc = 1 ] && [ "$(head -n 1 <<<"$out")" = "kiv: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)" ] \
+        && ! grep -qi 'reinstall' <<<"$out"; then
+        ok "$what: status 1, $(tr '\n' ' ' <<<"$out")"
+    else
+        fail "$what: status $rc, output: $out"
+    fi
+done <<TABLE
+nothing set, a form||$SRC/examples/demo.mc
+nothing set, the launcher||
+nothing set, a notice||-show hello
+DISPLAY without a server|DISPLAY=:$free|$SRC/examples/demo.mc
+XDG_SESSION_TYPE=x11 without a server|DISPLAY=:$free XDG_SESSION_TYPE=x11|$SRC/examples/demo.mc
+Wayland without a compositor|QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=kiv-none-$$|$SRC/examples/demo.mc
+a platform that does not exist|QT_QPA_PLATFORM=no-such-platform|$SRC/examples/demo.mc
+TABLE
+# What the platform said follows: the display that failed, the plugin that is missing.
+while IFS='|' read -r setting expected; do
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $setting "$KIV" "$SRC/examples/demo.mc" 2>&1)
+    grep -q -- "$expected" <<<"$out" && ok "$setting: '$expected' said" || fail "$setting: no '$expected' in: $out"
+done <<TABLE
+DISPLAY=:$free|^kiv: could not connect to display :$free\$
+QT_QPA_PLATFORM=no-such-platform|^kiv: that platform's Qt plugin is not installed (Wayland: Debian package qt6-wayland)
+TABLE
 
 # A name merely beginning with -show is an mc file (built offscreen: its label's
 # command leaves a mark).
@@ -95,8 +92,8 @@ cat >"$WORK/-showme.mc" <<'MC'
 MC
 (cd "$WORK" && OUT="$WORK/showme.out" QT_QPA_PLATFORM=offscreen exec "$KIV" -showme.mc) 2>/dev/null &
 pid=$!
-KIDS+=("$pid")
-if wait_for_file "$WORK/showme.out" 30 && [ "$(cat "$WORK/showme.out")" = built ]; then
+x11_track "$pid"
+if wait_until test -s "$WORK/showme.out" && [ "$(cat "$WORK/showme.out")" = built ]; then
     ok "-showme.mc is a file name"
 else
     fail "-showme.mc was not built as a form"
@@ -104,26 +101,7 @@ fi
 kill "$pid" 2>/dev/null
 
 # --- A real display --------------------------------------------------------------
-if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
-    echo "SKIP: Xvfb or xdotool missing"
-    exit $((failures > 0))
-fi
-N=$((200 + $$ % 500))
-while [ -e "/tmp/.X$N-lock" ] || [ -e "/tmp/.X11-unix/X$N" ]; do N=$((N + 1)); done
-Xvfb ":$N" -screen 0 1280x900x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-XPID=$!
-for ((i = 0; i < 100; i++)); do
-    xdpyinfo -display ":$N" >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xdpyinfo -display ":$N" >/dev/null 2>&1 || { fail "Xvfb :$N did not start"; exit 1; }
-export DISPLAY=:$N
-unset QT_QPA_PLATFORM
-
-# Prints the id of the first visible window of process $1 (waits up to 30 s).
-window_of() {
-    timeout 30 xdotool search --sync --onlyvisible --pid "$1" 2>/dev/null | head -n 1
-}
+x11_begin
 
 # Document mode: the form's command sees this process's id in KIV_MY_PID.
 cat >"$WORK/form.mc" <<'MC'
@@ -137,38 +115,55 @@ cat >"$WORK/form.mc" <<'MC'
 </vlayout>
 MC
 sed -i "s|@SRC@|$SRC|" "$WORK/form.mc"
-OUT="$WORK/pid.out" "$KIV" "$WORK/form.mc" 2>"$WORK/form.err" &
-pid=$!
-KIDS+=("$pid")
-wid=$(window_of "$pid")
+OUT="$WORK/pid.out" kiv_start "$WORK" "$WORK/form.mc"
+wid=$(window_of "$KIV_PID")
 if [ -z "$wid" ]; then
-    fail "form window never appeared: $(cat "$WORK/form.err")"
-elif [ "$(cat "$WORK/pid.out")" != "$pid" ]; then
-    fail "KIV_MY_PID was '$(cat "$WORK/pid.out")', process id $pid"
+    fail "form window never appeared: $(cat "$WORK/kiv.err")"
+elif [ "$(cat "$WORK/pid.out")" != "$KIV_PID" ]; then
+    fail "KIV_MY_PID was '$(cat "$WORK/pid.out")', process id $KIV_PID"
 else
-    ok "form shown; KIV_MY_PID = $pid"
-    sleep 0.5
-    import -window root "$SHOTS/startup-form.png" 2>/dev/null && echo "screenshot: $SHOTS/startup-form.png"
+    ok "form shown; KIV_MY_PID = $KIV_PID"
+    shot startup-form "$wid"
 fi
-kill "$pid" 2>/dev/null
+kill "$KIV_PID" 2>/dev/null
+
+# Pictures by name come from the data directory, which a kiv run from its build
+# tree finds beside itself: an icons-directory picture, the default icon and no
+# picture at all must all look different.
+mkdir "$WORK/pictures"
+declare -A looks=()
+for src in folder.png no-such-picture.png /dev/null; do
+    printf '<vlayout width="140" height="110"><img src="%s"/></vlayout>\n' "$src" >"$WORK/pictures/form.mc"
+    kiv_start "$WORK/pictures" form.mc
+    wid=$(window_of "$KIV_PID")
+    if [ -n "$wid" ] && wait_until window_settled "$wid"; then
+        looks[$src]=$(identify -format '%#' "$WORK/look.png")
+    else
+        fail "picture $src: no window settled: $(cat "$WORK/kiv.err")"
+    fi
+    kill "$KIV_PID" 2>/dev/null
+done
+if [ "${looks[folder.png]:-1}" != "${looks[no-such-picture.png]:-1}" ] \
+    && [ "${looks[no-such-picture.png]:-2}" != "${looks[/dev/null]:-2}" ]; then
+    ok "icons-directory picture, default icon and no picture all differ"
+else
+    fail "pictures by name do not show: folder.png, the default icon and no picture look alike"
+fi
 
 # Notice: OK (focused first, pressed with the space key) ends the program with 0.
 notice() { # shot name, arguments after -show
     local name=$1
     shift
-    "$KIV" -show "$@" 2>"$WORK/notice.err" &
-    local p=$!
-    KIDS+=("$p")
+    kiv_start "$WORK" -show "$@"
     local w
-    w=$(window_of "$p")
+    w=$(window_of "$KIV_PID")
     if [ -z "$w" ]; then
-        fail "notice ($*): no window: $(cat "$WORK/notice.err")"
+        fail "notice ($*): no window: $(cat "$WORK/kiv.err")"
         return
     fi
-    sleep 0.3
-    import -window root "$SHOTS/$name.png" 2>/dev/null
+    shot "$name" "$w"
     xdotool windowfocus --sync "$w" key space 2>/dev/null
-    wait_for_exit "$p"
+    exit_status "$KIV_PID"
     [ "$REPLY" = 0 ] && ok "notice ($# lines) closed by OK" || fail "notice ($*): status $REPLY"
 }
 notice notice-0
@@ -181,28 +176,26 @@ mkdir -p "$WORK/my forms"
 cat >"$WORK/my forms/second form.mc" <<'MC'
 <label>echo "$KIV_MY_PID" > "$OUT"; echo "started by the launcher"</label>
 MC
-OUT="$WORK/second.out" "$KIV" 2>"$WORK/launcher.err" &
-pid=$!
-KIDS+=("$pid")
-wid=$(window_of "$pid")
+OUT="$WORK/second.out" kiv_start "$WORK"
+launcher=$KIV_PID
+wid=$(window_of "$launcher")
 if [ -z "$wid" ]; then
-    fail "launcher never appeared: $(cat "$WORK/launcher.err")"
+    fail "launcher never appeared: $(cat "$WORK/kiv.err")"
 else
-    sleep 0.3
-    xdotool windowfocus --sync "$wid" type --delay 5 "$WORK/my forms/second form.mc"
-    import -window root "$SHOTS/launcher.png" 2>/dev/null
+    xdotool windowfocus --sync "$wid"
+    type_text "$WORK/my forms/second form.mc"
+    shot launcher "$wid"
     # From the path: past the "..." button to Load.
     xdotool key --delay 50 Tab Tab space
-    wait_for_exit "$pid"
+    exit_status "$launcher"
     [ "$REPLY" = 0 ] && ok "launcher closed after Load" || fail "launcher: status $REPLY"
-    if wait_for_file "$WORK/second.out" 30; then
+    if wait_until test -s "$WORK/second.out"; then
         second=$(cat "$WORK/second.out")
-        KIDS+=("$second")
-        [ "$second" != "$pid" ] && ok "second instance $second on the path with blanks" \
+        x11_track "$second"
+        [ "$second" != "$launcher" ] && ok "second instance $second on the path with blanks" \
             || fail "second instance reported the launcher's pid"
     else
-        fail "no second instance on '$WORK/my forms/second form.mc': $(cat "$WORK/launcher.err")"
+        fail "no second instance on '$WORK/my forms/second form.mc': $(cat "$WORK/kiv.err")"
     fi
 fi
-
-exit $((failures > 0))
+finish

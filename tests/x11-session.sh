@@ -1,25 +1,37 @@
 # Sourced by the end-to-end tests of the real kiv (tests/sh_*.sh): a scratch
 # directory, a private Xvfb, and waits that poll for conditions instead of sleeping.
 #
-#   x11_begin              $WORK (removed at exit), $SHOTS, XDG_RUNTIME_DIR, and a
-#                          private Xvfb as $DISPLAY; SKIPs the test when Xvfb or
-#                          xdotool is missing
+#   x11_begin              $SHOTS, XDG_RUNTIME_DIR, and a private Xvfb as $DISPLAY;
+#                          SKIPs the test when Xvfb or xdotool is missing
+#   $WORK                  a scratch directory, removed at exit
 #   wait_until CMD...      runs CMD every 0.1 s until it succeeds (at most
 #                          $KIV_TEST_WAIT seconds, default 60); status 1 on time-out
 #   window_of PID          prints the id of PID's first visible window (waits)
 #   kiv_start DIR ARGS...  starts $KIV in DIR with ARGS, output in $WORK/kiv.out and
 #                          $WORK/kiv.err; sets KIV_PID (ended at exit)
 #   exit_status PID        waits for PID to end; its exit status in REPLY ("timeout")
-#   shot NAME              saves the whole screen as $SHOTS/NAME.png
+#   kiv_window             waits for KIV_PID's window and gives it the keyboard
+#                          focus; its id in WID (ends the test when none appears)
+#   x11_track PID          PID is ended at exit too
+#   type_text TEXT         types TEXT into the focused window; characters missing
+#                          from the keyboard map are put onto spare keys first
+#   keymap_add TEXT        just that: every character of TEXT that the map lacks
+#                          gets a spare key of its own, for good
+#   window_settled WID     true once window WID is painted (not all black) and
+#                          looks as it did at the last call; picture in
+#                          $WORK/look.png. Poll it with wait_until.
+#   shot NAME [WID]        saves the whole screen as $SHOTS/NAME.png, once window
+#                          WID (when given) has settled
 #   ok / fail / finish     report; finish exits 1 when anything failed
 #
-# KIV must be set (absolute path) before x11_begin.
+# KIV must be set (absolute path) before this file is sourced.
 
 KIV_TEST_WAIT=${KIV_TEST_WAIT:-60}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/kiv-e2e.XXXXXX")
 SHOTS=${SHOTS:-$(dirname "$KIV")/screenshots}
 _x11_pids=()
 _x11_failures=0
+declare -A _x11_keyed=()
 
 _x11_cleanup() {
     local p
@@ -48,22 +60,31 @@ wait_until() {
     return 1
 }
 
+_x11_display_known() { [ -s "$WORK/display" ] || ! kill -0 "$_x11_xvfb" 2>/dev/null; }
+
 x11_begin() {
-    local tool n
+    local tool
     for tool in Xvfb xdotool xdpyinfo; do
-        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
+        command -v "$tool" >/dev/null && continue
+        # Checks made before this point still count.
+        [ "$_x11_failures" -eq 0 ] || die "$tool is not installed"
+        echo "SKIP: $tool is not installed"
+        exit 0
     done
     mkdir -p "$SHOTS"
     export XDG_RUNTIME_DIR=$WORK/runtime
-    mkdir -m 700 "$XDG_RUNTIME_DIR"
-    # A display of our own, derived from the PID, skipping any that is taken.
-    n=$((200 + $$ % 700))
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
-    _x11_pids+=($!)
-    export DISPLAY=":$n"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    # Xvfb picks a free display itself and writes its number once it accepts
+    # clients: tests started at the same moment cannot pick the same one. A black
+    # screen shows where a window has not painted yet.
+    Xvfb -displayfd 3 -screen 0 1280x900x24 -br -nolisten tcp -noreset 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    _x11_xvfb=$!
+    x11_track "$_x11_xvfb"
+    wait_until _x11_display_known
+    [ -s "$WORK/display" ] || die "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    export DISPLAY=":$(head -n 1 "$WORK/display")"
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-    wait_until xdpyinfo >/dev/null 2>&1 || die "Xvfb $DISPLAY did not start: $(cat "$WORK/xvfb.log")"
+    wait_until xdpyinfo >/dev/null 2>&1 || die "Xvfb $DISPLAY does not answer: $(cat "$WORK/xvfb.log")"
 }
 
 window_of() {
@@ -75,7 +96,44 @@ kiv_start() {
     shift
     (cd "$dir" && exec "$KIV" "$@") >"$WORK/kiv.out" 2>"$WORK/kiv.err" &
     KIV_PID=$!
-    _x11_pids+=("$KIV_PID")
+    x11_track "$KIV_PID"
+}
+
+x11_track() { _x11_pids+=("$1"); }
+
+kiv_window() {
+    WID=$(window_of "$KIV_PID")
+    if [ -z "$WID" ]; then
+        kill -0 "$KIV_PID" 2>/dev/null || { wait "$KIV_PID"; echo "kiv ended with status $?"; }
+        die "kiv showed no window: $(cat "$WORK/kiv.err")"
+    fi
+    xdotool windowfocus --sync "$WID" || die "cannot focus kiv's window $WID"
+}
+
+# xdotool types a character that the keyboard map lacks by remapping a spare key for
+# a moment; a busy program can read that key after the map was restored, and the
+# character is lost. A key of its own, mapped before typing and kept, cannot race.
+keymap_add() {
+    local text=$1 i char code sym spare=() edits=()
+    command -v xmodmap >/dev/null || die "xmodmap (x11-xserver-utils) is not installed"
+    mapfile -t spare < <(xmodmap -pke | sed -n 's/^keycode *\([0-9]*\) =$/\1/p' | sort -rn)
+    for ((i = 0; i < ${#text}; i++)); do
+        char=${text:i:1}
+        code=$(printf '%d' "'$char")
+        [ "$code" -gt 126 ] && [ -z "${_x11_keyed[$char]:-}" ] || continue
+        # keycode 8 is left alone: some programs ignore it.
+        [ ${#spare[@]} -gt 0 ] && [ "${spare[0]}" != 8 ] || die "no spare key left for '$char'"
+        sym=$(printf 'U%04X' "$code")
+        edits+=(-e "keycode ${spare[0]} = $sym $sym")
+        _x11_keyed[$char]=${spare[0]}
+        spare=("${spare[@]:1}")
+    done
+    [ ${#edits[@]} -eq 0 ] || xmodmap "${edits[@]}" || die "xmodmap could not map ${edits[*]}"
+}
+
+type_text() {
+    keymap_add "$1"
+    xdotool type --delay 30 -- "$1"
 }
 
 _x11_gone() { ! kill -0 "$1" 2>/dev/null; }
@@ -90,6 +148,20 @@ exit_status() {
     return 1
 }
 
+window_settled() {
+    local previous=
+    [ "${_x11_look_of:-}" = "$1" ] && previous=$_x11_look
+    _x11_look_of=$1
+    _x11_look=
+    import -window "$1" "$WORK/look.png" 2>/dev/null || return 1
+    # The screen is black behind a window that has not painted yet.
+    _x11_look=$(identify -format '%[fx:maxima] %#' "$WORK/look.png" 2>/dev/null) || return 1
+    [ "${_x11_look%% *}" != 0 ] && [ "$_x11_look" = "$previous" ]
+}
+
 shot() {
+    if [ -n "${2:-}" ] && ! wait_until window_settled "$2"; then
+        echo "note: window $2 never settled for the screenshot $1"
+    fi
     import -window root "$SHOTS/$1.png" 2>/dev/null && echo "screenshot: $SHOTS/$1.png"
 }

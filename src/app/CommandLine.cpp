@@ -174,6 +174,7 @@ QByteArray usageText()
         "                    for a calling script: eval \"$(kiv --print-values f.mc)\"\n"
         "  --                the arguments after it are files, even if they begin with '-'\n"
         "Qt's own options (for example -platform, -display, -style) may come first.\n"
+        "Windows open on X11 (DISPLAY) or natively on Wayland (WAYLAND_DISPLAY).\n"
         "\n"
         "Escape stops a running command; closing the window stops it and ends kiv.\n"
         "Exit status: 0 when the form's window is closed, or --check found no error;\n"

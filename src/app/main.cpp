@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/ExitSignals.h"
 #include "app/FormChecker.h"
 #include "app/FormResults.h"
@@ -70,6 +71,7 @@ int main(int argc, char **argv)
         return status;
 
     QApplication::setStyle(QStringLiteral("Fusion"));
+    exitCleanlyWithoutDisplay();
     QApplication app(argc, argv);
     // Qt has taken its own options away; what is left is kiv's.
     const CommandLine line = parseCommandLine(argc, argv, false);

@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -147,7 +149,37 @@ void wrapInColumn(QWidget *outer, QWidget *inner)
     outer->setLayout(layout);
 }
 
-QByteArray dataDirectory() { return QByteArray(KIV_DATA_DIR); }
+namespace {
+
+QByteArray executableDirectory()
+{
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+    if (n <= 0 || size_t(n) >= sizeof path)
+        return {};
+    const QByteArray file(path, n);
+    return file.left(file.lastIndexOf('/'));
+}
+
+bool isDirectory(const QByteArray &path)
+{
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+// A kiv run from its build tree, not installed, finds the data staged beside it;
+// an installed kiv has no such directory beside it and uses the compiled-in one.
+QByteArray dataDirectory()
+{
+    static const QByteArray directory = [] {
+        const QByteArray beside = executableDirectory();
+        const QByteArray staged = beside + "/kiv-data";
+        return !beside.isEmpty() && isDirectory(staged) ? staged : QByteArray(KIV_DATA_DIR);
+    }();
+    return directory;
+}
 QByteArray defaultIconPath() { return dataDirectory() + "/icona.png"; }
 QByteArray iconsDirectory() { return dataDirectory() + "/icons/"; }
 
