@@ -176,6 +176,27 @@ wait_until test -s "$OUT/button" && [ -s "$OUT/label" ] && ok "TMPDIR=/nonexiste
     fail "TMPDIR=/nonexistent: commands did not run: $(cat "$WORK/kiv.err")"
 close_form
 
+# A 50 MB line without a break, then 1 GB of lines (kept up to the limit): after
+# each the window still answers a click at once.
+open_form huge '<vlayout><button>head -c 50000000 /dev/zero | tr "\\0" x; touch "$OUT/line"</button>
+<button>yes "a line of output, as commands print them" | head -c 1000000000; touch "$OUT/lines"</button>
+<button>echo answered >> "$OUT/answers"</button><textlog/></vlayout>'
+xdotool key space
+wait_until test -e "$OUT/line" || die "the 50 MB line was not printed"
+xdotool key Tab Tab space
+wait_until lines_at_least "$OUT/answers" 1 && ok "after a 50 MB line the window answers" ||
+    fail "after a 50 MB line the window did not answer"
+xdotool key shift+Tab space
+wait_until test -e "$OUT/lines" || die "the 1 GB of lines were not printed"
+shot huge-output
+xdotool key Tab space
+if wait_until lines_at_least "$OUT/answers" 2; then
+    ok "after 1 GB of lines the window answers, at most $(awk '/VmHWM/ {print $2, $3}' "/proc/$KIV_PID/status") in memory"
+else
+    fail "after 1 GB of lines the window did not answer"
+fi
+close_form
+
 open_form endless '<button>echo $$ > "$OUT/leader"; yes</button>'
 click_and_wait_for leader
 shot endless-output
