@@ -88,6 +88,10 @@ private Q_SLOTS:
         row("comment", "<vlayout>\n<!-- x --/>\n</vlayout>", {"2:1: warning: kiv's format has no comments"});
         row("comment left open", "<vlayout>\n<!-- x -->\n</vlayout>",
             {"2:1: error: '<!--' opens an element named '!--' that is never closed (kiv's format has no comments)"});
+        row("comment around an open label", "<vlayout>\n<!-- x -->\n<label>echo\n</vlayout>",
+            {"2:1: note: the reader leaves this <!--> and the element after it (line 3) out of the form",
+             "3:1: error: <label> is never closed", "2:1: note: '<!--' here opens an element named '!--' that is not "
+                                                    "closed either (kiv's format has no comments)"});
         row("quote ends a value early", "<button onclick=\"echo \"hi\"\"/>",
             {"1:23: warning: this double quote ends the value of 'onclick' early (the value is \"echo \")"});
         row("quote hides the closing tag", "<vlayout>\n<label>echo \"hi</label>\n</vlayout>\n",

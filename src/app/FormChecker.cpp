@@ -261,7 +261,10 @@ private:
                 // The innermost one is the mistake; a few around it show where it lies.
                 if (m_out[size_t(group)].notes.size() < 3)
                     note(m_out[size_t(group)], t.start,
-                         QStringLiteral("%1 opened here is not closed either").arg(tagText(t)));
+                         isComment(nameOf(t))
+                             ? QStringLiteral("'<!--' here opens an element named '!--' that is not closed either "
+                                              "(kiv's format has no comments)")
+                             : QStringLiteral("%1 opened here is not closed either").arg(tagText(t)));
                 else
                     ++unsaid;
                 continue;
