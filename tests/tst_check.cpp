@@ -149,8 +149,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, path);
         // Pictures are looked up from the current directory, then in the icons
-        // directory; the build keeps the pictures that go there in data/icons/links.
-        const QString links = QFileInfo(qEnvironmentVariable("KIV_BINARY")).path() + QStringLiteral("/data/icons/links");
+        // directory; the build stages that directory beside kiv, in kiv-data/icons.
+        const QString links = QFileInfo(qEnvironmentVariable("KIV_BINARY")).path() + QStringLiteral("/kiv-data/icons");
         if (!QFileInfo::exists(links + QStringLiteral("/folder.png")))
             QSKIP("the icon theme that the icons directory links to is not installed");
         const QString old = QDir::currentPath();
