@@ -70,7 +70,7 @@ else
     fail "warn.mc: $(cat "$WORK/kiv.err")"
 fi
 kill "$KIV_PID" 2>/dev/null
-QT_QPA_PLATFORM=offscreen timeout 60 "$KIV" broken.mc >/dev/null 2>"$WORK/broken.err"
+QT_QPA_PLATFORM=offscreen timeout --foreground -k 30 60 "$KIV" broken.mc >/dev/null 2>"$WORK/broken.err"
 rc=$?
 if [ $rc = 1 ] && grep -qx 'kiv: broken.mc: element <label> opened on line 2 is never closed' "$WORK/broken.err" \
     && grep -qx 'kiv: broken.mc: 1 error; kiv --check broken.mc shows it' "$WORK/broken.err"; then

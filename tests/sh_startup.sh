@@ -13,7 +13,7 @@ export XDG_RUNTIME_DIR=$WORK/runtime
 expect_error() { # file, pattern of the reason, [extra args before the file]
     local file=$1 reason=$2
     shift 2
-    QT_QPA_PLATFORM=offscreen timeout 60 "$KIV" "$@" "$file" >"$WORK/out" 2>"$WORK/err"
+    QT_QPA_PLATFORM=offscreen timeout --foreground -k 30 60 "$KIV" "$@" "$file" >"$WORK/out" 2>"$WORK/err"
     local rc=$?
     if [ "$rc" != 1 ]; then
         fail "$file: status $rc, expected 1"
@@ -31,7 +31,7 @@ expect_error "$WORK/open.mc" ".*<vlayout>.*line 1.*never closed.*"
 # Qt's own options are taken away first; the file name may follow them.
 expect_error "$WORK/missing.mc" "No such file or directory" -platform offscreen
 mkdir "$WORK/dir.mc"
-QT_QPA_PLATFORM=offscreen timeout 60 "$KIV" "$WORK/dir.mc" 2>"$WORK/err"
+QT_QPA_PLATFORM=offscreen timeout --foreground -k 30 60 "$KIV" "$WORK/dir.mc" 2>"$WORK/err"
 [ $? = 1 ] && grep -q "^kiv: $WORK/dir.mc: ." "$WORK/err" || fail "directory as mc file: $(cat "$WORK/err")"
 
 # --- Information ---------------------------------------------------------------
@@ -59,7 +59,7 @@ fi
 free=900
 while [ -e "/tmp/.X11-unix/X$free" ] || [ -e "/tmp/.X$free-lock" ]; do free=$((free + 1)); done
 while IFS='|' read -r what setting args; do
-    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $setting timeout 60 "$KIV" $args </dev/null 2>&1)
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $setting timeout --foreground -k 30 60 "$KIV" $args </dev/null 2>&1)
     rc=$?
     if [ $rc = 1 ] && [ "$(head -n 1 <<<"$out")" = "kiv: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)" ] \
         && ! grep -qi 'reinstall' <<<"$out"; then
