@@ -32,12 +32,12 @@ QImage brokenPicture()
 
 std::optional<QByteArray> dataUrlPayload(const QUrl &name)
 {
-    const QByteArray spec = name.path(QUrl::FullyEncoded).toLatin1();
-    const qsizetype comma = spec.indexOf(',');
+    const QByteArray dataPart = name.path(QUrl::FullyEncoded).toLatin1();
+    const qsizetype comma = dataPart.indexOf(',');
     if (comma < 0)
         return std::nullopt;
-    const QByteArray body = QByteArray::fromPercentEncoding(spec.mid(comma + 1));
-    return spec.left(comma).toLower().endsWith(";base64") ? QByteArray::fromBase64(body) : body;
+    const QByteArray body = QByteArray::fromPercentEncoding(dataPart.mid(comma + 1));
+    return dataPart.left(comma).toLower().endsWith(";base64") ? QByteArray::fromBase64(body) : body;
 }
 
 // Qt takes a name without a scheme for a path relative to the current directory.
