@@ -31,13 +31,14 @@ if [ $rc = 1 ] && grep -qx 'broken.mc:2:3: error: <label> is never closed.*' <<<
 else
     fail "--check broken.mc: status $rc, output: $out"
 fi
-# Pictures are looked up from the current directory first: the build's links
-# stand in for the installed icons directory.
-links=$(dirname "$KIV")/data/icons/links
-if [ -e "$links/folder.png" ]; then
-    out=$(cd "$links" && env -u DISPLAY "$KIV" --check "$SRC"/examples/*.mc "$SRC"/docs/examples/*.mc 2>&1)
+# A kiv in its build tree finds its pictures in the data staged beside it; they
+# link into the icon theme, which must be installed for them to count.
+if [ -e "$(dirname "$KIV")/kiv-data/icons/folder.png" ]; then
+    out=$(env -u DISPLAY "$KIV" --check "$SRC"/examples/*.mc "$SRC"/docs/examples/*.mc 2>&1)
     rc=$?
     [ $rc = 0 ] && [ -z "$out" ] && ok "every shipped form checks clean" || fail "shipped forms: status $rc: $out"
+else
+    echo "note: the icon theme is not installed; the shipped forms are not checked"
 fi
 
 # --- Command-line conventions -------------------------------------------------------
@@ -130,45 +131,39 @@ x.XSendEvent(d, e.xclient.window, 0, 0, ctypes.byref(e))
 x.XFlush(d)
 PY
 }
-if command -v python3 >/dev/null; then
-    OUT=$WORK/values.out kiv_start "$WORK" --print-values values.mc
+# values_after FORM STATUS WHAT ACTION...: opens FORM with --print-values, ends it
+# with ACTION (given the window id) and reads the printed values back with eval.
+values_after() {
+    local form=$1 expected=$2 what=$3 wid status
+    shift 3
+    rm -f "$WORK/values.out"
+    OUT=$WORK/values.out kiv_start "$WORK" --print-values "$form"
     wid=$(window_of "$KIV_PID")
     if [ -z "$wid" ] || ! wait_until test -s "$WORK/values.out"; then
-        fail "values.mc never showed: $(cat "$WORK/kiv.err")"
-    else
-        close_window "$wid"
-        exit_status "$KIV_PID"
-        status=$REPLY
-        OUT=$WORK/values.out
-        if [ "$status" = 0 ] && eval "$(cat "$WORK/kiv.out")" && expect_values; then
-            ok "closing the window: status 0, values read back by eval"
-        else
-            fail "values after closing: status $status, output: $(cat -A "$WORK/kiv.out"), stderr: $(cat "$WORK/kiv.err")"
-        fi
+        fail "$form never showed: $(cat "$WORK/kiv.err")"
+        return
     fi
+    "$@" "$wid"
+    exit_status "$KIV_PID"
+    status=$REPLY
+    OUT=$WORK/values.out
+    if [ "$status" = "$expected" ] && eval "$(cat "$WORK/kiv.out")" && expect_values; then
+        ok "$what: status $expected, values read back by eval"
+    else
+        fail "values after $what: status $status, output: $(cat -A "$WORK/kiv.out"), stderr: $(cat "$WORK/kiv.err")"
+    fi
+}
+if command -v python3 >/dev/null; then
+    values_after values.mc 0 "closing the window" close_window
 else
     echo "python3 is missing: the window-close check is left out"
 fi
 
 # kill $KIV_MY_PID from a command ends the form with status 143, values printed.
 sed 's|^<vlayout>$|<vlayout><button title="Done">kill "$KIV_MY_PID"</button>|' values.mc >killed.mc
-rm -f "$WORK/values.out"
-OUT=$WORK/values.out kiv_start "$WORK" --print-values killed.mc
-wid=$(window_of "$KIV_PID")
-if [ -z "$wid" ] || ! wait_until test -s "$WORK/values.out"; then
-    fail "killed.mc never showed: $(cat "$WORK/kiv.err")"
-else
-    # The button is the first widget that takes the focus: space presses it.
-    xdotool windowfocus --sync "$wid" key space
-    exit_status "$KIV_PID"
-    status=$REPLY
-    OUT=$WORK/values.out
-    if [ "$status" = 143 ] && eval "$(cat "$WORK/kiv.out")" && expect_values; then
-        ok "kill \$KIV_MY_PID: status 143, values read back by eval"
-    else
-        fail "values after kill: status $status, output: $(cat -A "$WORK/kiv.out")"
-    fi
-fi
+# The button is the first widget that takes the focus: space presses it.
+press_space() { xdotool windowfocus --sync "$1" key space; }
+values_after killed.mc 143 "kill \$KIV_MY_PID" press_space
 
 # A form that cannot open, started as a file manager starts it (standard error
 # no terminal): a dialog says why, and kiv ends with status 1 once it is closed.
