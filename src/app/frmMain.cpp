@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/CommandLine.h"
 #include "app/ExitSignals.h"
 #include "app/FormChecker.h"
 #include "app/LauncherScreen.h"
@@ -15,11 +16,9 @@
 #include "shell/MOHandler.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QVBoxLayout>
 
 #include <cstdio>
-#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -68,10 +67,14 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 StartMode chooseMode(int argc, char **argv)
 {
-    if (argc <= 1 || !argv || !argv[1])
+    switch (parseCommandLine(argc, argv, false).screen) {
+    case CommandLine::Launcher:
         return StartMode::Launcher;
-    if (std::strcmp(argv[1], "-show") == 0)
+    case CommandLine::Notice:
         return StartMode::Notice;
+    case CommandLine::Form:
+        break;
+    }
     return StartMode::Document;
 }
 
@@ -94,17 +97,23 @@ void buildDocumentWindow(frmMain *window, const Element *root)
 
 bool frmMain::setupForm(int argc, char **argv, QString *error)
 {
-    switch (chooseMode(argc, argv)) {
-    case StartMode::Launcher:
+    return open(parseCommandLine(argc, argv, false), error);
+}
+
+bool frmMain::open(const CommandLine &line, QString *error, QByteArray *summary)
+{
+    const std::vector<QByteArray> &args = line.arguments;
+    switch (line.screen) {
+    case CommandLine::Launcher:
         openLauncher();
         return true;
-    case StartMode::Notice:
-        openNotice(argc > 2 ? argv[2] : nullptr, argc > 3 ? argv[3] : nullptr);
+    case CommandLine::Notice:
+        openNotice(args.size() > 0 ? args[0].constData() : nullptr, args.size() > 1 ? args[1].constData() : nullptr);
         return true;
-    case StartMode::Document:
+    case CommandLine::Form:
         break;
     }
-    return openForm(QByteArray(argv[1]), error);
+    return openForm(args.front(), error, summary);
 }
 
 void frmMain::openLauncher() { setupLauncher(this); }

@@ -6,6 +6,7 @@
 
 
 class Element;
+struct CommandLine;
 
 // The one top-level window. setupForm chooses the screen from the command line.
 class frmMain : public QWidget
@@ -20,6 +21,9 @@ public:
     // could not be read or its root not built: error then says why ("reason", to be
     // reported with the file name) and the window holds nothing.
     bool setupForm(int argc, char **argv, QString *error = nullptr);
+    // The same for a command line already read (a Run action); summary as for
+    // openForm.
+    bool open(const CommandLine &line, QString *error = nullptr, QByteArray *summary = nullptr);
 
     // The form of the mc file at path (bytes, as the system gives them). When the
     // file has mistakes that kiv --check would report, summary receives the line
@@ -40,8 +44,8 @@ protected:
 
 enum class StartMode { Launcher, Notice, Document };
 
-// argv as QApplication left it: no argument is the launcher, "-show" exactly is
-// the notice, anything else names the mc file.
+// argv as QApplication left it, read as parseCommandLine reads it: no argument is
+// the launcher, "-show" exactly is the notice, anything else names the mc file.
 StartMode chooseMode(int argc, char **argv);
 
 // Document mode once the file is read: the variable store (KIV_MY_PID first),

@@ -83,27 +83,15 @@ int main(int argc, char **argv)
     installExitSignals();
 
     frmMain window;
-    const std::vector<QByteArray> &args = line.arguments;
-    switch (line.screen) {
-    case CommandLine::Launcher:
-        window.openLauncher();
-        break;
-    case CommandLine::Notice:
-        window.openNotice(args.size() > 0 ? args[0].constData() : nullptr,
-                          args.size() > 1 ? args[1].constData() : nullptr);
-        break;
-    case CommandLine::Form: {
-        QString reason;
-        QByteArray summary;
-        if (!window.openForm(args.front(), &reason, &summary)) {
-            print(stderr, "kiv: " + args.front() + ": " + bytesFromText(reason) + '\n' + summary);
-            tellThePerson(args.front(), reason, summary);
-            return 1;
-        }
-        print(stderr, summary);
-        break;
+    QString reason;
+    QByteArray summary;
+    if (!window.open(line, &reason, &summary)) {
+        const QByteArray &path = line.arguments.front();
+        print(stderr, "kiv: " + path + ": " + bytesFromText(reason) + '\n' + summary);
+        tellThePerson(path, reason, summary);
+        return 1;
     }
-    }
+    print(stderr, summary);
     // A signal during the build ends kiv before the form was ever used.
     const bool endedWhileBuilding = exitRequested();
     window.setVisible(true);
