@@ -102,17 +102,6 @@ QString listOf(const std::vector<QByteArray> &names)
     return parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
 }
 
-// The leading integer as "width" and "height" read it.
-bool startsWithNumber(QByteArrayView v)
-{
-    qsizetype i = 0;
-    while (i < v.size() && (v[i] == ' ' || (v[i] >= '\t' && v[i] <= '\r')))
-        ++i;
-    if (i < v.size() && (v[i] == '+' || v[i] == '-'))
-        ++i;
-    return i < v.size() && v[i] >= '0' && v[i] <= '9';
-}
-
 bool looksLikeName(QByteArrayView name)
 {
     if (name.isEmpty())
@@ -559,7 +548,7 @@ private:
         }
         if (name == "var" && k.has(KnownTag::BindsVariable) && !value.isEmpty()) {
             variable(a, value.toByteArray());
-        } else if ((name == "width" || name == "height") && !value.isEmpty() && !startsWithNumber(value)) {
+        } else if ((name == "width" || name == "height") && !value.isEmpty() && !leadingInt(value)) {
             add(D::Warning, a->offset(),
                 QStringLiteral("%1 \"%2\" does not begin with a number: it is ignored").arg(show(name), show(value)));
         } else if ((name == "iconwidth" || name == "iconheight") && !value.isEmpty()
@@ -682,10 +671,9 @@ QByteArray shellQuoted(const QByteArray &name)
     });
     if (plain)
         return name;
-    QByteArray out("'");
-    for (char c : name)
-        out += c == '\'' ? QByteArray("'\\''") : QByteArray(1, c);
-    return out + '\'';
+    QByteArray out;
+    MEnvVar::appendSingleQuoted(out, name);
+    return out;
 }
 
 CheckedForm checkFormText(const QByteArray &text)

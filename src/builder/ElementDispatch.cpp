@@ -65,8 +65,9 @@ const Builder kBuilders[] = {
 };
 static_assert(std::size(kBuilders) == std::size(kKnownTags));
 
-// The leading integer of text as "%d" reads it: blanks, a sign, digits.
-std::optional<int> leadingInt(const QByteArray &text)
+} // namespace
+
+std::optional<int> leadingInt(QByteArrayView text)
 {
     qsizetype i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
@@ -82,8 +83,6 @@ std::optional<int> leadingInt(const QByteArray &text)
     v = negative ? -v : v;
     return int(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
 }
-
-} // namespace
 
 bool KnownTag::reads(QByteArrayView attribute) const
 {

@@ -57,6 +57,18 @@ void MEnvVar::updateVal(int index, const QString &value)
     m_values[size_t(index)] = bytesFromText(value);
 }
 
+void MEnvVar::appendSingleQuoted(QByteArray &out, const QByteArray &value)
+{
+    out += '\'';
+    qsizetype from = 0;
+    for (qsizetype q; (q = value.indexOf('\'', from)) >= 0; from = q + 1) {
+        out.append(value.constData() + from, q - from);
+        out += "'\\''";
+    }
+    out.append(value.constData() + from, value.size() - from);
+    out += '\'';
+}
+
 QByteArray MEnvVar::exportAssignments() const
 {
     QByteArray out;
@@ -64,15 +76,9 @@ QByteArray MEnvVar::exportAssignments() const
         if (!isShellName(m_names[i]))
             continue;
         out += m_names[i];
-        out += "='";
-        const QByteArray &v = m_values[i];
-        qsizetype from = 0;
-        for (qsizetype q; (q = v.indexOf('\'', from)) >= 0; from = q + 1) {
-            out.append(v.constData() + from, q - from);
-            out += "'\\''";
-        }
-        out.append(v.constData() + from, v.size() - from);
-        out += "'\n";
+        out += '=';
+        appendSingleQuoted(out, m_values[i]);
+        out += '\n';
     }
     return out;
 }

@@ -26,6 +26,8 @@ public:
     QByteArray exportAssignments() const;
 
     static bool isShellName(const QByteArray &name);
+    // value in single quotes, each ' as '\'': the shell reads back its bytes.
+    static void appendSingleQuoted(QByteArray &out, const QByteArray &value);
 
 public Q_SLOTS:
     void updateVal(int index, const QString &value);
