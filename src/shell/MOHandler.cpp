@@ -79,15 +79,18 @@ void MOHandler::endOutput(qint64 droppedBytes)
     m_store.finish(droppedBytes);
     const QByteArray &bytes = m_store.bytes();
     const bool whole = m_store.droppedBytes() == 0;
+    // Decoded once, for the rich-text test and for outputEmit.
+    QString text;
     if (whole && bytes.size() <= kRichTextMaxBytes) {
-        QString text = outputText(bytes);
+        text = outputText(bytes);
         if (showsAsRichText(bytes, text))
-            m_richText = std::move(text);
+            m_richText = text;
     }
     Q_EMIT outputEnded(m_store.droppedBytes());
     if (!isSignalConnected(QMetaMethod::fromSignal(&MOHandler::outputEmit)))
         return;
-    QString text = outputText(bytes);
+    if (text.isNull())
+        text = outputText(bytes);
     if (!whole)
         text += (bytes.endsWith('\n') || bytes.endsWith('\r') ? QString() : QStringLiteral("\n")) + m_store.leftOutNotice();
     Q_EMIT outputEmit(text);
