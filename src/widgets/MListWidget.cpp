@@ -105,7 +105,7 @@ void MListWidget::addTextEntry(const QString &text)
 {
     // One shared icon: its picture is then read once, not once per entry.
     if (m_defaultIconImage.isNull())
-        m_defaultIconImage = iconFromPath(QFile::encodeName(m_defaultIcon));
+        m_defaultIconImage = iconFromPath(defaultIconPath());
     auto *item = new QListWidgetItem(m_listWidget);
     item->setIcon(m_defaultIconImage);
     item->setText(text);
