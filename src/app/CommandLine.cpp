@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/FormChecker.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -45,33 +47,14 @@ int qtOptionLength(QByteArrayView arg, bool valueFollows)
 // Nearest of kiv's options to a mistyped one, or empty.
 QByteArray nearOption(QByteArrayView arg)
 {
+    std::vector<QByteArray> options;
     for (const char *option : kOwnOptions) {
-        const QByteArrayView o(option);
-        // A prefix (--vers), or the same letters with one wrong, missing or extra.
-        if (o.startsWith(arg) && arg.size() > 3)
-            return o.toByteArray();
-        const qsizetype a = arg.size(), b = o.size();
-        if (std::abs(a - b) > 1)
-            continue;
-        qsizetype i = 0, j = 0, edits = 0;
-        while (i < a && j < b && edits <= 1) {
-            if (arg[i] == o[j]) {
-                ++i, ++j;
-                continue;
-            }
-            ++edits;
-            if (a > b)
-                ++i;
-            else if (b > a)
-                ++j;
-            else
-                ++i, ++j;
-        }
-        edits += (a - i) + (b - j);
-        if (edits <= 1)
-            return o.toByteArray();
+        // A prefix (--vers) is taken for the option it begins.
+        if (QByteArrayView(option).startsWith(arg) && arg.size() > 3)
+            return option;
+        options.emplace_back(option);
     }
-    return {};
+    return closestName(arg, options);
 }
 
 CommandLine usageError(QByteArray message)
