@@ -6,7 +6,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
 namespace {
