@@ -106,7 +106,10 @@ std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOut
         const InputBlocker blocker;
         result = runCommandLive(command, onPiece, keepOutput);
     }
-    if (handler)
+    if (handler) {
         handler->endOutput(result.dropped);
+        if (result.stopped)
+            handler->reportStopped(result.killed);
+    }
     return result.output;
 }

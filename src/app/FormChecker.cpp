@@ -502,6 +502,12 @@ private:
                     QStringLiteral("<%1> does not use the text inside it (\"%2\")")
                         .arg(show(e->name()), shortened(content.sliced(blanks).trimmed())));
         }
+        if (k.check) {
+            std::vector<TagWarning> warnings;
+            k.check(e, warnings);
+            for (TagWarning &w : warnings)
+                add(D::Warning, w.offset, std::move(w.message));
+        }
         if (e->name() == "tab" && !hasTitle)
             add(D::Warning, e->offset(),
                 QStringLiteral("<tab> without a title: its page is built, commands and all, but never shown"));

@@ -8,13 +8,10 @@
 #include <QWidget>
 
 #include <cstring>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-using Builder = void (*)(frmMain *, const Element *, QLayout *);
 
 void buildGlobalRow(frmMain *, const Element *element, QLayout *) { buildGlobal(element); }
 
@@ -31,39 +28,48 @@ const char *const kGlobalAttributes[] = {"var", "text", "code", nullptr};
 const char *const kTextBoxAttributes[] = {"var", "text", "code", "width", "height", nullptr};
 const char *const kFileAttributes[] = {"var", "filter", "mode", "text", "code", "width", "height", nullptr};
 const char *const kSizeAttributes[] = {"width", "height", nullptr};
+const char *const kTextLogAttributes[] = {"width", "height", nullptr};
 const char *const kTabAttributes[] = {"title", "width", "height", nullptr};
 const char *const kImageAttributes[] = {"src", "align", "width", "height", nullptr};
 const char *const kNoAttributes[] = {nullptr};
+// Text inputs and choices
+
+// Numbers and pickers
+
+// Tables
+
+// Progress
+
 
 using T = KnownTag;
 const KnownTag kKnownTags[] = {
-    {"button", T::ClickCommand, kButtonAttributes, nullptr},
-    {"label", T::RunsContent, kLabelAttributes, nullptr},
-    {"checkbox", T::RunsContent | T::BindsVariable, kCheckBoxAttributes, nullptr},
-    {"combobox", T::RunsContent | T::BindsVariable, kComboBoxAttributes, nullptr},
-    {"iconlist", T::RunsContent | T::BindsVariable, kIconListAttributes, "icon"},
-    {"global", T::RunsContent | T::BindsVariable, kGlobalAttributes, nullptr},
-    {"text", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr},
-    {"textbox", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr},
-    {"file", T::RunsContent | T::BindsVariable, kFileAttributes, nullptr},
-    {"textlog", 0, kSizeAttributes, nullptr},
-    {"tab", T::Container, kTabAttributes, nullptr},
-    {"hlayout", T::Container, kSizeAttributes, nullptr},
-    {"vlayout", T::Container, kSizeAttributes, nullptr},
-    {"scrolllayout", T::Container, kSizeAttributes, nullptr},
-    {"img", 0, kImageAttributes, nullptr},
-    {"config", T::Container, kNoAttributes, nullptr},
-    {"note", T::Remark, kNoAttributes, nullptr},
-};
-const KnownTag kIconEntry = {"icon", T::RunsContent, kIconAttributes, nullptr};
+    {"button", T::ClickCommand, kButtonAttributes, nullptr, buildButton, nullptr},
+    {"label", T::RunsContent, kLabelAttributes, nullptr, buildLabel, nullptr},
+    {"checkbox", T::RunsContent | T::BindsVariable, kCheckBoxAttributes, nullptr, buildCheckBox, nullptr},
+    {"combobox", T::RunsContent | T::BindsVariable, kComboBoxAttributes, nullptr, buildComboBox, nullptr},
+    {"iconlist", T::RunsContent | T::BindsVariable, kIconListAttributes, "icon", buildIconList, nullptr},
+    {"global", T::RunsContent | T::BindsVariable, kGlobalAttributes, nullptr, buildGlobalRow, nullptr},
+    {"text", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr, buildTextBox, nullptr},
+    {"textbox", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr, buildTextBox, nullptr},
+    {"file", T::RunsContent | T::BindsVariable, kFileAttributes, nullptr, buildFileChooser, nullptr},
+    // Text inputs and choices
 
-// In the order of kKnownTags; null builds nothing.
-const Builder kBuilders[] = {
-    buildButton,    buildLabel,   buildCheckBox,  buildComboBox, buildIconList, buildGlobalRow,
-    buildTextBox,   buildTextBox, buildFileChooser, buildTextLog, buildTab,     buildHLayout,
-    buildVLayout,   buildScrollLayout, buildImage, buildConfig,   nullptr,
+    // Numbers and pickers
+
+    // Tables
+
+    {"textlog", 0, kTextLogAttributes, nullptr, buildTextLog, nullptr},
+    // Progress
+
+    {"tab", T::Container, kTabAttributes, nullptr, buildTab, nullptr},
+    {"hlayout", T::Container, kSizeAttributes, nullptr, buildHLayout, nullptr},
+    {"vlayout", T::Container, kSizeAttributes, nullptr, buildVLayout, nullptr},
+    {"scrolllayout", T::Container, kSizeAttributes, nullptr, buildScrollLayout, nullptr},
+    {"img", 0, kImageAttributes, nullptr, buildImage, nullptr},
+    {"config", T::Container, kNoAttributes, nullptr, buildConfig, nullptr},
+    {"note", T::Remark, kNoAttributes, nullptr, nullptr, nullptr},
 };
-static_assert(std::size(kBuilders) == std::size(kKnownTags));
+const KnownTag kIconEntry = {"icon", T::RunsContent, kIconAttributes, nullptr, nullptr, nullptr};
 
 } // namespace
 
@@ -110,8 +116,8 @@ void buildElement(frmMain *window, const Element *element, QLayout *parent)
     if (!element || element->name().isEmpty())
         return;
     const KnownTag *tag = knownTag(element->name());
-    if (const Builder build = tag ? kBuilders[tag - kKnownTags] : nullptr)
-        build(window, element, parent);
+    if (tag && tag->build)
+        tag->build(window, element, parent);
 }
 
 void buildConfig(frmMain *window, const Element *element, QLayout *parent)

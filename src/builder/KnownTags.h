@@ -1,11 +1,24 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QString>
 
 #include <span>
+#include <vector>
+
+class Element;
+class QLayout;
+class frmMain;
 
 // What the builders make of each tag: the one table that the element dispatch
 // builds from and that kiv --check reads, so the two cannot drift apart.
+// What kiv --check says about a value that only one kind of element reads.
+struct TagWarning
+{
+    qsizetype offset;  // where in the form's text
+    QString message;
+};
+
 struct KnownTag
 {
     enum Trait : unsigned {
@@ -16,10 +29,17 @@ struct KnownTag
         Remark = 16,       // built as nothing, on purpose: a place for remarks
     };
 
+    using Builder = void (*)(frmMain *, const Element *, QLayout *);
+    // Looks at the raw values of an element of this tag (never running them) and
+    // adds what its builder would do with doubtful ones.
+    using Check = void (*)(const Element *element, std::vector<TagWarning> &warnings);
+
     const char *name;
     unsigned traits;
     const char *const *attributes; // the names its builder reads, null-terminated
     const char *entryTag;          // child elements it builds itself (null: none)
+    Builder build;                 // null: built as nothing
+    Check check;                   // null: nothing beyond the common checks
 
     bool has(Trait trait) const { return traits & trait; }
     bool reads(QByteArrayView attribute) const;

@@ -225,8 +225,10 @@ void CommandProcess::stop()
 
 void CommandProcess::killWhatIsLeft()
 {
-    if (::kill(-m_pid, 0) == 0)
+    if (::kill(-m_pid, 0) == 0) {
         ::kill(-m_pid, SIGKILL);
+        m_killNeeded = true;
+    }
     m_killed = true;
 }
 

@@ -39,6 +39,9 @@ public:
     pid_t pid() const { return m_pid; }
     const QByteArray &output() const { return m_output; }
     qint64 droppedBytes() const { return m_dropped; }
+    // stop() was called; SIGKILL found part of the group still there.
+    bool wasStopped() const { return m_stopping; }
+    bool neededKill() const { return m_killNeeded; }
 
     static constexpr int kKillDelayMs = 2000;
     // Off: notice the end by polling, as on a kernel without process descriptors.
@@ -67,6 +70,7 @@ private:
     bool m_finished = false;
     bool m_stopping = false;
     bool m_killed = false;
+    bool m_killNeeded = false;
     bool m_keep = true;
     qint64 m_limit = 0;
     qint64 m_kept = 0;

@@ -120,6 +120,8 @@ CommandResult runCommandLive(const QByteArray &command,
 
     result.output = process.output();
     result.dropped = process.droppedBytes();
+    result.stopped = process.wasStopped();
+    result.killed = process.neededKill();
     runAfterRunHooks();
     return result;
 }

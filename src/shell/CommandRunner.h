@@ -25,6 +25,8 @@ struct CommandResult
     bool ran = false;      // false: another command was running, or kiv is exiting
     QByteArray output{""}; // gathered only when asked for
     qint64 dropped = 0;    // bytes past the limit
+    bool stopped = false;  // ended by a stop (Escape, Stop, closing)
+    bool killed = false;   // the stop needed SIGKILL
 };
 
 // runCommand for callers that show output as it arrives: every piece up to the

@@ -51,6 +51,31 @@ bool showsAsRichText(const QByteArray &bytes, const QString &text)
     return tableDepth(bytes) <= kRichTextMaxTables && Qt::mightBeRichText(text);
 }
 
+std::optional<ProgressLine> progressLine(QByteArrayView line)
+{
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.startsWith("# "))
+        return ProgressLine{-1, line.sliced(2).toByteArray()};
+    qsizetype i = 0, end = line.size();
+    while (i < end && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
+    while (end > i && (line[end - 1] == ' ' || line[end - 1] == '\t'))
+        --end;
+    if (end > i && line[end - 1] == '%')
+        --end;
+    if (i < end && (line[i] == '-' || line[i] == '+'))
+        ++i;
+    const qsizetype digits = i;
+    long long value = 0;
+    for (; i < end && line[i] >= '0' && line[i] <= '9'; ++i)
+        value = std::min<long long>(value * 10 + (line[i] - '0'), 1000);
+    if (i == digits || i != end)
+        return std::nullopt;
+    const bool negative = digits > 0 && line[digits - 1] == '-';
+    return ProgressLine{negative ? 0 : int(std::min<long long>(value, 100)), {}};
+}
+
 MOHandler::MOHandler(QObject *parent) : QObject(parent) {}
 
 void MOHandler::outputGathered(const QByteArray &output)
@@ -65,14 +90,44 @@ void MOHandler::beginOutput()
 {
     m_store.clear();
     m_richText.clear();
+    m_progressTail.clear();
     Q_EMIT outputBegun();
 }
 
 void MOHandler::appendOutput(const QByteArray &piece)
 {
     m_store.append(piece);
+    if (m_progressLines)
+        readProgress(piece);
     Q_EMIT outputAppended(piece);
 }
+
+void MOHandler::readProgress(const QByteArray &piece)
+{
+    // A progress line is short: a longer unfinished line is no progress line.
+    constexpr qsizetype kLongest = 4096;
+    qsizetype start = 0;
+    for (qsizetype nl = piece.indexOf('\n'); nl >= 0; nl = piece.indexOf('\n', start)) {
+        const QByteArrayView line = m_progressTail.isEmpty()
+                                        ? QByteArrayView(piece).sliced(start, nl - start)
+                                        : QByteArrayView(m_progressTail += piece.sliced(start, nl - start));
+        if (line.size() <= kLongest) {
+            if (const auto p = progressLine(line)) {
+                if (p->percent >= 0)
+                    Q_EMIT progressChanged(p->percent);
+                else
+                    Q_EMIT progressTextChanged(outputText(p->text));
+            }
+        }
+        m_progressTail.clear();
+        start = nl + 1;
+    }
+    if (m_progressTail.size() <= kLongest)
+        m_progressTail += QByteArrayView(piece).sliced(start).first(
+            std::min<qsizetype>(piece.size() - start, kLongest + 1 - m_progressTail.size()));
+}
+
+void MOHandler::reportStopped(bool killed) { Q_EMIT outputStopped(killed); }
 
 void MOHandler::endOutput(qint64 droppedBytes)
 {

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 // Routes the output of every command widget to every text log. Each output
 // replaces the previous one. Output arrives in pieces while its command runs:
 // beginOutput, any number of appendOutput, endOutput. A whole output handed over
@@ -27,12 +29,20 @@ public:
     // a null string.
     const QString &richText() const { return m_richText; }
 
+    // On in a form with a progress bar: progress lines (see progressLine) of a
+    // running output set the bars, and the text logs leave them out.
+    void setProgressLines(bool on) { m_progressLines = on; }
+    bool progressLines() const { return m_progressLines; }
+
 public Q_SLOTS:
     void outputGathered(const QByteArray &output);
     void beginOutput();
     void appendOutput(const QByteArray &piece);
     // droppedBytes: output that arrived past the kept limit and was left out.
     void endOutput(qint64 droppedBytes = 0);
+    // The output that just ended was cut short by a stop; killed: SIGKILL was
+    // needed. The logs say so; the kept bytes stay the command's own.
+    void reportStopped(bool killed);
 
 Q_SIGNALS:
     // A new output starts: logs empty themselves.
@@ -44,10 +54,18 @@ Q_SIGNALS:
     // escapes that copy back unchanged, NUL bytes as U+FFFD, and the line saying
     // how much was left out, if any was.
     void outputEmit(const QString &text);
+    // Progress lines of the running output, with progressLines on.
+    void progressChanged(int percent);
+    void progressTextChanged(const QString &text);
+    void outputStopped(bool killed);
 
 private:
+    void readProgress(const QByteArray &piece);
+
     OutputStore m_store;
     QString m_richText;
+    bool m_progressLines = false;
+    QByteArray m_progressTail;  // the unfinished last line, up to a bound
 };
 
 // The process-wide output handler (document mode only; null otherwise).
@@ -62,6 +80,16 @@ inline constexpr qint64 kRichTextMaxBytes = 256 * 1024;
 inline constexpr qint64 kRichTextMaxRun = 16 * 1024;
 inline constexpr int kRichTextMaxTables = 8;
 bool showsAsRichText(const QByteArray &bytes, const QString &text);
+
+// A line that feeds progress bars, as other dialog programs read them: a whole
+// number with blanks and a trailing '%' allowed (clamped to 0..100), or "# " and a
+// text. The line is given without its '\n'; a trailing '\r' is allowed.
+struct ProgressLine
+{
+    int percent = -1;  // -1: the line sets the text
+    QByteArray text;
+};
+std::optional<ProgressLine> progressLine(QByteArrayView line);
 
 // The output as the logs show it in plain text: NUL bytes as U+FFFD.
 QString outputText(QByteArrayView bytes);
