@@ -116,6 +116,25 @@ private Q_SLOTS:
         row("values read by their first letter", "<vlayout><file mode=\"x\"/><iconlist mode=\"grid\"/></vlayout>",
             {"1:16: warning: mode \"x\" changes nothing", "1:36: warning: mode \"grid\" changes nothing"});
         row("sizes", "<label width=\"wide\" height=\" 20px\"/>", {"1:8: warning: width \"wide\" does not begin"});
+        // Numbers and pickers
+        row("number values", "<vlayout><number text=\"150\" max=\"20\"/><slider min=\"10\" max=\"0\" step=\"0\" "
+                             "decimals=\"1.5\"/></vlayout>",
+            {"1:18: warning: text \"150\" is outside 0 to 20: the value starts at 20",
+             "1:47: warning: min 10 is greater than max 0: the two are swapped",
+             "1:64: warning: step \"0\" is not a number greater than 0: 1 is used",
+             "1:73: warning: decimals \"1.5\" is not a whole number: 0 is used"});
+        // Only what is written as an attribute can be judged without running it.
+        row("number values from commands", "<vlayout><number text=\"$(echo 5)\" min=\"x\"/><number max=\"5\">echo 50"
+                                           "</number><number><min>echo 9</min><text>3</text></number></vlayout>",
+            {"1:35: warning: min \"x\" is not a number: 0 is used"});
+        row("dates", "<vlayout><date format=\"\"/><date format=\"'day'\"/><date format=\"dd.MM.yyyy\" "
+                     "text=\"2026-12-08\"/><date format=\"dd.MM.yyyy\" text=\"08.12.2026\"/></vlayout>",
+            {"1:16: warning: format is empty: yyyy-MM-dd is used",
+             "1:33: warning: format \"'day'\" has no day (d), month (M) or year (y)",
+             "1:75: warning: text \"2026-12-08\" is no date in the format dd.MM.yyyy"});
+        row("colours", "<vlayout><color text=\"#12345\"/><color text=\"Steel Blue\"/><color text=\"x\">echo red</color>"
+                       "</vlayout>",
+            {"1:17: warning: text \"#12345\" is no colour"});
         row("tab without title", "<vlayout><tab><label/></tab></vlayout>", {"1:10: warning: <tab> without a title"});
         row("child not used", "<label><button/></label>", {"1:8: warning: <label> does not use a child <button>"});
         row("container attribute built", "<vlayout text=\"x\" widht=\"3\"/>",

@@ -7,6 +7,15 @@
 #include <functional>
 #include <vector>
 
+// Numbers and pickers
+#include "widgets/MColor.h"
+#include "widgets/MDate.h"
+#include "widgets/MNumber.h"
+#include <QDateEdit>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QSlider>
+
 namespace {
 
 struct InputCase
@@ -27,7 +36,64 @@ std::vector<InputCase> textInputCases()
 // Numbers and pickers: number, slider, date, color.
 std::vector<InputCase> pickerCases()
 {
-    return {};
+    auto key = [](Qt::Key k, int times = 1) {
+        return [=](kivtest::Form &f) {
+            MNumber *number = f.find<MNumber>();
+            for (int i = 0; i < times; ++i)
+                QTest::keyClick(number->input(), k);
+            // What the widget shows is what commands see.
+            const QString shown = number->spinBox() ? number->spinBox()->text() : number->valueLabel()->text();
+            QCOMPARE(shown, number->valueText());
+        };
+    };
+    const QByteArray today = QDate::currentDate().toString(Qt::ISODate).toUtf8();
+    std::vector<InputCase> cases = {
+        {"number from text", "<number var=\"N\" text=\"5\"/>", nullptr, "5"},
+        {"number from its command", "<number var=\"N\" min=\"-10\">echo -7</number>", nullptr, "-7"},
+        {"number clamped", "<number var=\"N\" max=\"20\" text=\"150\"/>", nullptr, "20"},
+        {"number not a number", "<number var=\"N\" min=\"-3\" text=\"1,5\"/>", nullptr, "-3"},
+        {"number up by step", "<number var=\"N\" step=\"5\" text=\"5\"/>", key(Qt::Key_Up), "10"},
+        {"number up stops at max", "<number var=\"N\" max=\"6\" step=\"5\" text=\"5\"/>", key(Qt::Key_Up), "6"},
+        {"number decimals", "<number var=\"N\" decimals=\"2\" step=\"0.25\" text=\"2.5\"/>", key(Qt::Key_Up),
+         "2.75"},
+        {"number ends swapped", "<number var=\"N\" min=\"10\" max=\"0\" text=\"20\"/>", nullptr, "10"},
+        {"number bad step", "<number var=\"N\" step=\"-2\"/>", key(Qt::Key_Up), "1"},
+        {"slider keys", "<slider var=\"S\" decimals=\"1\" step=\"0.5\" text=\"1\"/>", key(Qt::Key_Right, 2), "2.0"},
+        {"slider end", "<slider var=\"S\" min=\"-5\" max=\"5\"/>", key(Qt::Key_End), "5"},
+        {"slider huge ends", "<slider var=\"S\" decimals=\"2\" min=\"-1e30\"/>", key(Qt::Key_Home),
+         "-21474836.47"},
+        {"date in its format", "<date var=\"D\" format=\"dd.MM.yyyy\" text=\"08.12.2026\"/>", nullptr, "08.12.2026"},
+        {"date unreadable", "<date var=\"D\" text=\"08.12.2026\"/>", nullptr, today},
+        {"date empty format", "<date var=\"D\" format=\"\">echo 2026-02-20</date>",
+         [](kivtest::Form &f) {
+             QDateEdit *edit = f.find<MDate>()->dateEdit();
+             edit->setCurrentSection(QDateTimeEdit::DaySection);
+             QTest::keyClick(edit, Qt::Key_Up);
+             QCOMPARE(edit->text(), QStringLiteral("2026-02-21"));
+         },
+         "2026-02-21"},
+        {"date typed", "<date var=\"D\" format=\"dd/MM/yyyy\" text=\"01/01/2000\"/>",
+         [](kivtest::Form &f) {
+             QDateEdit *edit = f.find<MDate>()->dateEdit();
+             edit->setSelectedSection(QDateTimeEdit::DaySection);
+             // A full section moves on by itself: users type the digits alone.
+             QTest::keyClicks(edit, QStringLiteral("24121999"));
+         },
+         "24/12/1999"},
+        {"color lower case", "<color var=\"C\" text=\"#3366CC\"/>", nullptr, "#3366cc"},
+        {"color by name", "<color var=\"C\">echo steelblue</color>", nullptr, "#4682b4"},
+        {"color unreadable", "<color var=\"C\" text=\"#12345\"/>", nullptr, "#000000"},
+        {"color picked", "<color var=\"C\"/>",
+         [](kivtest::Form &f) {
+             MColor *color = f.find<MColor>();
+             color->setColor(QColor(0x10, 0x20, 0xfe, 0x80));
+             QCOMPARE(color->swatchButton()->text(), QStringLiteral("#1020fe"));
+         },
+         "#1020fe"},
+    };
+    for (InputCase &c : cases)
+        c.mc = "<vlayout>" + c.mc + "</vlayout>";
+    return cases;
 }
 
 // Tables.

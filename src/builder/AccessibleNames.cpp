@@ -4,13 +4,17 @@
 #include "shell/MEnvVar.h"
 #include "widgets/MButton.h"
 #include "widgets/MCheckBox.h"
+#include "widgets/MColor.h"
 #include "widgets/MComboBox.h"
+#include "widgets/MDate.h"
 #include "widgets/MListWidget.h"
+#include "widgets/MNumber.h"
 #include "widgets/MTextEdit.h"
 #include "widgets/MTextFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -84,6 +88,14 @@ void name(QWidget *widget, const QString &label)
         combo->comboBox()->setAccessibleDescription(spoken);
     } else if (auto *list = qobject_cast<MListWidget *>(widget)) {
         list->listWidget()->setAccessibleName(firstOf({label, variableName(list->varIndex()), QStringLiteral("List")}));
+    } else if (auto *number = qobject_cast<MNumber *>(widget)) {
+        number->input()->setAccessibleName(firstOf({label, variableName(number->varIndex()), QStringLiteral("Number")}));
+    } else if (auto *date = qobject_cast<MDate *>(widget)) {
+        date->dateEdit()->setAccessibleName(firstOf({label, variableName(date->varIndex()), QStringLiteral("Date")}));
+    } else if (auto *color = qobject_cast<MColor *>(widget)) {
+        // The caption is the colour's code: the label says what it is for.
+        color->swatchButton()->setAccessibleName(
+            firstOf({label, variableName(color->varIndex()), QStringLiteral("Colour")}));
     } else if (auto *check = qobject_cast<MCheckBox *>(widget)) {
         describe(check->checkBox(), check->checkBox()->text(), label, variableName(check->varIndex()));
     } else if (auto *button = qobject_cast<MButton *>(widget)) {

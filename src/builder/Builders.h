@@ -29,3 +29,14 @@ void buildCheckBox(frmMain *window, const Element *element, QLayout *parent);
 void buildComboBox(frmMain *window, const Element *element, QLayout *parent);
 void buildIconList(frmMain *window, const Element *element, QLayout *parent);
 void buildFileChooser(frmMain *window, const Element *element, QLayout *parent);
+
+// Numbers and pickers (widgets/MNumber.cpp, MDate.cpp, MColor.cpp), with their checks
+#include <vector>
+struct TagWarning;
+void buildNumber(frmMain *window, const Element *element, QLayout *parent);
+void buildSlider(frmMain *window, const Element *element, QLayout *parent);
+void buildDate(frmMain *window, const Element *element, QLayout *parent);
+void buildColor(frmMain *window, const Element *element, QLayout *parent);
+void checkNumber(const Element *element, std::vector<TagWarning> &warnings);
+void checkDate(const Element *element, std::vector<TagWarning> &warnings);
+void checkColor(const Element *element, std::vector<TagWarning> &warnings);

@@ -35,6 +35,10 @@ const char *const kNoAttributes[] = {nullptr};
 // Text inputs and choices
 
 // Numbers and pickers
+const char *const kNumberAttributes[] = {"var",  "min",  "max",   "step",   "decimals",
+                                         "text", "code", "width", "height", nullptr};
+const char *const kDateAttributes[] = {"var", "format", "text", "code", "width", "height", nullptr};
+const char *const kColorAttributes[] = {"var", "text", "code", "width", "height", nullptr};
 
 // Tables
 
@@ -55,6 +59,10 @@ const KnownTag kKnownTags[] = {
     // Text inputs and choices
 
     // Numbers and pickers
+    {"number", T::RunsContent | T::BindsVariable, kNumberAttributes, nullptr, buildNumber, checkNumber},
+    {"slider", T::RunsContent | T::BindsVariable, kNumberAttributes, nullptr, buildSlider, checkNumber},
+    {"date", T::RunsContent | T::BindsVariable, kDateAttributes, nullptr, buildDate, checkDate},
+    {"color", T::RunsContent | T::BindsVariable, kColorAttributes, nullptr, buildColor, checkColor},
 
     // Tables
 
