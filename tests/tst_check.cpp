@@ -128,10 +128,13 @@ private Q_SLOTS:
                                            "</number><number><min>echo 9</min><text>3</text></number></vlayout>",
             {"1:35: warning: min \"x\" is not a number: 0 is used"});
         row("dates", "<vlayout><date format=\"\"/><date format=\"'day'\"/><date format=\"dd.MM.yyyy\" "
-                     "text=\"2026-12-08\"/><date format=\"dd.MM.yyyy\" text=\"08.12.2026\"/></vlayout>",
+                     "text=\"2026-12-08\"/><date format=\"dd.MM.yyyy\" text=\"08.12.2026\"/>"
+                     "<date format=\"Date: d\" text=\"1\"/><date format=\"'Date:' d\" text=\"Date: 1\"/></vlayout>",
             {"1:16: warning: format is empty: yyyy-MM-dd is used",
              "1:33: warning: format \"'day'\" has no day (d), month (M) or year (y)",
-             "1:75: warning: text \"2026-12-08\" is no date in the format dd.MM.yyyy"});
+             "1:75: warning: text \"2026-12-08\" is no date in the format dd.MM.yyyy",
+             "1:145: warning: format \"Date: d\" has time letters (h, m, s, a, t, z)",
+             "1:162: warning: text \"1\" is no date in the format yyyy-MM-dd"});
         row("colours", "<vlayout><color text=\"#12345\"/><color text=\"Steel Blue\"/><color text=\"x\">echo red</color>"
                        "</vlayout>",
             {"1:17: warning: text \"#12345\" is no colour"});

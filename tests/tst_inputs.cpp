@@ -11,6 +11,8 @@
 #include "widgets/MColor.h"
 #include "widgets/MDate.h"
 #include "widgets/MNumber.h"
+#include <QAbstractItemView>
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -144,6 +146,35 @@ private Q_SLOTS:
     // Text inputs and choices: further tests
 
     // Numbers and pickers: further tests
+    void shouldNameNumbersAndPickersByTheirLabels()
+    {
+        kivtest::Form form;
+        QVERIFY(form.build("<vlayout><label text=\"Copies:\"/><number var=\"N\"/><label text=\"Volume\"/>"
+                           "<slider var=\"S\"/><label text=\"Due:\"/><date var=\"D\"/><label text=\"Ink\"/>"
+                           "<color var=\"C\"/><number var=\"BARE\"/></vlayout>"));
+        const std::pair<QWidget *, const char *> expected[] = {
+            {form.find<MNumber>(0)->input(), "Copies"},  {form.find<MNumber>(1)->input(), "Volume"},
+            {form.find<MDate>()->dateEdit(), "Due"},      {form.find<MColor>()->swatchButton(), "Ink"},
+            {form.find<MNumber>(2)->input(), "BARE"},
+        };
+        for (const auto &[widget, name] : expected)
+            QCOMPARE(widget->accessibleName(), QString::fromUtf8(name));
+    }
+
+    void shouldPickADateFromTheCalendarByKeyboard()
+    {
+        kivtest::Form form;
+        QVERIFY(form.build("<vlayout><date var=\"D\" text=\"2026-12-08\"/></vlayout>"));
+        QDateEdit *edit = form.find<MDate>()->dateEdit();
+        QTest::keyClick(edit, Qt::Key_Down, Qt::AltModifier);
+        QCalendarWidget *calendar = edit->calendarWidget();
+        QTRY_VERIFY_WITH_TIMEOUT(calendar->isVisible(), 5000);
+        auto *days = calendar->findChild<QAbstractItemView *>();
+        QTest::keyClick(days, Qt::Key_Right);
+        QTest::keyClick(days, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(!calendar->isVisible(), 5000);
+        QCOMPARE(form.var(0), QByteArray("2026-12-09"));
+    }
 
     // Tables: further tests
 };

@@ -6,9 +6,14 @@
 #include "builder/StaticValue.h"
 #include "shell/MEnvVar.h"
 
+#include <QCoreApplication>
 #include <QDateEdit>
+#include <QKeyEvent>
 #include <QLayout>
+#include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 MDate::MDate(QWidget *parent) : QWidget(parent), m_dateEdit(new QDateEdit)
 {
@@ -19,24 +24,58 @@ MDate::MDate(QWidget *parent) : QWidget(parent), m_dateEdit(new QDateEdit)
     wrapInColumn(this, m_dateEdit);
     setFormat(isoFormat());
     connect(m_dateEdit, &QDateEdit::dateChanged, this, &MDate::report);
+    m_dateEdit->installEventFilter(this);
 }
 
-bool MDate::takesFormat(const QString &format)
+QString MDate::formatProblem(const QString &format)
 {
-    bool quoted = false;
+    if (format.isEmpty())
+        return QStringLiteral("is empty");
+    bool quoted = false, date = false;
     for (const QChar c : format) {
         if (c == QLatin1Char('\''))
             quoted = !quoted;
-        else if (!quoted && (c == QLatin1Char('d') || c == QLatin1Char('M') || c == QLatin1Char('y')))
-            return true;
+        else if (quoted)
+            continue;
+        else if (QStringView(u"dMy").contains(c))
+            date = true;
+        else if (QStringView(u"hHmsaAtz").contains(c))
+            return QStringLiteral("has time letters (h, m, s, a, t, z); text meant as it is goes in single quotes");
     }
-    return false;
+    return date ? QString() : QStringLiteral("has no day (d), month (M) or year (y)");
+}
+
+bool MDate::eventFilter(QObject *watched, QEvent *event)
+{
+    // F4 and Alt+Down open the calendar, as they open a combo box's list. The
+    // date box only opens it for a click on its arrow, so give it one.
+    if (watched == m_dateEdit && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_F4 && key->modifiers() == Qt::NoModifier)
+            || (key->key() == Qt::Key_Down && key->modifiers() == Qt::AltModifier)) {
+            QStyleOptionComboBox option;
+            option.initFrom(m_dateEdit);
+            option.editable = true;
+            option.subControls = QStyle::SC_All;
+            const QPoint arrow =
+                m_dateEdit->style()
+                    ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, m_dateEdit)
+                    .center();
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QMouseEvent click(type, arrow, m_dateEdit->mapToGlobal(arrow), Qt::LeftButton,
+                                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(m_dateEdit, &click);
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MDate::setFormat(const QString &format)
 {
     const QSignalBlocker quiet(m_dateEdit);
-    m_format = takesFormat(format) ? format : isoFormat();
+    m_format = formatProblem(format).isEmpty() ? format : isoFormat();
     m_dateEdit->setDisplayFormat(m_format);
     if (m_dateEdit->displayFormat() != m_format) {
         m_format = isoFormat();
@@ -87,12 +126,11 @@ void checkDate(const Element *element, std::vector<TagWarning> &warnings)
     QString used = MDate::isoFormat();
     if (format.known) {
         const QString written = toQString(format.text);
-        if (written.isEmpty())
-            warnings.push_back({format.offset(element), QStringLiteral("format is empty: %1 is used").arg(used)});
-        else if (!MDate::takesFormat(written))
+        if (const QString problem = MDate::formatProblem(written); !problem.isEmpty())
             warnings.push_back({format.offset(element),
-                                QStringLiteral("format \"%1\" has no day (d), month (M) or year (y): %2 is used")
-                                    .arg(written, used)});
+                                written.isEmpty()
+                                    ? QStringLiteral("format %1: %2 is used").arg(problem, used)
+                                    : QStringLiteral("format \"%1\" %2: %3 is used").arg(written, problem, used)});
         else
             used = written;
     } else if (!format.absent()) {

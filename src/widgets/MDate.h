@@ -20,8 +20,8 @@ public:
     int varIndex() const { return m_varIndex; }
     QDateEdit *dateEdit() const { return m_dateEdit; }
 
-    // Qt's date format letters ("dd.MM.yyyy"); one without a day, month or year
-    // to edit, the empty one included, gives ISO's yyyy-MM-dd.
+    // Qt's date format letters ("dd.MM.yyyy"); one that formatProblem finds
+    // fault with gives ISO's yyyy-MM-dd.
     void setFormat(const QString &format);
     QString format() const { return m_format; }
     // The date that text gives in the format; today when it gives none. Reported.
@@ -29,8 +29,12 @@ public:
     QString valueText() const;
 
     static QString isoFormat() { return QStringLiteral("yyyy-MM-dd"); }
-    // Whether a date box can take the format: it names a day, a month or a year.
-    static bool takesFormat(const QString &format);
+    // Why a date box cannot take the format (empty when it can): it must name a
+    // day, a month or a year, and no time, which a date has none of.
+    static QString formatProblem(const QString &format);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 Q_SIGNALS:
     void valueChanged(int index, const QString &value);
