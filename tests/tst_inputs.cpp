@@ -12,7 +12,9 @@
 #include "widgets/MDate.h"
 #include "widgets/MNumber.h"
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCalendarWidget>
+#include <QColorDialog>
 #include <QDateEdit>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -159,6 +161,33 @@ private Q_SLOTS:
         };
         for (const auto &[widget, name] : expected)
             QCOMPARE(widget->accessibleName(), QString::fromUtf8(name));
+    }
+
+    // The dialog runs modally: act on it from the event loop it waits in.
+    void shouldTakeTheColourOnlyWhenTheDialogIsAccepted()
+    {
+        for (const bool accept : {true, false}) {
+            kivtest::Form form;
+            QVERIFY(form.build("<vlayout><color var=\"C\" text=\"#3366cc\"/></vlayout>"));
+            MColor *color = form.find<MColor>();
+            bool seen = false;
+            QTimer::singleShot(0, color, [&] {
+                QWidget *modal = QApplication::activeModalWidget();
+                auto *dialog = qobject_cast<QColorDialog *>(modal);
+                if (!dialog) {
+                    if (modal)
+                        modal->close(); // not ours: never leave the test waiting in it
+                    return;
+                }
+                seen = dialog->currentColor() == QColor(0x33, 0x66, 0xcc);
+                dialog->setCurrentColor(QColor(0xab, 0x12, 0xef));
+                accept ? dialog->accept() : dialog->reject();
+            });
+            QTest::mouseClick(color->swatchButton(), Qt::LeftButton);
+            QVERIFY(seen);
+            QCOMPARE(form.var(0), accept ? QByteArray("#ab12ef") : QByteArray("#3366cc"));
+            QVERIFY(!color->findChild<QColorDialog *>());
+        }
     }
 
     void shouldPickADateFromTheCalendarByKeyboard()
