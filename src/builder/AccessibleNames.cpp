@@ -89,7 +89,8 @@ void name(QWidget *widget, const QString &label)
     } else if (auto *list = qobject_cast<MListWidget *>(widget)) {
         list->listWidget()->setAccessibleName(firstOf({label, variableName(list->varIndex()), QStringLiteral("List")}));
     } else if (auto *number = qobject_cast<MNumber *>(widget)) {
-        number->input()->setAccessibleName(firstOf({label, variableName(number->varIndex()), QStringLiteral("Number")}));
+        number->input()->setAccessibleName(
+            firstOf({label, variableName(number->varIndex()), QStringLiteral("Number")}));
     } else if (auto *date = qobject_cast<MDate *>(widget)) {
         date->dateEdit()->setAccessibleName(firstOf({label, variableName(date->varIndex()), QStringLiteral("Date")}));
     } else if (auto *color = qobject_cast<MColor *>(widget)) {

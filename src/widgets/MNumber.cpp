@@ -91,13 +91,17 @@ struct Reader
         const OptText &text = texts.text[F::Decimals];
         const std::optional<double> n = parseDecimal(*text);
         if (!n || *n != std::floor(*n)) {
-            problem(0, F::Decimals, QStringLiteral("decimals \"%1\" is not a whole number: 0 is used").arg(shown(text)));
+            problem(0, F::Decimals,
+                    QStringLiteral("decimals \"%1\" is not a whole number: 0 is used").arg(shown(text)));
             return 0;
         }
         const int clamped = int(std::clamp(*n, 0.0, double(kMaxDecimals)));
         if (clamped != *n)
             problem(0, F::Decimals,
-                    QStringLiteral("decimals \"%1\" is outside 0 to %2: %3 is used").arg(shown(text)).arg(kMaxDecimals).arg(clamped));
+                    QStringLiteral("decimals \"%1\" is outside 0 to %2: %3 is used")
+                        .arg(shown(text))
+                        .arg(kMaxDecimals)
+                        .arg(clamped));
         return clamped;
     }
 
@@ -130,7 +134,7 @@ struct Reader
         const OptText &text = texts.text[F::Step];
         const std::optional<double> n = parseDecimal(*text);
         if (!n || *n <= 0) {
-            problem(0, F::Step,
+            problem(bit(F::Decimals), F::Step,
                     QStringLiteral("step \"%1\" is not a number greater than 0: %2 is used")
                         .arg(shown(text), numberText(fallback, decimals)));
             return fallback;
@@ -194,7 +198,8 @@ NumberSettings readNumberSettings(const NumberTexts &texts, bool slider, std::ve
     s.maximum = reader.readEnd(F::Maximum, "max", hundred);
     if (s.minimum > s.maximum) {
         // Most likely the two were written the wrong way round.
-        reader.problem(bit(F::Minimum) | bit(F::Maximum) | bit(F::Decimals), reader.given(F::Minimum) ? F::Minimum : F::Maximum,
+        const F at = reader.given(F::Minimum) ? F::Minimum : F::Maximum;
+        reader.problem(bit(F::Minimum) | bit(F::Maximum) | bit(F::Decimals), at,
                        QStringLiteral("min %1 is greater than max %2: the two are swapped")
                            .arg(numberText(s.minimum, s.decimals), numberText(s.maximum, s.decimals)));
         std::swap(s.minimum, s.maximum);
