@@ -123,6 +123,11 @@ private Q_SLOTS:
              "1:47: warning: min 10 is greater than max 0: the two are swapped",
              "1:64: warning: step \"0\" is not a number greater than 0: 1 is used",
              "1:73: warning: decimals \"1.5\" is not a whole number: 0 is used"});
+        row("number limits", "<vlayout><slider decimals=\"12\" max=\"1e12\"/><number decimals=\"2\" step=\"0.001\"/>"
+                             "</vlayout>",
+            {"1:18: warning: decimals \"12\" is outside 0 to 9: 9 is used",
+             "1:32: warning: max \"1e12\" is beyond what this element can hold: 2.147483647 is used",
+             "1:65: warning: step \"0.001\" is finer than 2 decimals show: 0.01 is used"});
         // Only what is written as an attribute can be judged without running it.
         row("number values from commands", "<vlayout><number text=\"$(echo 5)\" min=\"x\"/><number max=\"5\">echo 50"
                                            "</number><number><min>echo 9</min><text>3</text></number></vlayout>",
