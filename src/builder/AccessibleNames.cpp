@@ -6,15 +6,19 @@
 #include "widgets/MCheckBox.h"
 #include "widgets/MComboBox.h"
 #include "widgets/MListWidget.h"
+#include "widgets/MRadio.h"
+#include "widgets/MTextArea.h"
 #include "widgets/MTextEdit.h"
 #include "widgets/MTextFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocumentFragment>
 #include <QToolButton>
@@ -71,7 +75,12 @@ void describe(QWidget *captioned, const QString &caption, const QString &label, 
 void name(QWidget *widget, const QString &label)
 {
     if (auto *box = qobject_cast<MTextEdit *>(widget)) {
-        box->lineEdit()->setAccessibleName(firstOf({label, variableName(box->varIndex()), QStringLiteral("Text")}));
+        const QString kind = box->hidesText() ? QStringLiteral("Password") : QStringLiteral("Text");
+        box->lineEdit()->setAccessibleName(firstOf({label, variableName(box->varIndex()), kind}));
+    } else if (auto *area = qobject_cast<MTextArea *>(widget)) {
+        area->textEdit()->setAccessibleName(firstOf({label, variableName(area->varIndex()), QStringLiteral("Text")}));
+    } else if (auto *radio = qobject_cast<MRadio *>(widget)) {
+        describe(radio->groupBox(), radio->groupBox()->title(), label, variableName(radio->varIndex()));
     } else if (auto *chooser = qobject_cast<MTextFile *>(widget)) {
         const QString path = firstOf({label, variableName(chooser->varIndex()), QStringLiteral("Path")});
         chooser->lineEdit()->setAccessibleName(path);

@@ -3,9 +3,12 @@
 // The builders of the tag table. Each takes the main window (only handed on), the
 // element and the parent layout (may be null: the widget is then left unplaced).
 
+#include <vector>
+
 class Element;
 class QLayout;
 class frmMain;
+struct TagWarning;
 
 void buildElement(frmMain *window, const Element *element, QLayout *parent);
 void buildConfig(frmMain *window, const Element *element, QLayout *parent);
@@ -29,3 +32,9 @@ void buildCheckBox(frmMain *window, const Element *element, QLayout *parent);
 void buildComboBox(frmMain *window, const Element *element, QLayout *parent);
 void buildIconList(frmMain *window, const Element *element, QLayout *parent);
 void buildFileChooser(frmMain *window, const Element *element, QLayout *parent);
+void buildPassword(frmMain *window, const Element *element, QLayout *parent);
+void buildTextArea(frmMain *window, const Element *element, QLayout *parent);
+void buildRadio(frmMain *window, const Element *element, QLayout *parent);
+// What kiv --check says about their raw values (see KnownTag::Check).
+void checkCheckBox(const Element *element, std::vector<TagWarning> &warnings);
+void checkRadio(const Element *element, std::vector<TagWarning> &warnings);

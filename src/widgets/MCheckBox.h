@@ -1,12 +1,14 @@
 #pragma once
 
+#include "markup/Element.h"
+
 #include <QString>
 #include <QWidget>
 
 class QCheckBox;
 
 // A two-state check box bound to a shell variable, which holds "1" when the box
-// is checked and "0" when it is not. Every box starts unchecked.
+// is checked and "0" when it is not.
 class MCheckBox : public QWidget
 {
     Q_OBJECT
@@ -30,3 +32,6 @@ private:
     QCheckBox *m_checkBox;
     int m_varIndex = -1;
 };
+
+// Whether a "checked" value ticks the box: "1", blanks around it allowed.
+bool startsTicked(const OptText &checked);
