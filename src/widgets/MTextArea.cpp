@@ -17,6 +17,9 @@ MTextArea::MTextArea(QWidget *parent) : QWidget(parent), m_edit(new QPlainTextEd
 {
     m_edit->setObjectName(QStringLiteral("plainTextEdit"));
     m_edit->setTabChangesFocus(true);
+    // Lines wrap between words only: breaking a long line without blanks
+    // anywhere costs Qt seconds per keystroke. Such a line scrolls sideways.
+    m_edit->setWordWrapMode(QTextOption::WordWrap);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     wrapInColumn(this, m_edit);
     connect(m_edit, &QPlainTextEdit::textChanged, this, &MTextArea::changeValue);
