@@ -73,6 +73,9 @@ void MRadio::scrollIfLong()
     m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setWidgetResizable(true);
     m_scroll->setWidget(m_rows);
+    // The buttons stand on the group's own background, as without scrolling.
+    m_rows->setAutoFillBackground(false);
+    m_scroll->viewport()->setAutoFillBackground(false);
     m_group->layout()->addWidget(m_scroll);
     if (m_horizontal) {
         m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
