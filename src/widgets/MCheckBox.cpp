@@ -28,11 +28,16 @@ void MCheckBox::changeValue(int state)
     Q_EMIT valueChanged(m_varIndex, state == Qt::Unchecked ? QStringLiteral("0") : QStringLiteral("1"));
 }
 
+namespace {
+
+// "1", blanks around it allowed, ticks the box; anything else leaves it as it is.
 bool startsTicked(const OptText &checked)
 {
     const OptText trimmed = trimWhitespace(checked);
     return trimmed && *trimmed == "1";
 }
+
+} // namespace
 
 void checkCheckBox(const Element *element, std::vector<TagWarning> &warnings)
 {

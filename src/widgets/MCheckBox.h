@@ -1,7 +1,5 @@
 #pragma once
 
-#include "markup/Element.h"
-
 #include <QString>
 #include <QWidget>
 
@@ -32,6 +30,3 @@ private:
     QCheckBox *m_checkBox;
     int m_varIndex = -1;
 };
-
-// Whether a "checked" value ticks the box: "1", blanks around it allowed.
-bool startsTicked(const OptText &checked);
