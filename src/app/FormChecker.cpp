@@ -314,10 +314,12 @@ private:
                                    "runs to the end of the tag")
                         .arg(show(name)));
             } else if (a.quoted && a.valueEnd + 1 < text.size() && !isBlank(text[a.valueEnd + 1])) {
+                // A password is never repeated, not even in part.
+                const bool secret = nameOf(t) == "password" && name == "text";
                 add(D::Warning, base + a.valueEnd,
-                    QStringLiteral("this double quote ends the value of '%1' early (the value is \"%2\"): a value "
+                    QStringLiteral("this double quote ends the value of '%1' early (the value is %2): a value "
                                    "cannot hold a double quote; write it as a child element <%1>...</%1>")
-                        .arg(show(name), shortened(value)));
+                        .arg(show(name), secret ? QStringLiteral("hidden") : u'"' + shortened(value) + u'"'));
             }
             if (a.equalsAt > a.nameEnd) {
                 const QByteArrayView skipped = text.sliced(a.nameEnd, a.equalsAt - a.nameEnd);
@@ -561,7 +563,7 @@ private:
                    && !(value[0] >= '0' && value[0] <= '9')) {
             add(D::Warning, a->offset(),
                 QStringLiteral("%1 \"%2\" does not begin with a digit: it is ignored").arg(show(name), show(value)));
-        } else if (name == "mode" && !value.isEmpty()) {
+        } else if (name == "mode" && !value.isEmpty() && (e->name() == "file" || e->name() == "iconlist")) {
             const bool file = e->name() == "file";
             const QByteArrayView letters = file ? "osd" : "il";
             if (!letters.contains(value[0]))

@@ -9,16 +9,20 @@
 #include "widgets/MDate.h"
 #include "widgets/MListWidget.h"
 #include "widgets/MNumber.h"
+#include "widgets/MRadio.h"
+#include "widgets/MTextArea.h"
 #include "widgets/MTextEdit.h"
 #include "widgets/MTextFile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocumentFragment>
 #include <QToolButton>
@@ -75,7 +79,12 @@ void describe(QWidget *captioned, const QString &caption, const QString &label, 
 void name(QWidget *widget, const QString &label)
 {
     if (auto *box = qobject_cast<MTextEdit *>(widget)) {
-        box->lineEdit()->setAccessibleName(firstOf({label, variableName(box->varIndex()), QStringLiteral("Text")}));
+        const QString kind = box->hidesText() ? QStringLiteral("Password") : QStringLiteral("Text");
+        box->lineEdit()->setAccessibleName(firstOf({label, variableName(box->varIndex()), kind}));
+    } else if (auto *area = qobject_cast<MTextArea *>(widget)) {
+        area->textEdit()->setAccessibleName(firstOf({label, variableName(area->varIndex()), QStringLiteral("Text")}));
+    } else if (auto *radio = qobject_cast<MRadio *>(widget)) {
+        describe(radio->groupBox(), radio->groupBox()->title(), label, variableName(radio->varIndex()));
     } else if (auto *chooser = qobject_cast<MTextFile *>(widget)) {
         const QString path = firstOf({label, variableName(chooser->varIndex()), QStringLiteral("Path")});
         chooser->lineEdit()->setAccessibleName(path);

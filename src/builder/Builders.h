@@ -3,9 +3,12 @@
 // The builders of the tag table. Each takes the main window (only handed on), the
 // element and the parent layout (may be null: the widget is then left unplaced).
 
+#include <vector>
+
 class Element;
 class QLayout;
 class frmMain;
+struct TagWarning;
 
 void buildElement(frmMain *window, const Element *element, QLayout *parent);
 void buildConfig(frmMain *window, const Element *element, QLayout *parent);
@@ -31,8 +34,6 @@ void buildIconList(frmMain *window, const Element *element, QLayout *parent);
 void buildFileChooser(frmMain *window, const Element *element, QLayout *parent);
 
 // Numbers and pickers (widgets/MNumber.cpp, MDate.cpp, MColor.cpp), with their checks
-#include <vector>
-struct TagWarning;
 void buildNumber(frmMain *window, const Element *element, QLayout *parent);
 void buildSlider(frmMain *window, const Element *element, QLayout *parent);
 void buildDate(frmMain *window, const Element *element, QLayout *parent);
@@ -40,3 +41,9 @@ void buildColor(frmMain *window, const Element *element, QLayout *parent);
 void checkNumber(const Element *element, std::vector<TagWarning> &warnings);
 void checkDate(const Element *element, std::vector<TagWarning> &warnings);
 void checkColor(const Element *element, std::vector<TagWarning> &warnings);
+void buildPassword(frmMain *window, const Element *element, QLayout *parent);
+void buildTextArea(frmMain *window, const Element *element, QLayout *parent);
+void buildRadio(frmMain *window, const Element *element, QLayout *parent);
+// What kiv --check says about their raw values (see KnownTag::Check).
+void checkCheckBox(const Element *element, std::vector<TagWarning> &warnings);
+void checkRadio(const Element *element, std::vector<TagWarning> &warnings);

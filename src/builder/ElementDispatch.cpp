@@ -19,7 +19,7 @@ void buildGlobalRow(frmMain *, const Element *element, QLayout *) { buildGlobal(
 // these lists true).
 const char *const kButtonAttributes[] = {"title", "text", "onclick", "code", "width", "height", nullptr};
 const char *const kLabelAttributes[] = {"text", "code", "width", "height", nullptr};
-const char *const kCheckBoxAttributes[] = {"var", "text", "code", "width", "height", nullptr};
+const char *const kCheckBoxAttributes[] = {"var", "text", "code", "checked", "width", "height", nullptr};
 const char *const kComboBoxAttributes[] = {"var", "code", "width", "height", nullptr};
 const char *const kIconListAttributes[] = {"var",           "mode", "iconwidth", "iconheight",
                                            "ondoubleclick", "code", "width",     "height",     nullptr};
@@ -33,6 +33,9 @@ const char *const kTabAttributes[] = {"title", "width", "height", nullptr};
 const char *const kImageAttributes[] = {"src", "align", "width", "height", nullptr};
 const char *const kNoAttributes[] = {nullptr};
 // Text inputs and choices
+const char *const kPasswordAttributes[] = {"var", "text", "code", "width", "height", nullptr};
+const char *const kTextAreaAttributes[] = {"var", "text", "code", "width", "height", nullptr};
+const char *const kRadioAttributes[] = {"var", "title", "mode", "code", "width", "height", nullptr};
 
 // Numbers and pickers
 const char *const kNumberAttributes[] = {"var",  "min",  "max",   "step",   "decimals",
@@ -49,7 +52,7 @@ using T = KnownTag;
 const KnownTag kKnownTags[] = {
     {"button", T::ClickCommand, kButtonAttributes, nullptr, buildButton, nullptr},
     {"label", T::RunsContent, kLabelAttributes, nullptr, buildLabel, nullptr},
-    {"checkbox", T::RunsContent | T::BindsVariable, kCheckBoxAttributes, nullptr, buildCheckBox, nullptr},
+    {"checkbox", T::RunsContent | T::BindsVariable, kCheckBoxAttributes, nullptr, buildCheckBox, checkCheckBox},
     {"combobox", T::RunsContent | T::BindsVariable, kComboBoxAttributes, nullptr, buildComboBox, nullptr},
     {"iconlist", T::RunsContent | T::BindsVariable, kIconListAttributes, "icon", buildIconList, nullptr},
     {"global", T::RunsContent | T::BindsVariable, kGlobalAttributes, nullptr, buildGlobalRow, nullptr},
@@ -57,6 +60,9 @@ const KnownTag kKnownTags[] = {
     {"textbox", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr, buildTextBox, nullptr},
     {"file", T::RunsContent | T::BindsVariable, kFileAttributes, nullptr, buildFileChooser, nullptr},
     // Text inputs and choices
+    {"password", T::RunsContent | T::BindsVariable, kPasswordAttributes, nullptr, buildPassword, nullptr},
+    {"textarea", T::RunsContent | T::BindsVariable, kTextAreaAttributes, nullptr, buildTextArea, nullptr},
+    {"radio", T::RunsContent | T::BindsVariable, kRadioAttributes, nullptr, buildRadio, checkRadio},
 
     // Numbers and pickers
     {"number", T::RunsContent | T::BindsVariable, kNumberAttributes, nullptr, buildNumber, checkNumber},

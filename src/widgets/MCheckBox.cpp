@@ -2,6 +2,7 @@
 
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "builder/KnownTags.h"
 #include "shell/MEnvVar.h"
 
 #include <QCheckBox>
@@ -27,6 +28,29 @@ void MCheckBox::changeValue(int state)
     Q_EMIT valueChanged(m_varIndex, state == Qt::Unchecked ? QStringLiteral("0") : QStringLiteral("1"));
 }
 
+namespace {
+
+// "1", blanks around it allowed, ticks the box; anything else leaves it as it is.
+bool startsTicked(const OptText &checked)
+{
+    const OptText trimmed = trimWhitespace(checked);
+    return trimmed && *trimmed == "1";
+}
+
+} // namespace
+
+void checkCheckBox(const Element *element, std::vector<TagWarning> &warnings)
+{
+    const Element *checked = element->namedChild("checked");
+    if (!checked || !checked->isAttribute())
+        return; // a command's output is known only when the form runs
+    const OptText trimmed = trimWhitespace(checked->content());
+    if (hasText(trimmed) && *trimmed != "1" && *trimmed != "0")
+        warnings.push_back({checked->offset(),
+                            QStringLiteral("checked \"%1\" leaves the box unticked: only 1 ticks it")
+                                .arg(textFromBytes(trimmed->left(40)))});
+}
+
 void buildCheckBox(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *box = new MCheckBox;
@@ -37,10 +61,11 @@ void buildCheckBox(frmMain *window, const Element *element, QLayout *parent)
     const OptText text = element->attribute("text", true);
     const OptText value = element->value(true);
     box->setText(toQString(hasText(value) ? value : text));
+    box->checkBox()->setChecked(startsTicked(element->attribute("checked", true)));
 
     if (store)
         QObject::connect(box, &MCheckBox::valueChanged, store, &MEnvVar::updateVal);
-    box->changeValue(Qt::Unchecked);
+    box->changeValue(box->checkBox()->checkState());
     applySizeAttributes(window, element, box);
     if (parent)
         parent->addWidget(box);

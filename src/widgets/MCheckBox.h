@@ -6,7 +6,7 @@
 class QCheckBox;
 
 // A two-state check box bound to a shell variable, which holds "1" when the box
-// is checked and "0" when it is not. Every box starts unchecked.
+// is checked and "0" when it is not.
 class MCheckBox : public QWidget
 {
     Q_OBJECT

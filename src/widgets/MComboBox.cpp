@@ -3,6 +3,7 @@
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "shell/MEnvVar.h"
+#include "widgets/EntryLines.h"
 
 #include <QComboBox>
 #include <QLayout>
@@ -43,26 +44,11 @@ void MComboBox::changeValue(const QString &text)
 
 void addComboEntries(MComboBox *combo, const OptText &text)
 {
-    if (!text)
-        return;
-    const QByteArray &all = *text;
-    qsizetype start = 0;
-    while (start <= all.size()) {
-        qsizetype end = all.indexOf('\n', start);
-        if (end < 0)
-            end = all.size();
-        const QByteArray line = all.mid(start, end - start);
-        start = end + 1;
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith('#')) {
-            const QByteArray rest = line.mid(1);
-            combo->addEntry(textFromBytes(rest));
-            combo->selectEntry(rest);
-        } else {
-            combo->addEntry(textFromBytes(line));
-        }
-    }
+    const EntryLines lines = readEntryLines(text);
+    for (const QByteArray &entry : lines.entries)
+        combo->addEntry(textFromBytes(entry));
+    if (lines.marked >= 0)
+        combo->selectEntry(lines.entries[size_t(lines.marked)]);
 }
 
 void buildComboBox(frmMain *window, const Element *element, QLayout *parent)

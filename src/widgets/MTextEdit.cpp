@@ -21,11 +21,14 @@ std::vector<MTextEdit *> &globalsList()
     return *list;
 }
 
-// Steps shared by "text", "textbox" and "global": bind, connect, then set the
+// Steps shared by "text", "textbox", "password" and "global": bind, connect, then set the
 // initial text so that it reaches the store.
-MTextEdit *createTextBox(const Element *element)
+MTextEdit *createTextBox(const Element *element, bool hidden = false)
 {
     auto *box = new MTextEdit;
+    // Before any text: Qt tells accessibility tools what is typed into a box that shows it.
+    if (hidden)
+        box->hideText();
     box->setVarIndex(bindVariable(element));
     MEnvVar *store = variableStore();
     if (store)
@@ -36,6 +39,15 @@ MTextEdit *createTextBox(const Element *element)
         text = element->attribute("text", true);
     box->setInitialText(text);
     return box;
+}
+
+void placeTextBox(frmMain *window, const Element *element, QLayout *parent, MTextEdit *box)
+{
+    applySizeAttributes(window, element, box->lineEdit());
+    if (parent)
+        parent->addWidget(box);
+    else
+        delete box;  // the store already holds its initial text; nobody can edit it
 }
 
 } // namespace
@@ -49,6 +61,16 @@ MTextEdit::MTextEdit(QWidget *parent) : QWidget(parent), m_lineEdit(new QLineEdi
     wrapInColumn(this, m_lineEdit);
     connect(m_lineEdit, &QLineEdit::textChanged, this, &MTextEdit::changeValue);
 }
+
+void MTextEdit::hideText()
+{
+    // Qt's line edit neither copies nor drags a text it shows as bullets, and
+    // tells accessibility tools only its length.
+    m_lineEdit->setEchoMode(QLineEdit::Password);
+    m_lineEdit->setDragEnabled(false);
+}
+
+bool MTextEdit::hidesText() const { return m_lineEdit->echoMode() != QLineEdit::Normal; }
 
 void MTextEdit::setInitialText(const OptText &text)
 {
@@ -77,12 +99,12 @@ const std::vector<MTextEdit *> &globalTextBoxes() { return globalsList(); }
 
 void buildTextBox(frmMain *window, const Element *element, QLayout *parent)
 {
-    MTextEdit *box = createTextBox(element);
-    applySizeAttributes(window, element, box->lineEdit());
-    if (parent)
-        parent->addWidget(box);
-    else
-        delete box;  // the store already holds its initial text; nobody can edit it
+    placeTextBox(window, element, parent, createTextBox(element));
+}
+
+void buildPassword(frmMain *window, const Element *element, QLayout *parent)
+{
+    placeTextBox(window, element, parent, createTextBox(element, true));
 }
 
 void buildGlobal(const Element *element)

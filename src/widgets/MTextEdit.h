@@ -21,6 +21,10 @@ public:
     int varIndex() const { return m_varIndex; }
     QLineEdit *lineEdit() const { return m_lineEdit; }
 
+    // Shows bullets instead of the text; the text cannot be copied or dragged out.
+    void hideText();
+    bool hidesText() const;
+
     // Shows text (UTF-8; null is the empty text) and reports it even when the box
     // already showed it, so that a freshly registered variable receives it.
     void setInitialText(const OptText &text);
