@@ -10,7 +10,9 @@
 #include <QSet>
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -38,13 +40,20 @@ bool listed(QByteArrayView name, const char *const (&list)[N])
     return std::any_of(std::begin(list), std::end(list), [&](const char *n) { return name == QByteArrayView(n); });
 }
 
-// Texts from the file go into messages byte for byte.
-QString show(QByteArrayView bytes) { return textFromBytes(bytes); }
-
-QString shortened(QByteArrayView bytes, qsizetype most = 40)
+// Texts from the file go into messages byte for byte, cut where a name or a
+// text would no longer be readable (a hostile form may hold a 10 MB name).
+QString show(QByteArrayView bytes, qsizetype most = 60)
 {
-    return bytes.size() <= most ? show(bytes) : show(bytes.first(most)) + QStringLiteral("...");
+    if (bytes.size() <= most)
+        return textFromBytes(bytes);
+    // Not inside a UTF-8 sequence: half a character would show as escapes.
+    qsizetype cut = most;
+    while (cut > most - 3 && (uchar(bytes[cut]) & 0xC0) == 0x80)
+        --cut;
+    return textFromBytes(bytes.first(cut)) + QStringLiteral("...");
 }
+
+QString shortened(QByteArrayView bytes, qsizetype most = 40) { return show(bytes, most); }
 
 // Damerau-Levenshtein distance (adjacent swaps count one), ignoring case.
 int distance(QByteArrayView a, QByteArrayView b)
@@ -138,7 +147,8 @@ public:
             dropped();
             textsBetweenTags();
             afterRoot();
-            dispatched(m_doc->root(), nullptr);
+            m_root = m_doc->root();
+            dispatched(m_root, nullptr);
         }
         return take();
     }
@@ -476,21 +486,27 @@ private:
         if (name == "icon")
             message += QStringLiteral(": icons are entries of an <iconlist> and are read only there");
         else if (name == "title")
-            message += QStringLiteral(": a <title> child is read only by <tab>");
+            message += QStringLiteral(": a <title> child is read only by <tab> and by the root element");
         else
             message += didYouMean(name, tagNames(), QStringLiteral("<%1>"));
         message += QStringLiteral(": kiv ignores it and everything inside it");
         add(D::Warning, e->offset(), message);
     }
 
+    // The root's title, attribute or child element, is the window's title; a
+    // tab's is its caption.
+    bool readsTitle(const Element *e) const { return e->name() == "tab" || e == m_root; }
+
     void element(const Element *e, const KnownTag &k)
     {
         bool hasChildElements = false, hasTitle = false;
+        // Builders read the first attribute of a name; a later one is said to be given twice.
+        std::unordered_set<std::string_view> seen;
         for (int i = 0; i < e->childCount(); ++i) {
             const Element *c = e->child(i);
             hasChildElements |= !c->isAttribute();
             hasTitle |= c->name() == "title";
-            if (c->isAttribute())
+            if (c->isAttribute() && seen.emplace(c->name().constData(), size_t(c->name().size())).second)
                 attribute(e, k, c);
         }
         if (!hasChildElements && !k.has(KnownTag::RunsContent) && !k.has(KnownTag::ClickCommand)) {
@@ -515,11 +531,11 @@ private:
         for (int i = 0; i < e->childCount(); ++i) {
             const Element *c = e->child(i);
             if (k.has(KnownTag::Container)) {
-                if (!(e->name() == "tab" && c->name() == "title"))
+                if (!(readsTitle(e) && c->name() == "title"))
                     dispatched(c, e);
                 continue;
             }
-            if (c->isAttribute() || k.reads(c->name()))
+            if (c->isAttribute() || k.reads(c->name()) || (readsTitle(e) && c->name() == "title"))
                 continue;
             if (k.entryTag && c->name() == k.entryTag) {
                 element(c, iconEntryTag());
@@ -538,7 +554,7 @@ private:
     {
         const QByteArrayView name = a->name();
         const QByteArrayView value = a->contentView();
-        if (!k.reads(name)) {
+        if (!k.reads(name) && !(name == "title" && readsTitle(e))) {
             if (k.has(KnownTag::Container) && knownTag(name))
                 return; // built like a child: dispatched() has its say
             if (name.contains('"'))
@@ -632,6 +648,7 @@ private:
     std::unordered_map<qsizetype, const Element *> m_elements;
     QHash<QByteArray, qsizetype> m_variables; // where each was last bound
     QSet<int> m_unclosed;
+    const Element *m_root = nullptr;
     int m_lastTag = -1; // the root's closing tag as the author wrote it, or the last tag
     std::vector<D> m_out;
 };
@@ -660,6 +677,9 @@ QByteArray closestName(QByteArrayView name, const std::vector<QByteArray> &known
     int bestDistance = 0;
     const int allowed = name.size() <= 4 ? 1 : name.size() <= 7 ? 2 : 3;
     for (const QByteArray &k : known) {
+        // The distance is at least the difference in length: a long name costs nothing.
+        if (std::abs(name.size() - k.size()) > allowed)
+            continue;
         const int d = distance(name, k);
         if (d <= allowed && (best.isEmpty() || d < bestDistance)) {
             best = k;

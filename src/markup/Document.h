@@ -18,9 +18,18 @@ struct TextPosition
     int column = 0;
 };
 
-// Line and column of offset in text. lineStarts caches where lines begin and is
-// filled on first use.
-TextPosition positionIn(const QByteArray &text, qsizetype offset, std::vector<qsizetype> &lineStarts);
+// Where lines begin, and how many characters come before each block of bytes, so
+// that a position costs the same on a 1 MB line as on a short one. Filled on
+// first use.
+struct TextIndex
+{
+    static constexpr qsizetype kBlock = 512;
+    std::vector<qsizetype> lineStarts;
+    std::vector<quint32> charsBefore; // characters before each block
+};
+
+// Line and column of offset in text.
+TextPosition positionIn(const QByteArray &text, qsizetype offset, TextIndex &index);
 
 class ElementStore;
 
@@ -39,7 +48,7 @@ public:
     qsizetype errorOffset() const { return m_errorAt; }
     // The whole text as read: element names and contents point into it.
     const QByteArray &text() const { return m_text; }
-    TextPosition position(qsizetype offset) const { return positionIn(m_text, offset, m_lineStarts); }
+    TextPosition position(qsizetype offset) const { return positionIn(m_text, offset, m_index); }
     TextPosition position(const Element *element) const { return position(element->offset()); }
 
 private:
@@ -49,7 +58,7 @@ private:
     qsizetype m_errorAt;
     const Element *m_root = nullptr;
     std::unique_ptr<ElementStore> m_store;
-    mutable std::vector<qsizetype> m_lineStarts;
+    mutable TextIndex m_index;
 };
 
 // Builds an element tree over a text: names are shared, contents point into the

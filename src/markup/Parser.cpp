@@ -263,7 +263,7 @@ private:
             if (m_details)
                 m_details->readEnd = m_size;
             const qsizetype at = m_tags[size_t(m_tooDeepAt)].start;
-            std::vector<qsizetype> lines;
+            TextIndex lines;
             return m_builder.fail(QStringLiteral("elements nested deeper than %1 levels (line %2)")
                                       .arg(kMaxNesting)
                                       .arg(positionIn(m_builder.text(), at, lines).line),
@@ -478,7 +478,7 @@ private:
     std::unique_ptr<Document> whyRootFails()
     {
         const QByteArray &text = m_builder.text();
-        std::vector<qsizetype> lines;
+        TextIndex lines;
         auto lineOf = [&](const TagRecord &t) { return positionIn(text, t.start, lines).line; };
         const std::vector<NestingProblem> problems = nestingProblems(text, m_tags);
         const auto unclosed = std::find_if(problems.begin(), problems.end(),
