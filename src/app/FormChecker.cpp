@@ -55,27 +55,29 @@ QString show(QByteArrayView bytes, qsizetype most = 60)
 
 QString shortened(QByteArrayView bytes, qsizetype most = 40) { return show(bytes, most); }
 
-// Damerau-Levenshtein distance (adjacent swaps count one), ignoring case.
+// Damerau-Levenshtein distance (adjacent swaps count one), ignoring case. Three
+// rows are enough: a swap looks two rows back.
 int distance(QByteArrayView a, QByteArrayView b)
 {
     const qsizetype n = a.size(), m = b.size();
-    std::vector<std::vector<int>> d(size_t(n + 1), std::vector<int>(size_t(m + 1)));
+    std::vector<int> rows(size_t(3 * (m + 1)));
+    int *before = rows.data(), *previous = before + (m + 1), *current = previous + (m + 1);
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    for (qsizetype i = 0; i <= n; ++i)
-        d[size_t(i)][0] = int(i);
     for (qsizetype j = 0; j <= m; ++j)
-        d[0][size_t(j)] = int(j);
+        previous[j] = int(j);
     for (qsizetype i = 1; i <= n; ++i) {
+        current[0] = int(i);
         for (qsizetype j = 1; j <= m; ++j) {
             const int cost = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
-            int v = std::min({d[size_t(i - 1)][size_t(j)] + 1, d[size_t(i)][size_t(j - 1)] + 1,
-                              d[size_t(i - 1)][size_t(j - 1)] + cost});
+            int v = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
             if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1]))
-                v = std::min(v, d[size_t(i - 2)][size_t(j - 2)] + 1);
-            d[size_t(i)][size_t(j)] = v;
+                v = std::min(v, before[j - 2] + 1);
+            current[j] = v;
         }
+        std::swap(before, previous);
+        std::swap(previous, current);
     }
-    return d[size_t(n)][size_t(m)];
+    return previous[m];
 }
 
 QString didYouMean(QByteArrayView name, const std::vector<QByteArray> &known, const QString &wrap)
@@ -84,11 +86,14 @@ QString didYouMean(QByteArrayView name, const std::vector<QByteArray> &known, co
     return best.isEmpty() ? QString() : QStringLiteral(" (did you mean %1?)").arg(wrap.arg(show(best)));
 }
 
-std::vector<QByteArray> tagNames()
+const std::vector<QByteArray> &tagNames()
 {
-    std::vector<QByteArray> names;
-    for (const KnownTag &t : knownTags())
-        names.emplace_back(t.name);
+    static const std::vector<QByteArray> names = [] {
+        std::vector<QByteArray> list;
+        for (const KnownTag &t : knownTags())
+            list.emplace_back(t.name);
+        return list;
+    }();
     return names;
 }
 
@@ -313,8 +318,13 @@ private:
     void attributes(const TagRecord &t)
     {
         const QByteArrayView text(m_text.constData() + t.attributesAt, qsizetype(t.attributesSize));
-        QSet<QByteArray> seen;
-        for (const AttributeSpan &a : attributeSpans(text)) {
+        struct Given
+        {
+            qsizetype secondAt = 0;
+            int count = 0;
+        };
+        std::unordered_map<std::string_view, Given> given;
+        visitAttributeSpans(text, [&](const AttributeSpan &a) {
             const qsizetype base = t.attributesAt;
             const QByteArrayView name = text.sliced(a.nameAt, a.nameEnd - a.nameAt);
             const QByteArrayView value = text.sliced(a.valueAt, a.valueEnd - a.valueAt);
@@ -337,10 +347,17 @@ private:
                                        "\"%2\" in between is skipped")
                             .arg(show(name), shortened(QByteArrayView(skipped).trimmed())));
             }
-            if (seen.contains(name.toByteArray()))
-                add(D::Warning, base + a.nameAt,
-                    QStringLiteral("'%1' is given twice in this tag; the first one is used").arg(show(name)));
-            seen.insert(name.toByteArray());
+            Given &g = given[std::string_view(name.data(), size_t(name.size()))];
+            if (++g.count == 2)
+                g.secondAt = base + a.nameAt;
+        });
+        // One line per name, however often it repeats.
+        for (const auto &[name, g] : given) {
+            if (g.count > 1)
+                add(D::Warning, g.secondAt,
+                    QStringLiteral("'%1' is given %2 in this tag; the first one is used")
+                        .arg(show(QByteArrayView(name.data(), qsizetype(name.size()))),
+                             g.count == 2 ? QStringLiteral("twice") : QStringLiteral("%1 times").arg(g.count)));
         }
     }
 

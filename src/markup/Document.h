@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -185,6 +186,8 @@ struct AttributeSpan
 
 // The attributes of an attribute text, in order.
 std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText);
+// The same one at a time, without keeping them all (a tag may hold millions).
+void visitAttributeSpans(QByteArrayView attributeText, const std::function<void(const AttributeSpan &)> &visit);
 
 // The attributes of an attribute text as name and value pairs, in order.
 std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText);

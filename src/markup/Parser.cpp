@@ -830,6 +830,11 @@ std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText)
     return spans;
 }
 
+void visitAttributeSpans(QByteArrayView attributeText, const std::function<void(const AttributeSpan &)> &visit)
+{
+    forEachAttribute(attributeText.data(), attributeText.size(), visit);
+}
+
 std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText)
 {
     std::vector<std::pair<QByteArray, QByteArray>> out;
