@@ -671,44 +671,74 @@ QString systemError(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// Reads a whole file; on failure returns nothing and sets err.
-std::optional<QByteArray> readWholeFile(const QByteArray &path, int *err)
+// Why a file that is not a regular file cannot be a form; empty for a regular one.
+// A FIFO would block the open until some writer came, a device may never end.
+QString notRegular(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return {};
+    if (S_ISDIR(mode))
+        return systemError(EISDIR);
+    const char *what = S_ISFIFO(mode)                    ? "a named pipe (FIFO)"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "no regular file";
+    return QStringLiteral("Is %1: kiv reads forms only from regular files").arg(QLatin1String(what));
+}
+
+QString tooLarge()
+{
+    return QStringLiteral("File too large: a form may hold at most %1 bytes").arg(kMaxTextSize);
+}
+
+// Reads a whole regular file, never more than kMaxTextSize bytes; on failure
+// returns nothing and says why.
+std::optional<QByteArray> readWholeFile(const QByteArray &path, QString *why)
 {
     if (path.contains('\0')) {
-        *err = ENOENT;
+        *why = systemError(ENOENT);
         return std::nullopt;
     }
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *err = errno;
-        return std::nullopt;
-    }
+    // Looked at before opening: opening a FIFO waits for a writer.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        *err = EISDIR;
+    if (::stat(path.constData(), &st) != 0) {
+        *why = systemError(errno);
         return std::nullopt;
     }
+    if (*why = notRegular(st.st_mode); !why->isEmpty())
+        return std::nullopt;
+    // Non-blocking all the same, should the name have become a FIFO meanwhile.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        *why = systemError(errno);
+        return std::nullopt;
+    }
+    auto fail = [&](QString reason) {
+        ::close(fd);
+        *why = std::move(reason);
+        return std::nullopt;
+    };
+    if (::fstat(fd, &st) != 0)
+        return fail(systemError(errno));
+    if (QString reason = notRegular(st.st_mode); !reason.isEmpty())
+        return fail(reason);
+    if (st.st_size > kMaxTextSize)
+        return fail(tooLarge());
     QByteArray data;
     if (st.st_size > 0)
-        data.reserve(qsizetype(std::min<qint64>(st.st_size, kMaxTextSize)) + 1);
+        data.reserve(qsizetype(st.st_size) + 1);
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            *err = errno;
-            ::close(fd);
-            return std::nullopt;
-        }
+        if (n < 0)
+            return fail(systemError(errno));
         if (n == 0)
             break;
-        if (data.size() + n > kMaxTextSize) {
-            *err = EFBIG;
-            ::close(fd);
-            return std::nullopt;
-        }
+        // A file that grows while it is read stops at the limit too.
+        if (data.size() + n > kMaxTextSize)
+            return fail(tooLarge());
         data.append(buffer, n);
     }
     ::close(fd);
@@ -878,10 +908,10 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error, 
 
 std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error)
 {
-    int err = 0;
-    std::optional<QByteArray> text = readWholeFile(path, &err);
+    QString why;
+    std::optional<QByteArray> text = readWholeFile(path, &why);
     if (!text && error)
-        *error = systemError(err);
+        *error = why;
     return text;
 }
 
