@@ -587,9 +587,17 @@ private:
         }
         if (name == "var" && k.has(KnownTag::BindsVariable) && !value.isEmpty()) {
             variable(a, value.toByteArray());
-        } else if ((name == "width" || name == "height") && !value.isEmpty() && !leadingInt(value)) {
-            add(D::Warning, a->offset(),
-                QStringLiteral("%1 \"%2\" does not begin with a number: it is ignored").arg(show(name), show(value)));
+        } else if ((name == "width" || name == "height") && !value.isEmpty()) {
+            if (const std::optional<int> n = leadingInt(value); !n)
+                add(D::Warning, a->offset(),
+                    QStringLiteral("%1 \"%2\" does not begin with a number: it is ignored")
+                        .arg(show(name), show(value)));
+            else if (*n < 0 || *n > kMaxWidgetSize)
+                add(D::Warning, a->offset(),
+                    QStringLiteral("%1 \"%2\" is outside 0 to %3 pixels: %4 is used")
+                        .arg(show(name), show(value))
+                        .arg(kMaxWidgetSize)
+                        .arg(*n < 0 ? 0 : kMaxWidgetSize));
         } else if ((name == "iconwidth" || name == "iconheight") && !value.isEmpty()
                    && !(value[0] >= '0' && value[0] <= '9')) {
             add(D::Warning, a->offset(),
