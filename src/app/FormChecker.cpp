@@ -155,6 +155,7 @@ public:
             m_root = m_doc->root();
             dispatched(m_root, nullptr);
         }
+        leftOut();
         return take();
     }
 
@@ -475,6 +476,15 @@ private:
     // container's attribute (which is built like a child).
     void dispatched(const Element *e, const Element *parent)
     {
+        if (m_droppedOnly && built(e->isAttribute() ? parent : e)) {
+            // Said while the form's own tree was checked; what it lost may lie inside.
+            const KnownTag *k = e->isAttribute() ? nullptr : knownTag(e->name());
+            for (int i = 0; k && k->has(KnownTag::Container) && i < e->childCount(); ++i) {
+                if (!e->child(i)->isAttribute() && !(readsTitle(e) && e->child(i)->name() == "title"))
+                    dispatched(e->child(i), e);
+            }
+            return;
+        }
         if (e->isAttribute()) {
             const KnownTag *k = knownTag(e->name());
             if (k && !k->has(KnownTag::Remark))
@@ -494,6 +504,34 @@ private:
         }
         if (!k->has(KnownTag::Remark))
             element(e, *k);
+    }
+
+    // Whether the element's tag became part of the form.
+    bool built(const Element *e) const
+    {
+        const auto at = std::lower_bound(m_tags.begin(), m_tags.end(), e->offset(),
+                                         [](const TagRecord &t, qsizetype offset) { return t.start < offset; });
+        return at != m_tags.end() && at->start == e->offset() && at->inTree;
+    }
+
+    // The elements that the reader's recovery leaves out are checked as their
+    // author meant them, so that one run finds the mistakes inside them too.
+    void leftOut()
+    {
+        if (m_details.tooDeepAt >= 0)
+            return;
+        bool any = false;
+        for (int j = 0; j <= m_lastTag && !any; ++j)
+            any = !m_tags[size_t(j)].inTree && !m_tags[size_t(j)].closing;
+        if (!any)
+            return;
+        const std::unique_ptr<Document> meant = intendedDocument(m_text, m_tags, m_lastTag);
+        if (!meant)
+            return;
+        m_droppedOnly = true;
+        m_root = meant->root();
+        dispatched(m_root, nullptr);
+        m_droppedOnly = false;
     }
 
     void unknownTag(const Element *e)
@@ -644,6 +682,8 @@ private:
             add(D::Warning, a->offset(),
                 QStringLiteral("%1 means something to bash: binding it changes how every command of the form runs")
                     .arg(show(name)));
+        if (m_droppedOnly)
+            return; // never bound
         if (const auto before = m_variables.constFind(name); before != m_variables.cend())
             add(D::Note, a->offset(),
                 QStringLiteral("%1 is bound again here (before on line %2): commands see the value of the later one")
@@ -674,6 +714,7 @@ private:
     QHash<QByteArray, qsizetype> m_variables; // where each was last bound
     QSet<int> m_unclosed;
     const Element *m_root = nullptr;
+    bool m_droppedOnly = false; // checking what the reader leaves out
     int m_lastTag = -1; // the root's closing tag as the author wrote it, or the last tag
     std::vector<D> m_out;
 };

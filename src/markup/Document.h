@@ -131,6 +131,13 @@ struct NestingProblem
 std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags,
                                             int *rootClose = nullptr);
 
+// The tree the author meant, for telling them about what the reader leaves out:
+// each closing tag among tags[0..last] closes the open element of its name, an
+// element left open ends where the element around it does (what follows it
+// becomes its siblings), a closing tag that matches no open element is skipped.
+// Null when the elements nest deeper than kMaxNesting.
+std::unique_ptr<Document> intendedDocument(const QByteArray &text, const std::vector<TagRecord> &tags, int last);
+
 // Why no complete tag starts at the '<' at offset at.
 enum class IncompleteTag {
     NoName,    // "<>", "</>": nothing is a tag from here on

@@ -819,6 +819,101 @@ std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::v
     return out;
 }
 
+std::unique_ptr<Document> intendedDocument(const QByteArray &text, const std::vector<TagRecord> &tags, int last)
+{
+    if (tags.empty())
+        return nullptr;
+    TreeBuilder builder(text);
+    const char *s = builder.text().constData();
+    struct Open
+    {
+        Element element;
+        int tag;
+        size_t base, attributesEnd; // its attribute nodes, then its children, in pending
+    };
+    std::vector<Open> open;
+    std::vector<Element> pending;
+    std::unordered_map<std::string_view, int> openNames;
+    auto key = [&](int i) { return std::string_view(s + tags[size_t(i)].nameAt, tags[size_t(i)].nameSize); };
+    auto begin = [&](int j) {
+        const TagRecord &t = tags[size_t(j)];
+        Open o{builder.tag(t.nameAt, t.nameSize, t.start), j, pending.size(), 0};
+        if (t.attributesSize) {
+            const qsizetype at = t.attributesAt;
+            forEachAttribute(s + at, t.attributesSize, [&](const AttributeSpan &a) {
+                pending.push_back(
+                    builder.attribute(at + a.nameAt, a.nameEnd - a.nameAt, at + a.valueAt, a.valueEnd - a.valueAt));
+            });
+        }
+        o.attributesEnd = pending.size();
+        return o;
+    };
+    // Ends the elements open above level, innermost last in open: each keeps its
+    // attributes, and its children follow it in the element around them.
+    auto endLeftOpen = [&](size_t level) {
+        if (level >= open.size())
+            return;
+        std::vector<Element> flat;
+        for (size_t i = level; i < open.size(); ++i) {
+            Open &o = open[i];
+            builder.setChildren(o.element, pending.data() + o.base, int(o.attributesEnd - o.base));
+            const size_t childrenEnd = i + 1 < open.size() ? open[i + 1].base : pending.size();
+            flat.push_back(o.element);
+            flat.insert(flat.end(), pending.begin() + qsizetype(o.attributesEnd),
+                        pending.begin() + qsizetype(childrenEnd));
+            --openNames[key(o.tag)];
+        }
+        pending.resize(open[level].base);
+        pending.insert(pending.end(), flat.begin(), flat.end());
+        open.resize(level);
+    };
+    // closing: the index of the tag that closes it, or -1. Only a closing tag
+    // right after the opening one leaves a content.
+    auto finish = [&](Open &o, int closing) {
+        if (closing == o.tag + 1)
+            builder.setContent(o.element, tags[size_t(o.tag)].next,
+                               qsizetype(tags[size_t(closing)].start) - qsizetype(tags[size_t(o.tag)].next));
+        builder.setChildren(o.element, pending.data() + o.base, int(pending.size() - o.base));
+        pending.resize(o.base);
+    };
+    const int end = std::min(last, int(tags.size()) - 1);
+    for (int j = 0; j <= end; ++j) {
+        const TagRecord &t = tags[size_t(j)];
+        if (j == 0 || !t.closing) {
+            Open o = begin(j);
+            if (t.selfClosing) {
+                finish(o, -1);
+                if (j == 0)
+                    return builder.finish(o.element);
+                pending.push_back(o.element);
+            } else {
+                if (open.size() >= size_t(kMaxNesting))
+                    return nullptr;
+                open.push_back(o);
+                ++openNames[key(j)];
+            }
+            continue;
+        }
+        const auto found = openNames.find(key(j));
+        if (found == openNames.end() || found->second == 0)
+            continue;
+        size_t m = open.size() - 1;
+        while (key(open[m].tag) != key(j))
+            --m;
+        endLeftOpen(m + 1);
+        Open o = open.back();
+        open.pop_back();
+        --openNames[key(o.tag)];
+        finish(o, j);
+        if (open.empty())
+            return builder.finish(o.element);
+        pending.push_back(o.element);
+    }
+    endLeftOpen(1);
+    finish(open.front(), -1);
+    return builder.finish(open.front().element);
+}
+
 IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at)
 {
     const char *s = text.constData();
