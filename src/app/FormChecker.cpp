@@ -154,6 +154,7 @@ public:
             afterRoot();
             m_root = m_doc->root();
             dispatched(m_root, nullptr);
+            mnemonics();
         }
         leftOut();
         return take();
@@ -504,6 +505,105 @@ private:
         }
         if (!k->has(KnownTag::Remark))
             element(e, *k);
+    }
+
+    // The letter after the first single '&' of a caption, as Qt picks a mnemonic;
+    // null when there is none.
+    static QChar mnemonicOf(QByteArrayView caption)
+    {
+        const QString text = textFromBytes(caption);
+        for (qsizetype p = text.indexOf(QLatin1Char('&')); p >= 0 && p + 1 < text.size();
+             p = text.indexOf(QLatin1Char('&'), p + 2)) {
+            if (text[p + 1] != QLatin1Char('&'))
+                return text[p + 1].isPrint() ? text[p + 1].toUpper() : QChar();
+        }
+        return {};
+    }
+
+    // A value written as an attribute: one given as a child element is the output
+    // of a command, unknown until the form runs.
+    static const Element *writtenAttribute(const Element *e, const char *name)
+    {
+        const Element *a = e->namedChild(name);
+        return a && a->isAttribute() ? a : nullptr;
+    }
+
+    // The caption that Qt underlines a letter of: a button's title (else text), a
+    // check box's text when no command gives it, a tab's title.
+    static const Element *captionOf(const Element *e)
+    {
+        const QByteArrayView name = e->name();
+        if (name == "button") {
+            const Element *title = writtenAttribute(e, "title");
+            if (title && !title->contentView().isEmpty())
+                return title;
+            return e->namedChild("title") ? nullptr : writtenAttribute(e, "text");
+        }
+        if (name == "checkbox") {
+            const QByteArrayView content = e->contentView();
+            const bool runs = std::any_of(content.begin(), content.end(), [](char c) { return !isBlank(c); })
+                              || e->namedChild("code");
+            return runs ? nullptr : writtenAttribute(e, "text");
+        }
+        if (name == "tab")
+            return writtenAttribute(e, "title");
+        return nullptr;
+    }
+
+    struct Mnemonic
+    {
+        QChar letter;
+        const Element *caption;
+        int scope;
+    };
+
+    // Alt+letter acts on the widget whose caption underlines that letter, among
+    // those shown: the window's own and those of the tab page shown. Two of them
+    // with one letter share it, and Qt then only moves the focus between them.
+    void mnemonics()
+    {
+        std::vector<Mnemonic> found;
+        std::vector<int> parentScope{-1};
+        collectMnemonics(m_root, 0, found, parentScope);
+        std::vector<QHash<QChar, const Element *>> first(parentScope.size());
+        // Backwards, so that the first of each letter is the one kept.
+        for (auto it = found.rbegin(); it != found.rend(); ++it)
+            first[size_t(it->scope)].insert(it->letter, it->caption);
+        for (const Mnemonic &m : found) {
+            for (int scope = m.scope; scope >= 0; scope = parentScope[size_t(scope)]) {
+                const Element *other = first[size_t(scope)].value(m.letter);
+                if (!other || other == m.caption)
+                    continue;
+                add(D::Warning, m.caption->offset(),
+                    QStringLiteral("Alt+%1 is also the shortcut of \"%2\" on line %3: two widgets shown together "
+                                   "share it, and Alt+%1 then only moves the focus between them; put the '&' before "
+                                   "another letter")
+                        .arg(m.letter)
+                        .arg(show(other->contentView()))
+                        .arg(lineOf(other->offset())));
+                break;
+            }
+        }
+    }
+
+    void collectMnemonics(const Element *e, int scope, std::vector<Mnemonic> &found, std::vector<int> &parentScope)
+    {
+        if (e->isAttribute())
+            return;
+        if (const Element *caption = captionOf(e)) {
+            if (const QChar letter = mnemonicOf(caption->contentView()); !letter.isNull())
+                found.push_back({letter, caption, scope});
+        }
+        const KnownTag *k = knownTag(e->name());
+        if (!k || !k->has(KnownTag::Container))
+            return;
+        if (e->name() == "tab") {
+            // A page of its own, shown with the window around it.
+            parentScope.push_back(scope);
+            scope = int(parentScope.size()) - 1;
+        }
+        for (int i = 0; i < e->childCount(); ++i)
+            collectMnemonics(e->child(i), scope, found, parentScope);
     }
 
     // Whether the element's tag became part of the form.
