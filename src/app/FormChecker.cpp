@@ -228,7 +228,7 @@ private:
     {
         if (m_details.tooDeepAt >= 0)
             add(D::Error, m_details.tooDeepAt,
-                QStringLiteral("elements nested deeper than %1 levels: kiv refuses the form").arg(kMaxNesting));
+                tooDeepText() + QStringLiteral(": kiv refuses the form"));
         if (m_details.tagsEnd < m_details.readEnd && m_details.tagsEnd < m_text.size())
             incompleteTag(m_details.tagsEnd);
 

@@ -11,6 +11,19 @@
 // Elements nested deeper than this are refused rather than exhausting the stack.
 constexpr int kMaxNesting = 1000;
 
+// Qt lays out nested tab widgets and scroll areas far more slowly than nested
+// layouts, so each of them counts as several levels; measured so that the
+// deepest form taken still opens within a few seconds (docs/performance.md).
+struct NestingWeight
+{
+    const char *name;
+    int levels;
+};
+inline constexpr NestingWeight kNestingWeights[] = {{"tab", 10}, {"scrolllayout", 5}};
+
+// Why a form nests too deeply, with the line when it is not 0.
+QString tooDeepText(int line = 0);
+
 // A place in a text: line and column both count from 1; the column counts
 // characters (a tab is one, so is each byte that is not UTF-8).
 struct TextPosition
@@ -109,7 +122,7 @@ struct ReadDetails
     qsizetype tagsEnd = 0;       // where looking for tags stopped: the '<' of an
                                  // incomplete tag, or the end of the text
     qsizetype readEnd = 0;       // the reader ignores everything from here on
-    qsizetype tooDeepAt = -1;    // the tag where nesting went over the limit
+    qsizetype tooDeepAt = -1;    // the tag where nesting went over the limit (tooDeepText)
 };
 
 // Elements that do not nest as written, found by matching closing tags against

@@ -1,6 +1,8 @@
 #include "markup/Document.h"
 #include "markup/LosslessText.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -264,10 +266,7 @@ private:
                 m_details->readEnd = m_size;
             const qsizetype at = m_tags[size_t(m_tooDeepAt)].start;
             TextIndex lines;
-            return m_builder.fail(QStringLiteral("elements nested deeper than %1 levels (line %2)")
-                                      .arg(kMaxNesting)
-                                      .arg(positionIn(m_builder.text(), at, lines).line),
-                                  at);
+            return m_builder.fail(tooDeepText(positionIn(m_builder.text(), at, lines).line), at);
         }
         if (!ok) {
             if (m_details)
@@ -745,6 +744,49 @@ std::optional<QByteArray> readWholeFile(const QByteArray &path, QString *why)
     return data;
 }
 
+int levelsOf(const QByteArray &name)
+{
+    for (const NestingWeight &w : kNestingWeights) {
+        if (name == w.name)
+            return w.levels;
+    }
+    return 1;
+}
+
+// The first element, in document order, whose weighted level is over the limit.
+// The tree is at most kMaxNesting deep, so recursion is safe.
+const Element *overWeight(const Element *e, int above)
+{
+    if (e->isAttribute())
+        return nullptr;
+    const int level = above + levelsOf(e->name());
+    if (level > kMaxNesting)
+        return e;
+    for (int i = 0; i < e->childCount(); ++i) {
+        if (const Element *x = overWeight(e->child(i), level))
+            return x;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Document> weighed(std::unique_ptr<Document> doc, ReadDetails *details)
+{
+    if (!doc->root())
+        return doc;
+    const Element *deep = overWeight(doc->root(), 0);
+    if (!deep)
+        return doc;
+    const qsizetype at = deep->offset();
+    if (details) {
+        details->tooDeepAt = at;
+        details->readEnd = doc->text().size();
+        for (TagRecord &t : details->tags)
+            t.inTree = false;
+    }
+    const int line = doc->position(at).line;
+    return std::make_unique<Document>(doc->text(), tooDeepText(line), at);
+}
+
 std::unique_ptr<Document> readFrom(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
 {
     if (text.size() > kMaxTextSize) {
@@ -754,13 +796,24 @@ std::unique_ptr<Document> readFrom(const QByteArray &text, qsizetype rootAt, Rea
     if (details)
         *details = ReadDetails();
     if (std::unique_ptr<Document> doc = OnePassReader(text, rootAt, details).read())
-        return doc;
+        return weighed(std::move(doc), details);
     if (details)
         *details = ReadDetails();
-    return Reader(text, rootAt, details).read();
+    return weighed(Reader(text, rootAt, details).read(), details);
 }
 
 } // namespace
+
+QString tooDeepText(int line)
+{
+    QString text = QStringLiteral("elements nested deeper than %1 levels").arg(kMaxNesting);
+    if (line > 0)
+        text += QStringLiteral(" on line %1").arg(line);
+    QStringList weights;
+    for (const NestingWeight &w : kNestingWeights)
+        weights << QStringLiteral("a <%1> as %2").arg(QLatin1String(w.name)).arg(w.levels);
+    return text + QStringLiteral(" (counting %1)").arg(weights.join(QStringLiteral(", ")));
+}
 
 std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags,
                                             int *rootClose)
