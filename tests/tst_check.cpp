@@ -140,9 +140,10 @@ private Q_SLOTS:
                                     "<tab title=\"&Go\"><button text=\"&go\"/><button title=\"&Run\"/></tab>\n"
                                     "<tab title=\"&Next\"><button title=\"&Run\"/><button title=\"&&Go\"/>"
                                     "<checkbox var=\"R\" text=\"&Go\">echo \"&Run\"</checkbox></tab>\n"
-                                    "<label text=\"&Save\"/>\n</vlayout>\n",
+                                    "<label text=\"&Save\"/>\n<button title=\"\" text=\"&Next\"/>\n</vlayout>\n",
             {"3:19: warning: Alt+S is also the shortcut of \"&Save\" on line 2",
-             "4:26: warning: Alt+G is also the shortcut of \"&Go\" on line 4"});
+             "4:26: warning: Alt+G is also the shortcut of \"&Go\" on line 4",
+             "7:18: warning: Alt+N is also the shortcut of \"&Next\" on line 5"});
         row("sizes out of range", "<label width=\"99999999999\" height=\"-4\"/>",
             {"1:8: warning: width \"99999999999\" is outside 0 to 16384 pixels: 16384 is used",
              "1:28: warning: height \"-4\" is outside 0 to 16384 pixels: 0 is used"});

@@ -309,7 +309,8 @@ private Q_SLOTS:
         if (!taken) {
             QVERIFY2(doc->error().startsWith(QStringLiteral("elements nested deeper than 1000 levels on line 1")),
                      qPrintable(doc->error()));
-            QVERIFY(std::none_of(details.tags.begin(), details.tags.end(), [](const TagRecord &t) { return t.inTree; }));
+            QVERIFY(std::none_of(details.tags.begin(), details.tags.end(),
+                                 [](const TagRecord &t) { return t.inTree; }));
         }
     }
 

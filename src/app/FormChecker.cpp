@@ -534,10 +534,10 @@ private:
     {
         const QByteArrayView name = e->name();
         if (name == "button") {
-            const Element *title = writtenAttribute(e, "title");
-            if (title && !title->contentView().isEmpty())
-                return title;
-            return e->namedChild("title") ? nullptr : writtenAttribute(e, "text");
+            const Element *title = e->namedChild("title");
+            if (title && !title->isAttribute())
+                return nullptr;
+            return title && !title->contentView().isEmpty() ? title : writtenAttribute(e, "text");
         }
         if (name == "checkbox") {
             const QByteArrayView content = e->contentView();
