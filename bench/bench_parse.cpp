@@ -4,9 +4,12 @@
 //                descent builder of the same tree from the same text (below)
 //   memory       bytes per node (elements and attributes) that the tree keeps
 //   worst case   <r> + 997 unclosed <a> + 400,000 <c/> vs a form of the same size
+//   checker      68,000 findings on one line vs one per line; an attribute flood
+//                vs a typical form of the same size
 // Every figure is the median of several runs. Usage: bench_parse [runs]
 
 #include "Measure.h"
+#include "app/FormChecker.h"
 #include "markup/Document.h"
 
 #include <algorithm>
@@ -300,6 +303,25 @@ int main(int argc, char **argv)
                         fmt("%.1f ms", good * 1e3) + " (typical form, " + fmt("%.1f MB)", w.text.size() / 1e6),
                         fmt("%.2fx", ratio), w.goal > 0 ? "<= " + fmt("%.0fx", w.goal) : "",
                         w.goal <= 0 || ratio <= w.goal});
+    }
+
+    // The checker on many findings in one line: each finding's column is counted
+    // from the start of its line, which must not cost the line's length.
+    {
+        const QByteArray oneLine = "<vlayout>" + repeated("<buton/>", 68000) + "</vlayout>";
+        const QByteArray manyLines = "<vlayout>" + repeated("<buton/>\n", 68000) + "</vlayout>";
+        const auto [one, many] =
+            medianPair(runs, [&] { checkFormText(oneLine); }, [&] { checkFormText(manyLines); });
+        rows.push_back({"checkFormText, 68,000 findings on one line", fmt("%.1f ms", one * 1e3),
+                        fmt("%.1f ms", many * 1e3) + " (one finding per line)", fmt("%.2fx", one / many), "<= 1.5x",
+                        one / many <= 1.5});
+        // A flood of one attribute: one finding, however long the tag.
+        const QByteArray flood = "<label" + repeated(" x=\"1\"", 2000000) + "/>";
+        const QByteArray typical = sampleForm(flood.size());
+        const auto [bad, good] = medianPair(runs, [&] { checkFormText(flood); }, [&] { checkFormText(typical); });
+        rows.push_back({"checkFormText, 2,000,000 x=\"1\" in one tag", fmt("%.1f ms", bad * 1e3),
+                        fmt("%.1f ms", good * 1e3) + " (typical form, " + fmt("%.0f MB)", flood.size() / 1e6),
+                        fmt("%.2fx", bad / good), "<= 3x", bad / good <= 3});
     }
 
     std::printf("%-44s | %-24s | %-34s | %-7s | %-12s | %s\n", "measure (median of runs)", "kiv", "reference", "ratio",

@@ -18,6 +18,7 @@ cat >clean.mc <<'MC'
   <note text="a remark"/>
 </vlayout>
 MC
+# The misspelt <buton> lies inside what the reader leaves out: it is found all the same.
 printf '<vlayout>\n  <label>a\n  <buton/>\n</vlayout>\n' >broken.mc
 out=$(env -u DISPLAY -u QT_QPA_PLATFORM "$KIV" --check clean.mc 2>&1)
 rc=$?
@@ -74,11 +75,38 @@ kill "$KIV_PID" 2>/dev/null
 QT_QPA_PLATFORM=offscreen timeout --foreground -k 30 60 "$KIV" broken.mc >/dev/null 2>"$WORK/broken.err"
 rc=$?
 if [ $rc = 1 ] && grep -qx 'kiv: broken.mc: element <label> opened on line 2 is never closed' "$WORK/broken.err" \
-    && grep -qx 'kiv: broken.mc: 1 error; kiv --check broken.mc shows it' "$WORK/broken.err"; then
+    && grep -qx 'kiv: broken.mc: 1 error, 1 warning; kiv --check broken.mc shows them' "$WORK/broken.err"; then
     ok "a form that cannot open names the element left open"
 else
     fail "broken.mc: status $rc: $(cat "$WORK/broken.err")"
 fi
+
+# A titled form starts without a word on stderr: its title is no mistake.
+cat >titled.mc <<'MC'
+<vlayout title="Nightly backup">
+  <title>echo "Backup of $(date +%F)"</title>
+  <label>echo built > "$OUT"; echo x</label>
+</vlayout>
+MC
+OUT=$WORK/titled.out QT_QPA_PLATFORM=offscreen kiv_start "$WORK" titled.mc
+if wait_until test -s "$WORK/titled.out" && ! grep -q 'titled.mc' "$WORK/kiv.err"; then
+    ok "a titled form starts without a warning"
+else
+    fail "titled.mc: $(cat "$WORK/kiv.err")"
+fi
+kill "$KIV_PID" 2>/dev/null
+
+# --- Paths that are no regular file are refused at once, never waited on -----------
+mkfifo form.fifo
+err=$(QT_QPA_PLATFORM=offscreen timeout --foreground -k 5 30 "$KIV" form.fifo 2>&1 >/dev/null)
+rc=$?
+[ $rc = 1 ] && grep -q 'form.fifo: Is a named pipe (FIFO)' <<<"$err" && ok "a FIFO as form: status 1 at once" \
+    || fail "kiv form.fifo: status $rc: $err"
+out=$(timeout --foreground -k 5 30 "$KIV" --check /dev/zero form.fifo 2>&1)
+rc=$?
+[ $rc = 1 ] && grep -q '^/dev/zero:1:1: error: cannot read the file: Is a device' <<<"$out" \
+    && grep -q '^form.fifo:1:1: error: cannot read the file: Is a named pipe' <<<"$out" \
+    && ok "--check refuses a device and a FIFO without reading" || fail "--check /dev/zero: status $rc: $out"
 
 # --- A real display ------------------------------------------------------------------
 x11_begin

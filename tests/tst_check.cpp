@@ -1,6 +1,7 @@
 #include "app/FormChecker.h"
 #include "app/frmMain.h"
 #include "builder/Builders.h"
+#include "builder/Common.h"
 #include "builder/KnownTags.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
@@ -148,6 +149,38 @@ private Q_SLOTS:
         row("container attribute built", "<vlayout text=\"x\" widht=\"3\"/>",
             {"1:10: warning: the attribute 'text' of <vlayout> is built as a <text> element",
              "1:19: warning: <vlayout> has no attribute 'widht' (did you mean 'width'?)"});
+        row("title of the window", "<vlayout title=\"T\">\n<title>echo T</title>\n<label/>\n</vlayout>\n", {});
+        row("title of a label as root", "<label title=\"T\"><title>echo T</title><code>echo hi</code></label>", {});
+        // One run lists the mistakes inside what the reader leaves out too.
+        row("mistakes inside a dropped element",
+            "<vlayout>\n<hlayout>\n<buton/>\n<label txt=\"x\"/>\n</hlayot>\n</vlayout>\n",
+            {"2:1: error: <hlayout> is never closed", "2:1: note: the reader leaves this <hlayout> and the 2 elements",
+             "3:1: warning: unknown tag <buton> (did you mean <button>?)",
+             "4:8: warning: <label> has no attribute 'txt' (did you mean 'text'?)",
+             "5:1: error: closing tag </hlayot> does not match <hlayout>", "5:1: note: the reader takes it"});
+        row("mistakes inside a form that cannot open", "<vlayout>\n<labl/>\n<hlayout>\n<label/>\n",
+            {"2:1: warning: unknown tag <labl>", "3:1: error: <hlayout> is never closed",
+             "1:1: note: <vlayout> opened here", "3:1: note: the reader leaves this <hlayout>"});
+        // A caption shares Alt+letter with the window's own and with the captions of
+        // its tab bar, never with another page.
+        row("one Alt letter twice", "<vlayout>\n<button title=\"&Save\"/>\n<checkbox var=\"S\" text=\"&sync\"/>\n"
+                                    "<tab title=\"&Go\"><button text=\"&go\"/><button title=\"&Run\"/></tab>\n"
+                                    "<tab title=\"&Next\"><button title=\"&Run\"/><button title=\"&&Go\"/>"
+                                    "<checkbox var=\"R\" text=\"&Go\">echo \"&Run\"</checkbox></tab>\n"
+                                    "<label text=\"&Save\"/>\n<button title=\"\" text=\"&Next\"/>\n</vlayout>\n",
+            {"3:19: warning: Alt+S is also the shortcut of \"&Save\" on line 2",
+             "4:26: warning: Alt+G is also the shortcut of \"&Go\" on line 4",
+             "7:18: warning: Alt+N is also the shortcut of \"&Next\" on line 5"});
+        row("sizes out of range", "<label width=\"99999999999\" height=\"-4\"/>",
+            {"1:8: warning: width \"99999999999\" is outside 0 to 16384 pixels: 16384 is used",
+             "1:28: warning: height \"-4\" is outside 0 to 16384 pixels: 0 is used"});
+        row("attribute flood", "<label" + QByteArray(" x=\"1\"").repeated(100000) + "/>",
+            {"1:8: warning: <label> has no attribute 'x'", "1:14: warning: 'x' is given 100000 times in this tag"});
+        row("huge tag name", "<vlayout><" + QByteArray(1 << 20, 'a') + "/></vlayout>",
+            {"1:10: warning: unknown tag <" + QByteArray(60, 'a') + "...>"});
+        row("tabs too deep", "<vlayout>" + QByteArray("<tab title=\"t\">").repeated(100) + "<label/>"
+                                 + QByteArray("</tab>").repeated(100) + "</vlayout>",
+            {"1:1495: error: elements nested deeper than 1000 levels (counting a <tab> as 10"});
         // Columns count characters: two letters of two bytes each come before it.
         row("column in characters", "<label>\xc3\xa9\xc3\xa9<buton/></label>",
             {"1:8: warning: this text is dropped: text beside child elements belongs to no element (\"\xc3\xa9\xc3\xa9\")",
@@ -158,23 +191,44 @@ private Q_SLOTS:
         QFETCH(QByteArray, text);
         QFETCH(QByteArrayList, expected);
         const QByteArrayList found = lines(checkFormText(text));
-        QVERIFY2(found.size() == expected.size(), found.join('\n').constData());
-        for (qsizetype i = 0; i < found.size(); ++i)
+        QVERIFY2(found.size() == expected.size(), found.join('\n').left(4000).constData());
+        for (qsizetype i = 0; i < found.size(); ++i) {
             QVERIFY2(found[i].startsWith(expected[i]), QByteArray(found[i] + "\n  expected: " + expected[i]).constData());
+            // Names and texts from the form are cut to stay readable.
+            QVERIFY2(found[i].size() < 400, found[i].left(400).constData());
+        }
     }
 
+    // Every form file shipped, and every xml example of the guide.
     void shouldCheckEveryShippedFormClean_data()
     {
         QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("text");
         for (const char *dir : {KIV_SOURCE_DIR "/examples", KIV_SOURCE_DIR "/docs/examples"}) {
             const QDir d(QString::fromUtf8(dir));
             for (const QString &f : d.entryList({QStringLiteral("*.mc")}, QDir::Files, QDir::Name))
-                QTest::newRow(qPrintable(d.dirName() + QLatin1Char('/') + f)) << d.filePath(f);
+                QTest::newRow(qPrintable(d.dirName() + QLatin1Char('/') + f)) << d.filePath(f) << QByteArray();
         }
+        QFile guide(QStringLiteral(KIV_SOURCE_DIR "/docs/guide.md"));
+        QVERIFY(guide.open(QIODevice::ReadOnly));
+        const QByteArrayList lines = guide.readAll().split('\n');
+        int examples = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines[i] != "```xml")
+                continue;
+            QByteArray block;
+            const qsizetype first = i + 1;
+            while (++i < lines.size() && lines[i] != "```")
+                block += lines[i] + '\n';
+            QTest::newRow(qPrintable(QStringLiteral("guide.md:%1").arg(first + 1))) << QString() << block;
+            ++examples;
+        }
+        QVERIFY(examples > 10);
     }
     void shouldCheckEveryShippedFormClean()
     {
         QFETCH(QString, path);
+        QFETCH(QByteArray, text);
         // Pictures are looked up from the current directory, then in the icons
         // directory; the build stages that directory beside kiv, in kiv-data/icons.
         const QString links = QFileInfo(qEnvironmentVariable("KIV_BINARY")).path() + QStringLiteral("/kiv-data/icons");
@@ -182,7 +236,7 @@ private Q_SLOTS:
             QSKIP("the icon theme that the icons directory links to is not installed");
         const QString old = QDir::currentPath();
         QDir::setCurrent(links);
-        const CheckedForm form = checkFormFile(QFile::encodeName(path));
+        const CheckedForm form = path.isEmpty() ? checkFormText(text) : checkFormFile(QFile::encodeName(path));
         QDir::setCurrent(old);
         QVERIFY2(form.diagnostics.empty(), formatDiagnostics(QFile::encodeName(path), form).constData());
     }
@@ -229,6 +283,28 @@ private Q_SLOTS:
         setAttributeReadObserver(nullptr);
         setVariableStore(nullptr);
         setRunnerStore(nullptr);
+    }
+
+    // Qt cannot lay out larger widgets, and on some platforms fails to show them.
+    void shouldClampSizes_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("in range") << QByteArray("200px") << 200;
+        QTest::newRow("largest") << QByteArray("16384") << 16384;
+        QTest::newRow("huge") << QByteArray("99999999999") << 16384;
+        QTest::newRow("negative") << QByteArray("-20") << 0;
+    }
+    void shouldClampSizes()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, expected);
+        const std::unique_ptr<Document> doc =
+            parseDocumentText("<label width=\"" + value + "\" height=\"" + value + "\"/>");
+        QWidget widget;
+        applySizeAttributes(nullptr, doc->root(), &widget);
+        QCOMPARE(widget.minimumWidth(), expected);
+        QCOMPARE(widget.minimumHeight(), expected);
     }
 
     void shouldSummarizeForStartUp()

@@ -5,7 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Renders a tree compactly so one table row states a whole parse result:
@@ -269,6 +271,49 @@ private Q_SLOTS:
         }
     }
 
+    // Nested tab widgets and scroll areas cost Qt far more than layouts: they
+    // count as several levels of the limit.
+    void shouldWeighNesting_data()
+    {
+        QTest::addColumn<QByteArrayList>("chain");
+        QTest::addColumn<bool>("taken");
+        auto repeat = [](const QByteArray &tag, int n) {
+            QByteArrayList list;
+            for (int i = 0; i < n; ++i)
+                list << tag;
+            return list;
+        };
+        QTest::newRow("999 layouts") << repeat("vlayout", 999) << true;
+        QTest::newRow("1000 layouts") << repeat("vlayout", 1000) << false;
+        QTest::newRow("99 tabs in a layout") << QByteArrayList{"vlayout"} + repeat("tab", 99) << true;
+        QTest::newRow("100 tabs in a layout") << QByteArrayList{"vlayout"} + repeat("tab", 100) << false;
+        QTest::newRow("199 scroll areas") << repeat("scrolllayout", 199) << true;
+        QTest::newRow("200 scroll areas") << repeat("scrolllayout", 200) << false;
+        QTest::newRow("mixed, just over") << repeat("tab", 50) + repeat("scrolllayout", 90) + repeat("hlayout", 50)
+                                         << false;
+    }
+    void shouldWeighNesting()
+    {
+        QFETCH(QByteArrayList, chain);
+        QFETCH(bool, taken);
+        QByteArray text;
+        for (const QByteArray &tag : chain)
+            text += '<' + tag + '>';
+        text += "<label/>";
+        for (qsizetype i = chain.size(); i-- > 0;)
+            text += "</" + chain[i] + '>';
+        ReadDetails details;
+        const std::unique_ptr<Document> doc = parseDocumentText(text, &details);
+        QCOMPARE(doc->root() != nullptr, taken);
+        QCOMPARE(details.tooDeepAt >= 0, !taken);
+        if (!taken) {
+            QVERIFY2(doc->error().startsWith(QStringLiteral("elements nested deeper than 1000 levels on line 1")),
+                     qPrintable(doc->error()));
+            QVERIFY(std::none_of(details.tags.begin(), details.tags.end(),
+                                 [](const TagRecord &t) { return t.inTree; }));
+        }
+    }
+
     void shouldLoadFilesAndTellFailuresApart()
     {
         QTemporaryDir dir;
@@ -302,6 +347,27 @@ private Q_SLOTS:
 
         doc = loadDocument(QFile::encodeName(dir.filePath(QStringLiteral("long.mc"))), &error);
         QCOMPARE(doc->root()->content()->size(), 20000);
+
+        // Paths that are no regular file are refused at once: a FIFO without a
+        // writer would block the open, a device never ends.
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo.mc")));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        // Sparse: larger than any form may be, without taking the space.
+        const QByteArray big = QFile::encodeName(dir.filePath(QStringLiteral("big.mc")));
+        {
+            QFile f(QFile::decodeName(big));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(qint64(3) << 30));
+        }
+        const std::pair<QByteArray, QString> refused[] = {
+            {fifo, QStringLiteral("Is a named pipe (FIFO): kiv reads forms only from regular files")},
+            {"/dev/zero", QStringLiteral("Is a device: kiv reads forms only from regular files")},
+            {big, QStringLiteral("File too large: a form may hold at most 2147483647 bytes")},
+        };
+        for (const auto &[path, why] : refused) {
+            QVERIFY(!loadDocument(path, &error));
+            QCOMPARE(error, why);
+        }
 
         // A Latin-1 file name opens: paths are bytes.
         const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9.mc";

@@ -10,7 +10,9 @@
 #include <QSet>
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -38,35 +40,44 @@ bool listed(QByteArrayView name, const char *const (&list)[N])
     return std::any_of(std::begin(list), std::end(list), [&](const char *n) { return name == QByteArrayView(n); });
 }
 
-// Texts from the file go into messages byte for byte.
-QString show(QByteArrayView bytes) { return textFromBytes(bytes); }
-
-QString shortened(QByteArrayView bytes, qsizetype most = 40)
+// Texts from the file go into messages byte for byte, cut where a name or a
+// text would no longer be readable (a hostile form may hold a 10 MB name).
+QString show(QByteArrayView bytes, qsizetype most = 60)
 {
-    return bytes.size() <= most ? show(bytes) : show(bytes.first(most)) + QStringLiteral("...");
+    if (bytes.size() <= most)
+        return textFromBytes(bytes);
+    // Not inside a UTF-8 sequence: half a character would show as escapes.
+    qsizetype cut = most;
+    while (cut > most - 3 && (uchar(bytes[cut]) & 0xC0) == 0x80)
+        --cut;
+    return textFromBytes(bytes.first(cut)) + QStringLiteral("...");
 }
 
-// Damerau-Levenshtein distance (adjacent swaps count one), ignoring case.
+QString shortened(QByteArrayView bytes, qsizetype most = 40) { return show(bytes, most); }
+
+// Damerau-Levenshtein distance (adjacent swaps count one), ignoring case. Three
+// rows are enough: a swap looks two rows back.
 int distance(QByteArrayView a, QByteArrayView b)
 {
     const qsizetype n = a.size(), m = b.size();
-    std::vector<std::vector<int>> d(size_t(n + 1), std::vector<int>(size_t(m + 1)));
+    std::vector<int> rows(size_t(3 * (m + 1)));
+    int *before = rows.data(), *previous = before + (m + 1), *current = previous + (m + 1);
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    for (qsizetype i = 0; i <= n; ++i)
-        d[size_t(i)][0] = int(i);
     for (qsizetype j = 0; j <= m; ++j)
-        d[0][size_t(j)] = int(j);
+        previous[j] = int(j);
     for (qsizetype i = 1; i <= n; ++i) {
+        current[0] = int(i);
         for (qsizetype j = 1; j <= m; ++j) {
             const int cost = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
-            int v = std::min({d[size_t(i - 1)][size_t(j)] + 1, d[size_t(i)][size_t(j - 1)] + 1,
-                              d[size_t(i - 1)][size_t(j - 1)] + cost});
+            int v = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
             if (i > 1 && j > 1 && lower(a[i - 1]) == lower(b[j - 2]) && lower(a[i - 2]) == lower(b[j - 1]))
-                v = std::min(v, d[size_t(i - 2)][size_t(j - 2)] + 1);
-            d[size_t(i)][size_t(j)] = v;
+                v = std::min(v, before[j - 2] + 1);
+            current[j] = v;
         }
+        std::swap(before, previous);
+        std::swap(previous, current);
     }
-    return d[size_t(n)][size_t(m)];
+    return previous[m];
 }
 
 QString didYouMean(QByteArrayView name, const std::vector<QByteArray> &known, const QString &wrap)
@@ -75,11 +86,14 @@ QString didYouMean(QByteArrayView name, const std::vector<QByteArray> &known, co
     return best.isEmpty() ? QString() : QStringLiteral(" (did you mean %1?)").arg(wrap.arg(show(best)));
 }
 
-std::vector<QByteArray> tagNames()
+const std::vector<QByteArray> &tagNames()
 {
-    std::vector<QByteArray> names;
-    for (const KnownTag &t : knownTags())
-        names.emplace_back(t.name);
+    static const std::vector<QByteArray> names = [] {
+        std::vector<QByteArray> list;
+        for (const KnownTag &t : knownTags())
+            list.emplace_back(t.name);
+        return list;
+    }();
     return names;
 }
 
@@ -138,8 +152,11 @@ public:
             dropped();
             textsBetweenTags();
             afterRoot();
-            dispatched(m_doc->root(), nullptr);
+            m_root = m_doc->root();
+            dispatched(m_root, nullptr);
+            mnemonics();
         }
+        leftOut();
         return take();
     }
 
@@ -211,7 +228,7 @@ private:
     {
         if (m_details.tooDeepAt >= 0)
             add(D::Error, m_details.tooDeepAt,
-                QStringLiteral("elements nested deeper than %1 levels: kiv refuses the form").arg(kMaxNesting));
+                tooDeepText() + QStringLiteral(": kiv refuses the form"));
         if (m_details.tagsEnd < m_details.readEnd && m_details.tagsEnd < m_text.size())
             incompleteTag(m_details.tagsEnd);
 
@@ -303,8 +320,13 @@ private:
     void attributes(const TagRecord &t)
     {
         const QByteArrayView text(m_text.constData() + t.attributesAt, qsizetype(t.attributesSize));
-        QSet<QByteArray> seen;
-        for (const AttributeSpan &a : attributeSpans(text)) {
+        struct Given
+        {
+            qsizetype secondAt = 0;
+            int count = 0;
+        };
+        std::unordered_map<std::string_view, Given> given;
+        visitAttributeSpans(text, [&](const AttributeSpan &a) {
             const qsizetype base = t.attributesAt;
             const QByteArrayView name = text.sliced(a.nameAt, a.nameEnd - a.nameAt);
             const QByteArrayView value = text.sliced(a.valueAt, a.valueEnd - a.valueAt);
@@ -329,10 +351,17 @@ private:
                                        "\"%2\" in between is skipped")
                             .arg(show(name), shortened(QByteArrayView(skipped).trimmed())));
             }
-            if (seen.contains(name.toByteArray()))
-                add(D::Warning, base + a.nameAt,
-                    QStringLiteral("'%1' is given twice in this tag; the first one is used").arg(show(name)));
-            seen.insert(name.toByteArray());
+            Given &g = given[std::string_view(name.data(), size_t(name.size()))];
+            if (++g.count == 2)
+                g.secondAt = base + a.nameAt;
+        });
+        // One line per name, however often it repeats.
+        for (const auto &[name, g] : given) {
+            if (g.count > 1)
+                add(D::Warning, g.secondAt,
+                    QStringLiteral("'%1' is given %2 in this tag; the first one is used")
+                        .arg(show(QByteArrayView(name.data(), qsizetype(name.size()))),
+                             g.count == 2 ? QStringLiteral("twice") : QStringLiteral("%1 times").arg(g.count)));
         }
     }
 
@@ -450,6 +479,15 @@ private:
     // container's attribute (which is built like a child).
     void dispatched(const Element *e, const Element *parent)
     {
+        if (m_droppedOnly && built(e->isAttribute() ? parent : e)) {
+            // Said while the form's own tree was checked; what it lost may lie inside.
+            const KnownTag *k = e->isAttribute() ? nullptr : knownTag(e->name());
+            for (int i = 0; k && k->has(KnownTag::Container) && i < e->childCount(); ++i) {
+                if (!e->child(i)->isAttribute() && !(readsTitle(e) && e->child(i)->name() == "title"))
+                    dispatched(e->child(i), e);
+            }
+            return;
+        }
         if (e->isAttribute()) {
             const KnownTag *k = knownTag(e->name());
             if (k && !k->has(KnownTag::Remark))
@@ -471,6 +509,133 @@ private:
             element(e, *k);
     }
 
+    // The letter after the first single '&' of a caption, as Qt picks a mnemonic;
+    // null when there is none.
+    static QChar mnemonicOf(QByteArrayView caption)
+    {
+        const QString text = textFromBytes(caption);
+        for (qsizetype p = text.indexOf(QLatin1Char('&')); p >= 0 && p + 1 < text.size();
+             p = text.indexOf(QLatin1Char('&'), p + 2)) {
+            if (text[p + 1] != QLatin1Char('&'))
+                return text[p + 1].isPrint() ? text[p + 1].toUpper() : QChar();
+        }
+        return {};
+    }
+
+    // A value written as an attribute: one given as a child element is the output
+    // of a command, unknown until the form runs.
+    static const Element *writtenAttribute(const Element *e, const char *name)
+    {
+        const Element *a = e->namedChild(name);
+        return a && a->isAttribute() ? a : nullptr;
+    }
+
+    // The caption that Qt underlines a letter of: a button's title (else text), a
+    // check box's text when no command gives it, a tab's title.
+    static const Element *captionOf(const Element *e)
+    {
+        const QByteArrayView name = e->name();
+        if (name == "button") {
+            const Element *title = e->namedChild("title");
+            if (title && !title->isAttribute())
+                return nullptr;
+            return title && !title->contentView().isEmpty() ? title : writtenAttribute(e, "text");
+        }
+        if (name == "checkbox") {
+            const QByteArrayView content = e->contentView();
+            const bool runs = std::any_of(content.begin(), content.end(), [](char c) { return !isBlank(c); })
+                              || e->namedChild("code");
+            return runs ? nullptr : writtenAttribute(e, "text");
+        }
+        if (name == "tab")
+            return writtenAttribute(e, "title");
+        return nullptr;
+    }
+
+    struct Mnemonic
+    {
+        QChar letter;
+        const Element *caption;
+        int scope;
+    };
+
+    // Alt+letter acts on the widget whose caption underlines that letter, among
+    // those shown: the window's own and those of the tab page shown. Two of them
+    // with one letter share it, and Qt then only moves the focus between them.
+    void mnemonics()
+    {
+        std::vector<Mnemonic> found;
+        std::vector<int> parentScope{-1};
+        collectMnemonics(m_root, 0, found, parentScope);
+        std::vector<QHash<QChar, const Element *>> first(parentScope.size());
+        // Backwards, so that the first of each letter is the one kept.
+        for (auto it = found.rbegin(); it != found.rend(); ++it)
+            first[size_t(it->scope)].insert(it->letter, it->caption);
+        for (const Mnemonic &m : found) {
+            for (int scope = m.scope; scope >= 0; scope = parentScope[size_t(scope)]) {
+                const Element *other = first[size_t(scope)].value(m.letter);
+                if (!other || other == m.caption)
+                    continue;
+                add(D::Warning, m.caption->offset(),
+                    QStringLiteral("Alt+%1 is also the shortcut of \"%2\" on line %3: two widgets shown together "
+                                   "share it, and Alt+%1 then only moves the focus between them; put the '&' before "
+                                   "another letter")
+                        .arg(m.letter)
+                        .arg(show(other->contentView()))
+                        .arg(lineOf(other->offset())));
+                break;
+            }
+        }
+    }
+
+    void collectMnemonics(const Element *e, int scope, std::vector<Mnemonic> &found, std::vector<int> &parentScope)
+    {
+        if (e->isAttribute())
+            return;
+        if (const Element *caption = captionOf(e)) {
+            if (const QChar letter = mnemonicOf(caption->contentView()); !letter.isNull())
+                found.push_back({letter, caption, scope});
+        }
+        const KnownTag *k = knownTag(e->name());
+        if (!k || !k->has(KnownTag::Container))
+            return;
+        if (e->name() == "tab") {
+            // A page of its own, shown with the window around it.
+            parentScope.push_back(scope);
+            scope = int(parentScope.size()) - 1;
+        }
+        for (int i = 0; i < e->childCount(); ++i)
+            collectMnemonics(e->child(i), scope, found, parentScope);
+    }
+
+    // Whether the element's tag became part of the form.
+    bool built(const Element *e) const
+    {
+        const auto at = std::lower_bound(m_tags.begin(), m_tags.end(), e->offset(),
+                                         [](const TagRecord &t, qsizetype offset) { return t.start < offset; });
+        return at != m_tags.end() && at->start == e->offset() && at->inTree;
+    }
+
+    // The elements that the reader's recovery leaves out are checked as their
+    // author meant them, so that one run finds the mistakes inside them too.
+    void leftOut()
+    {
+        if (m_details.tooDeepAt >= 0)
+            return;
+        bool any = false;
+        for (int j = 0; j <= m_lastTag && !any; ++j)
+            any = !m_tags[size_t(j)].inTree && !m_tags[size_t(j)].closing;
+        if (!any)
+            return;
+        const std::unique_ptr<Document> meant = intendedDocument(m_text, m_tags, m_lastTag);
+        if (!meant)
+            return;
+        m_droppedOnly = true;
+        m_root = meant->root();
+        dispatched(m_root, nullptr);
+        m_droppedOnly = false;
+    }
+
     void unknownTag(const Element *e)
     {
         const QByteArrayView name = e->name();
@@ -478,21 +643,27 @@ private:
         if (name == "icon")
             message += QStringLiteral(": icons are entries of an <iconlist> and are read only there");
         else if (name == "title")
-            message += QStringLiteral(": a <title> child is read only by <tab>");
+            message += QStringLiteral(": a <title> child is read only by <tab> and by the root element");
         else
             message += didYouMean(name, tagNames(), QStringLiteral("<%1>"));
         message += QStringLiteral(": kiv ignores it and everything inside it");
         add(D::Warning, e->offset(), message);
     }
 
+    // The root's title, attribute or child element, is the window's title; a
+    // tab's is its caption.
+    bool readsTitle(const Element *e) const { return e->name() == "tab" || e == m_root; }
+
     void element(const Element *e, const KnownTag &k)
     {
         bool hasChildElements = false, hasTitle = false;
+        // Builders read the first attribute of a name; a later one is said to be given twice.
+        std::unordered_set<std::string_view> seen;
         for (int i = 0; i < e->childCount(); ++i) {
             const Element *c = e->child(i);
             hasChildElements |= !c->isAttribute();
             hasTitle |= c->name() == "title";
-            if (c->isAttribute())
+            if (c->isAttribute() && seen.emplace(c->name().constData(), size_t(c->name().size())).second)
                 attribute(e, k, c);
         }
         if (!hasChildElements && !k.has(KnownTag::RunsContent) && !k.has(KnownTag::ClickCommand)) {
@@ -517,11 +688,11 @@ private:
         for (int i = 0; i < e->childCount(); ++i) {
             const Element *c = e->child(i);
             if (k.has(KnownTag::Container)) {
-                if (!(e->name() == "tab" && c->name() == "title"))
+                if (!(readsTitle(e) && c->name() == "title"))
                     dispatched(c, e);
                 continue;
             }
-            if (c->isAttribute() || k.reads(c->name()))
+            if (c->isAttribute() || k.reads(c->name()) || (readsTitle(e) && c->name() == "title"))
                 continue;
             if (k.entryTag && c->name() == k.entryTag) {
                 element(c, iconEntryTag());
@@ -540,7 +711,7 @@ private:
     {
         const QByteArrayView name = a->name();
         const QByteArrayView value = a->contentView();
-        if (!k.reads(name)) {
+        if (!k.reads(name) && !(name == "title" && readsTitle(e))) {
             if (k.has(KnownTag::Container) && knownTag(name))
                 return; // built like a child: dispatched() has its say
             if (name.contains('"'))
@@ -556,9 +727,17 @@ private:
         }
         if (name == "var" && k.has(KnownTag::BindsVariable) && !value.isEmpty()) {
             variable(a, value.toByteArray());
-        } else if ((name == "width" || name == "height") && !value.isEmpty() && !leadingInt(value)) {
-            add(D::Warning, a->offset(),
-                QStringLiteral("%1 \"%2\" does not begin with a number: it is ignored").arg(show(name), show(value)));
+        } else if ((name == "width" || name == "height") && !value.isEmpty()) {
+            if (const std::optional<int> n = leadingInt(value); !n)
+                add(D::Warning, a->offset(),
+                    QStringLiteral("%1 \"%2\" does not begin with a number: it is ignored")
+                        .arg(show(name), show(value)));
+            else if (*n < 0 || *n > kMaxWidgetSize)
+                add(D::Warning, a->offset(),
+                    QStringLiteral("%1 \"%2\" is outside 0 to %3 pixels: %4 is used")
+                        .arg(show(name), show(value))
+                        .arg(kMaxWidgetSize)
+                        .arg(*n < 0 ? 0 : kMaxWidgetSize));
         } else if ((name == "iconwidth" || name == "iconheight") && !value.isEmpty()
                    && !(value[0] >= '0' && value[0] <= '9')) {
             add(D::Warning, a->offset(),
@@ -605,6 +784,8 @@ private:
             add(D::Warning, a->offset(),
                 QStringLiteral("%1 means something to bash: binding it changes how every command of the form runs")
                     .arg(show(name)));
+        if (m_droppedOnly)
+            return; // never bound
         if (const auto before = m_variables.constFind(name); before != m_variables.cend())
             add(D::Note, a->offset(),
                 QStringLiteral("%1 is bound again here (before on line %2): commands see the value of the later one")
@@ -634,6 +815,8 @@ private:
     std::unordered_map<qsizetype, const Element *> m_elements;
     QHash<QByteArray, qsizetype> m_variables; // where each was last bound
     QSet<int> m_unclosed;
+    const Element *m_root = nullptr;
+    bool m_droppedOnly = false; // checking what the reader leaves out
     int m_lastTag = -1; // the root's closing tag as the author wrote it, or the last tag
     std::vector<D> m_out;
 };
@@ -662,6 +845,9 @@ QByteArray closestName(QByteArrayView name, const std::vector<QByteArray> &known
     int bestDistance = 0;
     const int allowed = name.size() <= 4 ? 1 : name.size() <= 7 ? 2 : 3;
     for (const QByteArray &k : known) {
+        // The distance is at least the difference in length: a long name costs nothing.
+        if (std::abs(name.size() - k.size()) > allowed)
+            continue;
         const int d = distance(name, k);
         if (d <= allowed && (best.isEmpty() || d < bestDistance)) {
             best = k;

@@ -16,7 +16,9 @@ class frmMain;
 std::optional<int> leadingInt(QByteArrayView text);
 
 // "width" and "height" (evaluated) become the widget's minimum size; a value that
-// does not begin with a number is ignored.
+// does not begin with a number is ignored, one outside 0..kMaxWidgetSize is
+// clamped: Qt cannot lay out, nor many windowing systems show, a larger widget.
+constexpr int kMaxWidgetSize = 16384;
 void applySizeAttributes(frmMain *window, const Element *element, QWidget *widget);
 
 // Reads the element's "var" (evaluated) and registers it in the variable store

@@ -144,11 +144,11 @@ void applySizeAttributes(frmMain *, const Element *element, QWidget *widget)
 {
     if (const OptText w = element->attribute("width", true); hasText(w)) {
         if (const auto n = leadingInt(*w))
-            widget->setMinimumWidth(*n);
+            widget->setMinimumWidth(std::clamp(*n, 0, kMaxWidgetSize));
     }
     if (const OptText h = element->attribute("height", true); hasText(h)) {
         if (const auto n = leadingInt(*h))
-            widget->setMinimumHeight(*n);
+            widget->setMinimumHeight(std::clamp(*n, 0, kMaxWidgetSize));
     }
 }
 

@@ -82,22 +82,45 @@ private:
     size_t m_blockSize = 128;
 };
 
-TextPosition positionIn(const QByteArray &text, qsizetype offset, std::vector<qsizetype> &lineStarts)
+namespace {
+
+inline bool startsCharacter(char c) { return (uchar(c) & 0xC0) != 0x80; }
+
+// Characters that start in [from, to).
+qsizetype charactersIn(const char *text, qsizetype from, qsizetype to)
 {
-    if (lineStarts.empty()) {
-        lineStarts.push_back(0);
-        const char *data = text.constData();
-        const char *end = data + text.size();
+    qsizetype n = 0;
+    for (qsizetype i = from; i < to; ++i)
+        n += startsCharacter(text[i]);
+    return n;
+}
+
+} // namespace
+
+TextPosition positionIn(const QByteArray &text, qsizetype offset, TextIndex &index)
+{
+    const char *data = text.constData();
+    const qsizetype size = text.size();
+    if (index.lineStarts.empty()) {
+        index.lineStarts.push_back(0);
+        const char *end = data + size;
         for (const char *p = data; (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p))));)
-            lineStarts.push_back(++p - data);
+            index.lineStarts.push_back(++p - data);
+        index.charsBefore.reserve(size_t(size / TextIndex::kBlock) + 1);
+        quint32 count = 0;
+        for (qsizetype b = 0; b <= size; b += TextIndex::kBlock) {
+            index.charsBefore.push_back(count);
+            count += quint32(charactersIn(data, b, std::min(size, b + TextIndex::kBlock)));
+        }
     }
-    offset = std::clamp<qsizetype>(offset, 0, text.size());
-    const auto after = std::upper_bound(lineStarts.begin(), lineStarts.end(), offset);
+    offset = std::clamp<qsizetype>(offset, 0, size);
+    const auto after = std::upper_bound(index.lineStarts.begin(), index.lineStarts.end(), offset);
     const qsizetype start = *(after - 1);
-    int column = 1;
-    for (qsizetype i = start; i < offset; ++i)
-        column += (uchar(text[i]) & 0xC0) != 0x80;
-    return {int(after - lineStarts.begin()), column};
+    auto charsBefore = [&](qsizetype at) {
+        const qsizetype block = at / TextIndex::kBlock;
+        return qsizetype(index.charsBefore[size_t(block)]) + charactersIn(data, block * TextIndex::kBlock, at);
+    };
+    return {int(after - index.lineStarts.begin()), int(charsBefore(offset) - charsBefore(start) + 1)};
 }
 
 Document::Document(QByteArray text, QString error, qsizetype errorAt)

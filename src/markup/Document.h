@@ -4,11 +4,25 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 // Elements nested deeper than this are refused rather than exhausting the stack.
 constexpr int kMaxNesting = 1000;
+
+// Qt lays out nested tab widgets and scroll areas far more slowly than nested
+// layouts, so each of them counts as several levels; measured so that the
+// deepest form taken still opens within a few seconds (docs/performance.md).
+struct NestingWeight
+{
+    const char *name;
+    int levels;
+};
+inline constexpr NestingWeight kNestingWeights[] = {{"tab", 10}, {"scrolllayout", 5}};
+
+// Why a form nests too deeply, with the line when it is not 0.
+QString tooDeepText(int line = 0);
 
 // A place in a text: line and column both count from 1; the column counts
 // characters (a tab is one, so is each byte that is not UTF-8).
@@ -18,9 +32,18 @@ struct TextPosition
     int column = 0;
 };
 
-// Line and column of offset in text. lineStarts caches where lines begin and is
-// filled on first use.
-TextPosition positionIn(const QByteArray &text, qsizetype offset, std::vector<qsizetype> &lineStarts);
+// Where lines begin, and how many characters come before each block of bytes, so
+// that a position costs the same on a 1 MB line as on a short one. Filled on
+// first use.
+struct TextIndex
+{
+    static constexpr qsizetype kBlock = 512;
+    std::vector<qsizetype> lineStarts;
+    std::vector<quint32> charsBefore; // characters before each block
+};
+
+// Line and column of offset in text.
+TextPosition positionIn(const QByteArray &text, qsizetype offset, TextIndex &index);
 
 class ElementStore;
 
@@ -39,7 +62,7 @@ public:
     qsizetype errorOffset() const { return m_errorAt; }
     // The whole text as read: element names and contents point into it.
     const QByteArray &text() const { return m_text; }
-    TextPosition position(qsizetype offset) const { return positionIn(m_text, offset, m_lineStarts); }
+    TextPosition position(qsizetype offset) const { return positionIn(m_text, offset, m_index); }
     TextPosition position(const Element *element) const { return position(element->offset()); }
 
 private:
@@ -49,7 +72,7 @@ private:
     qsizetype m_errorAt;
     const Element *m_root = nullptr;
     std::unique_ptr<ElementStore> m_store;
-    mutable std::vector<qsizetype> m_lineStarts;
+    mutable TextIndex m_index;
 };
 
 // Builds an element tree over a text: names are shared, contents point into the
@@ -99,7 +122,7 @@ struct ReadDetails
     qsizetype tagsEnd = 0;       // where looking for tags stopped: the '<' of an
                                  // incomplete tag, or the end of the text
     qsizetype readEnd = 0;       // the reader ignores everything from here on
-    qsizetype tooDeepAt = -1;    // the tag where nesting went over the limit
+    qsizetype tooDeepAt = -1;    // the tag where nesting went over the limit (tooDeepText)
 };
 
 // Elements that do not nest as written, found by matching closing tags against
@@ -120,6 +143,13 @@ struct NestingProblem
 // the author wrote it, or -1 when none does.
 std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags,
                                             int *rootClose = nullptr);
+
+// The tree the author meant, for telling them about what the reader leaves out:
+// each closing tag among tags[0..last] closes the open element of its name, an
+// element left open ends where the element around it does (what follows it
+// becomes its siblings), a closing tag that matches no open element is skipped.
+// Null when the elements nest deeper than kMaxNesting.
+std::unique_ptr<Document> intendedDocument(const QByteArray &text, const std::vector<TagRecord> &tags, int last);
 
 // Why no complete tag starts at the '<' at offset at.
 enum class IncompleteTag {
@@ -176,6 +206,8 @@ struct AttributeSpan
 
 // The attributes of an attribute text, in order.
 std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText);
+// The same one at a time, without keeping them all (a tag may hold millions).
+void visitAttributeSpans(QByteArrayView attributeText, const std::function<void(const AttributeSpan &)> &visit);
 
 // The attributes of an attribute text as name and value pairs, in order.
 std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText);

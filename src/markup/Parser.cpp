@@ -1,6 +1,8 @@
 #include "markup/Document.h"
 #include "markup/LosslessText.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -263,11 +265,8 @@ private:
             if (m_details)
                 m_details->readEnd = m_size;
             const qsizetype at = m_tags[size_t(m_tooDeepAt)].start;
-            std::vector<qsizetype> lines;
-            return m_builder.fail(QStringLiteral("elements nested deeper than %1 levels (line %2)")
-                                      .arg(kMaxNesting)
-                                      .arg(positionIn(m_builder.text(), at, lines).line),
-                                  at);
+            TextIndex lines;
+            return m_builder.fail(tooDeepText(positionIn(m_builder.text(), at, lines).line), at);
         }
         if (!ok) {
             if (m_details)
@@ -478,7 +477,7 @@ private:
     std::unique_ptr<Document> whyRootFails()
     {
         const QByteArray &text = m_builder.text();
-        std::vector<qsizetype> lines;
+        TextIndex lines;
         auto lineOf = [&](const TagRecord &t) { return positionIn(text, t.start, lines).line; };
         const std::vector<NestingProblem> problems = nestingProblems(text, m_tags);
         const auto unclosed = std::find_if(problems.begin(), problems.end(),
@@ -671,48 +670,121 @@ QString systemError(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// Reads a whole file; on failure returns nothing and sets err.
-std::optional<QByteArray> readWholeFile(const QByteArray &path, int *err)
+// Why a file that is not a regular file cannot be a form; empty for a regular one.
+// A FIFO would block the open until some writer came, a device may never end.
+QString notRegular(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return {};
+    if (S_ISDIR(mode))
+        return systemError(EISDIR);
+    const char *what = S_ISFIFO(mode)                    ? "a named pipe (FIFO)"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "no regular file";
+    return QStringLiteral("Is %1: kiv reads forms only from regular files").arg(QLatin1String(what));
+}
+
+QString tooLarge()
+{
+    return QStringLiteral("File too large: a form may hold at most %1 bytes").arg(kMaxTextSize);
+}
+
+// Reads a whole regular file, never more than kMaxTextSize bytes; on failure
+// returns nothing and says why.
+std::optional<QByteArray> readWholeFile(const QByteArray &path, QString *why)
 {
     if (path.contains('\0')) {
-        *err = ENOENT;
+        *why = systemError(ENOENT);
         return std::nullopt;
     }
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *err = errno;
-        return std::nullopt;
-    }
+    // Looked at before opening: opening a FIFO waits for a writer.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        *err = EISDIR;
+    if (::stat(path.constData(), &st) != 0) {
+        *why = systemError(errno);
         return std::nullopt;
     }
+    if (*why = notRegular(st.st_mode); !why->isEmpty())
+        return std::nullopt;
+    // Non-blocking all the same, should the name have become a FIFO meanwhile.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        *why = systemError(errno);
+        return std::nullopt;
+    }
+    auto fail = [&](QString reason) {
+        ::close(fd);
+        *why = std::move(reason);
+        return std::nullopt;
+    };
+    if (::fstat(fd, &st) != 0)
+        return fail(systemError(errno));
+    if (QString reason = notRegular(st.st_mode); !reason.isEmpty())
+        return fail(reason);
+    if (st.st_size > kMaxTextSize)
+        return fail(tooLarge());
     QByteArray data;
     if (st.st_size > 0)
-        data.reserve(qsizetype(std::min<qint64>(st.st_size, kMaxTextSize)) + 1);
+        data.reserve(qsizetype(st.st_size) + 1);
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            *err = errno;
-            ::close(fd);
-            return std::nullopt;
-        }
+        if (n < 0)
+            return fail(systemError(errno));
         if (n == 0)
             break;
-        if (data.size() + n > kMaxTextSize) {
-            *err = EFBIG;
-            ::close(fd);
-            return std::nullopt;
-        }
+        // A file that grows while it is read stops at the limit too.
+        if (data.size() + n > kMaxTextSize)
+            return fail(tooLarge());
         data.append(buffer, n);
     }
     ::close(fd);
     return data;
+}
+
+int levelsOf(const QByteArray &name)
+{
+    for (const NestingWeight &w : kNestingWeights) {
+        if (name == w.name)
+            return w.levels;
+    }
+    return 1;
+}
+
+// The first element, in document order, whose weighted level is over the limit.
+// The tree is at most kMaxNesting deep, so recursion is safe.
+const Element *overWeight(const Element *e, int above)
+{
+    if (e->isAttribute())
+        return nullptr;
+    const int level = above + levelsOf(e->name());
+    if (level > kMaxNesting)
+        return e;
+    for (int i = 0; i < e->childCount(); ++i) {
+        if (const Element *x = overWeight(e->child(i), level))
+            return x;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Document> weighed(std::unique_ptr<Document> doc, ReadDetails *details)
+{
+    if (!doc->root())
+        return doc;
+    const Element *deep = overWeight(doc->root(), 0);
+    if (!deep)
+        return doc;
+    const qsizetype at = deep->offset();
+    if (details) {
+        details->tooDeepAt = at;
+        details->readEnd = doc->text().size();
+        for (TagRecord &t : details->tags)
+            t.inTree = false;
+    }
+    const int line = doc->position(at).line;
+    return std::make_unique<Document>(doc->text(), tooDeepText(line), at);
 }
 
 std::unique_ptr<Document> readFrom(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
@@ -724,13 +796,24 @@ std::unique_ptr<Document> readFrom(const QByteArray &text, qsizetype rootAt, Rea
     if (details)
         *details = ReadDetails();
     if (std::unique_ptr<Document> doc = OnePassReader(text, rootAt, details).read())
-        return doc;
+        return weighed(std::move(doc), details);
     if (details)
         *details = ReadDetails();
-    return Reader(text, rootAt, details).read();
+    return weighed(Reader(text, rootAt, details).read(), details);
 }
 
 } // namespace
+
+QString tooDeepText(int line)
+{
+    QString text = QStringLiteral("elements nested deeper than %1 levels").arg(kMaxNesting);
+    if (line > 0)
+        text += QStringLiteral(" on line %1").arg(line);
+    QStringList weights;
+    for (const NestingWeight &w : kNestingWeights)
+        weights << QStringLiteral("a <%1> as %2").arg(QLatin1String(w.name)).arg(w.levels);
+    return text + QStringLiteral(" (counting %1)").arg(weights.join(QStringLiteral(", ")));
+}
 
 std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::vector<TagRecord> &tags,
                                             int *rootClose)
@@ -789,6 +872,101 @@ std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::v
     return out;
 }
 
+std::unique_ptr<Document> intendedDocument(const QByteArray &text, const std::vector<TagRecord> &tags, int last)
+{
+    if (tags.empty())
+        return nullptr;
+    TreeBuilder builder(text);
+    const char *s = builder.text().constData();
+    struct Open
+    {
+        Element element;
+        int tag;
+        size_t base, attributesEnd; // its attribute nodes, then its children, in pending
+    };
+    std::vector<Open> open;
+    std::vector<Element> pending;
+    std::unordered_map<std::string_view, int> openNames;
+    auto key = [&](int i) { return std::string_view(s + tags[size_t(i)].nameAt, tags[size_t(i)].nameSize); };
+    auto begin = [&](int j) {
+        const TagRecord &t = tags[size_t(j)];
+        Open o{builder.tag(t.nameAt, t.nameSize, t.start), j, pending.size(), 0};
+        if (t.attributesSize) {
+            const qsizetype at = t.attributesAt;
+            forEachAttribute(s + at, t.attributesSize, [&](const AttributeSpan &a) {
+                pending.push_back(
+                    builder.attribute(at + a.nameAt, a.nameEnd - a.nameAt, at + a.valueAt, a.valueEnd - a.valueAt));
+            });
+        }
+        o.attributesEnd = pending.size();
+        return o;
+    };
+    // Ends the elements open above level, innermost last in open: each keeps its
+    // attributes, and its children follow it in the element around them.
+    auto endLeftOpen = [&](size_t level) {
+        if (level >= open.size())
+            return;
+        std::vector<Element> flat;
+        for (size_t i = level; i < open.size(); ++i) {
+            Open &o = open[i];
+            builder.setChildren(o.element, pending.data() + o.base, int(o.attributesEnd - o.base));
+            const size_t childrenEnd = i + 1 < open.size() ? open[i + 1].base : pending.size();
+            flat.push_back(o.element);
+            flat.insert(flat.end(), pending.begin() + qsizetype(o.attributesEnd),
+                        pending.begin() + qsizetype(childrenEnd));
+            --openNames[key(o.tag)];
+        }
+        pending.resize(open[level].base);
+        pending.insert(pending.end(), flat.begin(), flat.end());
+        open.resize(level);
+    };
+    // closing: the index of the tag that closes it, or -1. Only a closing tag
+    // right after the opening one leaves a content.
+    auto finish = [&](Open &o, int closing) {
+        if (closing == o.tag + 1)
+            builder.setContent(o.element, tags[size_t(o.tag)].next,
+                               qsizetype(tags[size_t(closing)].start) - qsizetype(tags[size_t(o.tag)].next));
+        builder.setChildren(o.element, pending.data() + o.base, int(pending.size() - o.base));
+        pending.resize(o.base);
+    };
+    const int end = std::min(last, int(tags.size()) - 1);
+    for (int j = 0; j <= end; ++j) {
+        const TagRecord &t = tags[size_t(j)];
+        if (j == 0 || !t.closing) {
+            Open o = begin(j);
+            if (t.selfClosing) {
+                finish(o, -1);
+                if (j == 0)
+                    return builder.finish(o.element);
+                pending.push_back(o.element);
+            } else {
+                if (open.size() >= size_t(kMaxNesting))
+                    return nullptr;
+                open.push_back(o);
+                ++openNames[key(j)];
+            }
+            continue;
+        }
+        const auto found = openNames.find(key(j));
+        if (found == openNames.end() || found->second == 0)
+            continue;
+        size_t m = open.size() - 1;
+        while (key(open[m].tag) != key(j))
+            --m;
+        endLeftOpen(m + 1);
+        Open o = open.back();
+        open.pop_back();
+        --openNames[key(o.tag)];
+        finish(o, j);
+        if (open.empty())
+            return builder.finish(o.element);
+        pending.push_back(o.element);
+    }
+    endLeftOpen(1);
+    finish(open.front(), -1);
+    return builder.finish(open.front().element);
+}
+
 IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at)
 {
     const char *s = text.constData();
@@ -828,6 +1006,11 @@ std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText)
     std::vector<AttributeSpan> spans;
     forEachAttribute(attributeText.data(), attributeText.size(), [&](const AttributeSpan &a) { spans.push_back(a); });
     return spans;
+}
+
+void visitAttributeSpans(QByteArrayView attributeText, const std::function<void(const AttributeSpan &)> &visit)
+{
+    forEachAttribute(attributeText.data(), attributeText.size(), visit);
 }
 
 std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText)
@@ -873,10 +1056,10 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error, 
 
 std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error)
 {
-    int err = 0;
-    std::optional<QByteArray> text = readWholeFile(path, &err);
+    QString why;
+    std::optional<QByteArray> text = readWholeFile(path, &why);
     if (!text && error)
-        *error = systemError(err);
+        *error = why;
     return text;
 }
 
