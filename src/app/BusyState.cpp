@@ -1,5 +1,7 @@
 #include "app/BusyState.h"
 
+#include "app/RunningBar.h"
+
 #include "shell/CommandRunner.h"
 #include "shell/MOHandler.h"
 
@@ -10,9 +12,12 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QShortcutEvent>
 
 namespace {
+
+QPointer<RunningBar> g_runningBar;
 
 // Text logs may still be scrolled and read: that changes no value and runs nothing.
 bool inTextLog(const QObject *object)
@@ -31,7 +36,7 @@ bool inTextLog(const QObject *object)
 class InputBlocker : public QObject
 {
 public:
-    InputBlocker()
+    explicit InputBlocker(QPushButton *stop) : m_stop(stop)
     {
         if (QCoreApplication *app = QCoreApplication::instance())
             app->installEventFilter(this);
@@ -47,6 +52,8 @@ public:
 protected:
     bool eventFilter(QObject *receiver, QEvent *event) override
     {
+        if (m_stop && receiver == m_stop.data())
+            return stopButtonEvent(event);
         switch (event->type()) {
         case QEvent::KeyPress:
             if (receiver->isWindowType())
@@ -84,6 +91,39 @@ protected:
             return false;
         }
     }
+
+private:
+    // The Stop takes clicks and keys; the pointer over it is no busy one, as it
+    // can be clicked.
+    bool stopButtonEvent(QEvent *event)
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+                stopRunningCommand();
+                return true;
+            }
+            return false;
+        case QEvent::Shortcut:
+            if (static_cast<QShortcutEvent *>(event)->key() == QKeySequence(Qt::Key_Escape))
+                stopRunningCommand();
+            return true;
+        case QEvent::Enter:
+            QGuiApplication::changeOverrideCursor(QCursor(Qt::ArrowCursor));
+            return false;
+        case QEvent::Leave:
+            QGuiApplication::changeOverrideCursor(QCursor(Qt::WaitCursor));
+            return false;
+        case QEvent::ContextMenu:
+        case QEvent::Wheel:
+        case QEvent::InputMethod:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    QPointer<QPushButton> m_stop;
 };
 
 } // namespace
@@ -103,8 +143,13 @@ std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOut
     }
     CommandResult result;
     {
-        const InputBlocker blocker;
+        const QPointer<RunningBar> bar(g_runningBar);
+        if (bar)
+            bar->commandStarted();
+        const InputBlocker blocker(bar ? bar->stopButton() : nullptr);
         result = runCommandLive(command, onPiece, keepOutput);
+        if (bar)
+            bar->commandEnded();
     }
     if (handler) {
         handler->endOutput(result.dropped);
@@ -113,3 +158,5 @@ std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOut
     }
     return result.output;
 }
+
+void setRunningBar(RunningBar *bar) { g_runningBar = bar; }

@@ -1,10 +1,12 @@
 #include "app/frmMain.h"
 
+#include "app/BusyState.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
 #include "app/FormChecker.h"
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
+#include "app/RunningBar.h"
 #include "app/WindowIdentity.h"
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
@@ -93,6 +95,8 @@ void buildDocumentWindow(frmMain *window, const Element *root)
     buildElement(window, root, top);
     nameWidgetsByLabels(top);
     window->setLayout(top);
+    // Made last, so it floats over the form.
+    setRunningBar(new RunningBar(window));
 }
 
 bool frmMain::setupForm(int argc, char **argv, QString *error)

@@ -39,7 +39,7 @@ const char *const kNoAttributes[] = {nullptr};
 // Tables
 
 // Progress
-
+const char *const kProgressAttributes[] = {"text", "width", "height", nullptr};
 
 using T = KnownTag;
 const KnownTag kKnownTags[] = {
@@ -60,6 +60,7 @@ const KnownTag kKnownTags[] = {
 
     {"textlog", 0, kTextLogAttributes, nullptr, buildTextLog, nullptr},
     // Progress
+    {"progress", 0, kProgressAttributes, nullptr, buildProgress, nullptr},
 
     {"tab", T::Container, kTabAttributes, nullptr, buildTab, nullptr},
     {"hlayout", T::Container, kSizeAttributes, nullptr, buildHLayout, nullptr},
