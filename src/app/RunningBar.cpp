@@ -15,7 +15,7 @@ RunningBar::RunningBar(QWidget *window) : QFrame(window)
     setAutoFillBackground(true);
     m_elapsed = new QLabel(this);
     m_elapsed->setObjectName(QStringLiteral("runningTime"));
-    auto *hint = new QLabel(tr("Escape or"), this);
+    auto *hint = new QLabel(tr("Escape stops it"), this);
     hint->setObjectName(QStringLiteral("runningHint"));
     m_stop = new QPushButton(tr("Stop"), this);
     m_stop->setObjectName(QStringLiteral("stopButton"));
