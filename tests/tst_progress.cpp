@@ -124,13 +124,15 @@ private Q_SLOTS:
             // Only the Stop takes input.
             QTest::mouseClick(edit, Qt::LeftButton);
             QTest::keyClicks(edit, QStringLiteral("x"));
-            // Keys go to the Stop, which takes the window's focus.
-            QCOMPARE(stop->window()->focusWidget(), stop);
             child = kivtest::readPid(form.dir.filePath(QStringLiteral("child")));
-            if (how == 0)
+            if (how == 0) {
                 QTest::mouseClick(stop, Qt::LeftButton);
-            else
-                QTest::keyClick(stop->window()->focusWidget(), how == 1 ? Qt::Key_Space : Qt::Key_Return);
+            } else {
+                // Tab leads to the Stop, whatever has the focus.
+                QTest::keyClick(form.window.focusWidget(), Qt::Key_Tab);
+                QCOMPARE(form.window.focusWidget(), stop);
+                QTest::keyClick(stop, how == 1 ? Qt::Key_Space : Qt::Key_Return);
+            }
             QTRY_VERIFY_WITH_TIMEOUT(!kivtest::processAlive(child), 5000);
         });
         form.click();
@@ -140,6 +142,8 @@ private Q_SLOTS:
         QCOMPARE(stopped.at(0).at(0).toBool(), false);
         QVERIFY(!stop->isVisible());
         QCOMPARE(form.var(0), QByteArray());
+        // The focus is back where the run began.
+        QCOMPARE(form.window.focusWidget(), form.find<MButton>()->pushButton());
     }
 };
 

@@ -55,12 +55,17 @@ protected:
         if (m_stop && receiver == m_stop.data())
             return stopButtonEvent(event);
         switch (event->type()) {
-        case QEvent::KeyPress:
+        case QEvent::KeyPress: {
             if (receiver->isWindowType())
                 return false;
-            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Escape)
                 stopRunningCommand();
+            // Tab leads to the Stop, and nowhere else.
+            else if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && m_stop && m_stop->isVisible())
+                m_stop->setFocus(Qt::TabFocusReason);
             return true;
+        }
         case QEvent::Shortcut:
             // An Escape shortcut of the form must not swallow the stop.
             if (static_cast<QShortcutEvent *>(event)->key() == QKeySequence(Qt::Key_Escape))

@@ -2,7 +2,6 @@
 
 #include "shell/CommandRunner.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,7 +19,7 @@ RunningBar::RunningBar(QWidget *window) : QFrame(window)
     m_stop = new QPushButton(tr("Stop"), this);
     m_stop->setObjectName(QStringLiteral("stopButton"));
     m_stop->setAccessibleName(tr("Stop the running command"));
-    // Return stops too, not only Space: the button holds the focus during a run.
+    // Return stops too, not only Space.
     m_stop->setAutoDefault(true);
     connect(m_stop, &QPushButton::clicked, this, [] { stopRunningCommand(); });
 
@@ -38,28 +37,26 @@ RunningBar::RunningBar(QWidget *window) : QFrame(window)
     connect(&m_tick, &QTimer::timeout, this, &RunningBar::showElapsed);
     hide();
     window->installEventFilter(this);
-    // A dropped click still moves the focus: it goes back to the Stop, so that
-    // its keys keep working.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        if (isVisible() && now && now != m_stop && now->window() == this->window())
-            m_stop->setFocus(Qt::OtherFocusReason);
-    });
 }
 
 void RunningBar::commandStarted()
 {
     m_clock.start();
     m_delay.start();
+    if (QWidget *top = window())
+        m_focusBefore = top->focusWidget();
 }
 
 void RunningBar::commandEnded()
 {
     m_delay.stop();
     m_tick.stop();
-    if (isVisible() && m_stop->hasFocus() && m_focusBefore)
+    // Hiding the Stop would pass its focus on to some other widget.
+    const bool hadFocus = window()->focusWidget() == m_stop;
+    hide();
+    if (hadFocus && m_focusBefore)
         m_focusBefore->setFocus(Qt::OtherFocusReason);
     m_focusBefore = nullptr;
-    hide();
 }
 
 void RunningBar::appear()
@@ -69,10 +66,6 @@ void RunningBar::appear()
     place();
     raise();
     show();
-    // Keys reach nothing else during the run: the Stop takes them.
-    if (QWidget *top = window())
-        m_focusBefore = top->focusWidget();
-    m_stop->setFocus(Qt::OtherFocusReason);
 }
 
 void RunningBar::showElapsed()

@@ -22,7 +22,8 @@ public:
 
     void commandStarted();
     void commandEnded();
-    // The one widget that takes input while the command runs.
+    // The one widget that takes input while the command runs; Tab gives it the
+    // focus.
     QPushButton *stopButton() const { return m_stop; }
 
 protected:
