@@ -14,8 +14,8 @@ RunningBar::RunningBar(QWidget *window) : QFrame(window)
     setAutoFillBackground(true);
     m_elapsed = new QLabel(this);
     m_elapsed->setObjectName(QStringLiteral("runningTime"));
-    auto *hint = new QLabel(tr("Escape stops it"), this);
-    hint->setObjectName(QStringLiteral("runningHint"));
+    m_hint = new QLabel(tr("Escape stops it"), this);
+    m_hint->setObjectName(QStringLiteral("runningHint"));
     m_stop = new QPushButton(tr("Stop"), this);
     m_stop->setObjectName(QStringLiteral("stopButton"));
     m_stop->setAccessibleName(tr("Stop the running command"));
@@ -27,7 +27,7 @@ RunningBar::RunningBar(QWidget *window) : QFrame(window)
     row->setContentsMargins(8, 4, 4, 4);
     row->addWidget(m_elapsed);
     row->addSpacing(12);
-    row->addWidget(hint);
+    row->addWidget(m_hint);
     row->addWidget(m_stop);
 
     m_delay.setSingleShot(true);
@@ -86,9 +86,21 @@ void RunningBar::place()
     const QWidget *top = parentWidget();
     if (!top)
         return;
-    const QSize hint = sizeHint();
     const int margin = 4;
-    const int w = std::min(hint.width(), std::max(0, top->width() - 2 * margin));
+    const int room = std::max(0, top->width() - 2 * margin);
+    // A narrow window gets a shorter bar: the Escape note moves onto the button,
+    // then the time goes.
+    const auto fits = [&](bool hint, bool time) {
+        m_hint->setVisible(hint);
+        m_elapsed->setVisible(time);
+        m_stop->setText(hint ? tr("Stop") : tr("Stop (Esc)"));
+        layout()->invalidate();
+        return sizeHint().width() <= room;
+    };
+    if (!fits(true, true) && !fits(false, true))
+        fits(false, false);
+    const QSize hint = sizeHint();
+    const int w = std::min(hint.width(), room);
     setGeometry(top->width() - margin - w, top->height() - margin - hint.height(), w, hint.height());
 }
 

@@ -35,6 +35,7 @@ private:
     void place();
 
     QLabel *m_elapsed;
+    QLabel *m_hint;
     QPushButton *m_stop;
     QElapsedTimer m_clock;
     QTimer m_delay, m_tick;
