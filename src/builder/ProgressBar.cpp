@@ -52,7 +52,6 @@ void ProgressBarView::begin()
     m_pendingText = QString();
     m_text = QString();
     m_hasNumber = false;
-    m_running = true;
     // No number yet: the busy animation.
     setRange(0, 0);
     update();
@@ -60,7 +59,6 @@ void ProgressBarView::begin()
 
 void ProgressBarView::end()
 {
-    m_running = false;
     m_refresh.stop();
     apply();
     if (!m_hasNumber) {

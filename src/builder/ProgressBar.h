@@ -33,7 +33,6 @@ private:
     QString m_text;          // null: no "# " line in this run
     int m_pending = -1;      // the last number not yet shown
     QString m_pendingText;   // null: none pending
-    bool m_running = false;
     bool m_hasNumber = false;
     QTimer m_refresh;
 };
