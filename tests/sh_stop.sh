@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The Stop of the real program under Xvfb: the bar shows while a command runs, a
-# mouse click on its button ends the command's whole group, and the form answers
-# as before.
+# The Stop of the real program under Xvfb: the bar shows while a command runs, and
+# a mouse click on its button ends the command's whole group.
 # Usage: sh_stop.sh KIV_BINARY SOURCE_DIR
 set -u
 KIV=$(realpath "${1:?kiv binary}")
@@ -12,7 +11,7 @@ command -v compare >/dev/null || { echo "SKIP: ImageMagick's compare is not inst
 
 OUT=$WORK/out
 mkdir "$OUT"
-printf '%s\n' "<vlayout><button>echo run >> '$OUT/runs'; sleep 100 & echo \$! > '$OUT/child'; echo \$\$ > '$OUT/leader'; sleep 100</button><textlog height=\"80\"/></vlayout>" >"$WORK/stop.mc"
+printf '%s\n' "<vlayout><button>sleep 100 & echo \$! > '$OUT/child'; echo \$\$ > '$OUT/leader'; sleep 100</button><textlog height=\"80\"/></vlayout>" >"$WORK/stop.mc"
 kiv_start "$WORK" stop.mc
 kiv_window
 group_gone() {
@@ -24,7 +23,6 @@ group_gone() {
     done
     return 0
 }
-lines_at_least() { [ -s "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
 
 window_settled "$WID" || wait_until window_settled "$WID"
 cp "$WORK/look.png" "$WORK/idle.png"
@@ -49,7 +47,5 @@ wait_until group_gone "$LEADER" &&
     ok "a click on Stop ended the command and its background job in $(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }') s" ||
     fail "Stop left the command's group running"
 kill -0 "$KIV_PID" 2>/dev/null && ok "kiv lives on after Stop" || fail "kiv ended on Stop"
-wait_until bar_gone && ok "the bar went away" || fail "the window does not look as before the run"
-xdotool key space
-wait_until lines_at_least "$OUT/runs" 2 && ok "the button answers after the stop" || fail "the button did not run again"
+wait_until bar_gone && ok "the bar went away" || fail "the bar stayed after the run"
 finish
