@@ -110,16 +110,19 @@ private Q_SLOTS:
         QFETCH(int, how);
         Form form;
         QVERIFY(form.build("<f><button>sleep 100 & echo $! > child; sleep 100</button><text var=\"T\"/></f>"));
-        RunningBar running(&form.window);
-        setRunningBar(&running);
-        QPushButton *stop = running.stopButton();
+        setRunningBarWindow(&form.window);
+        RunningBar *running = nullptr;
+        QPushButton *stop = nullptr;
         QSignalSpy stopped(&form.handler, &MOHandler::outputStopped);
         QLineEdit *edit = form.window.findChild<QLineEdit *>();
         pid_t child = 0;
         kivtest::whileRunning(this, [&] {
             QTRY_VERIFY(QFile::exists(form.dir.filePath(QStringLiteral("child"))));
+            running = form.window.findChild<RunningBar *>();
+            QVERIFY(running);
+            stop = running->stopButton();
             QTRY_VERIFY(stop->isVisible());
-            QVERIFY(running.findChild<QLabel *>(QStringLiteral("runningTime"))->text().startsWith(
+            QVERIFY(running->findChild<QLabel *>(QStringLiteral("runningTime"))->text().startsWith(
                 QStringLiteral("Running")));
             // Only the Stop takes input.
             QTest::mouseClick(edit, Qt::LeftButton);
@@ -136,8 +139,8 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(!kivtest::processAlive(child), 5000);
         });
         form.click();
-        setRunningBar(nullptr);
-        QVERIFY(child > 0);
+        setRunningBarWindow(nullptr);
+        QVERIFY(child > 0 && stop);
         QCOMPARE(stopped.count(), 1);
         QCOMPARE(stopped.at(0).at(0).toBool(), false);
         QVERIFY(!stop->isVisible());

@@ -17,7 +17,7 @@
 
 namespace {
 
-QPointer<RunningBar> g_runningBar;
+QPointer<QWidget> g_barWindow;
 
 // Text logs may still be scrolled and read: that changes no value and runs nothing.
 bool inTextLog(const QObject *object)
@@ -148,7 +148,12 @@ std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOut
     }
     CommandResult result;
     {
-        const QPointer<RunningBar> bar(g_runningBar);
+        QPointer<RunningBar> bar;
+        if (g_barWindow) {
+            bar = g_barWindow->findChild<RunningBar *>(QString(), Qt::FindDirectChildrenOnly);
+            if (!bar)
+                bar = new RunningBar(g_barWindow);
+        }
         if (bar)
             bar->commandStarted();
         const InputBlocker blocker(bar ? bar->stopButton() : nullptr);
@@ -164,4 +169,4 @@ std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOut
     return result.output;
 }
 
-void setRunningBar(RunningBar *bar) { g_runningBar = bar; }
+void setRunningBarWindow(QWidget *window) { g_barWindow = window; }

@@ -6,7 +6,6 @@
 #include "app/FormChecker.h"
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
-#include "app/RunningBar.h"
 #include "app/WindowIdentity.h"
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
@@ -95,8 +94,7 @@ void buildDocumentWindow(frmMain *window, const Element *root)
     buildElement(window, root, top);
     nameWidgetsByLabels(top);
     window->setLayout(top);
-    // Made last, so it floats over the form.
-    setRunningBar(new RunningBar(window));
+    setRunningBarWindow(window);
 }
 
 bool frmMain::setupForm(int argc, char **argv, QString *error)
