@@ -104,11 +104,16 @@ private:
     {
         switch (event->type()) {
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            switch (static_cast<QKeyEvent *>(event)->key()) {
+            case Qt::Key_Escape:
                 stopRunningCommand();
                 return true;
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+                return true;  // the focus stays on the Stop
+            default:
+                return false;
             }
-            return false;
         case QEvent::Shortcut:
             if (static_cast<QShortcutEvent *>(event)->key() == QKeySequence(Qt::Key_Escape))
                 stopRunningCommand();
