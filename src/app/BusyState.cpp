@@ -1,5 +1,7 @@
 #include "app/BusyState.h"
 
+#include "app/RunningBar.h"
+
 #include "shell/CommandRunner.h"
 #include "shell/MOHandler.h"
 
@@ -10,9 +12,12 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QShortcutEvent>
 
 namespace {
+
+QPointer<QWidget> g_barWindow;
 
 // Text logs may still be scrolled and read: that changes no value and runs nothing.
 bool inTextLog(const QObject *object)
@@ -31,7 +36,7 @@ bool inTextLog(const QObject *object)
 class InputBlocker : public QObject
 {
 public:
-    InputBlocker()
+    explicit InputBlocker(QPushButton *stop) : m_stop(stop)
     {
         if (QCoreApplication *app = QCoreApplication::instance())
             app->installEventFilter(this);
@@ -47,13 +52,20 @@ public:
 protected:
     bool eventFilter(QObject *receiver, QEvent *event) override
     {
+        if (m_stop && receiver == m_stop.data())
+            return stopButtonEvent(event);
         switch (event->type()) {
-        case QEvent::KeyPress:
+        case QEvent::KeyPress: {
             if (receiver->isWindowType())
                 return false;
-            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Escape)
                 stopRunningCommand();
+            // Tab leads to the Stop, and nowhere else.
+            else if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && m_stop && m_stop->isVisible())
+                m_stop->setFocus(Qt::TabFocusReason);
             return true;
+        }
         case QEvent::Shortcut:
             // An Escape shortcut of the form must not swallow the stop.
             if (static_cast<QShortcutEvent *>(event)->key() == QKeySequence(Qt::Key_Escape))
@@ -84,6 +96,44 @@ protected:
             return false;
         }
     }
+
+private:
+    // The Stop takes clicks and keys; the pointer over it is no busy one, as it
+    // can be clicked.
+    bool stopButtonEvent(QEvent *event)
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            switch (static_cast<QKeyEvent *>(event)->key()) {
+            case Qt::Key_Escape:
+                stopRunningCommand();
+                return true;
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+                return true;  // the focus stays on the Stop
+            default:
+                return false;
+            }
+        case QEvent::Shortcut:
+            if (static_cast<QShortcutEvent *>(event)->key() == QKeySequence(Qt::Key_Escape))
+                stopRunningCommand();
+            return true;
+        case QEvent::Enter:
+            QGuiApplication::changeOverrideCursor(QCursor(Qt::ArrowCursor));
+            return false;
+        case QEvent::Leave:
+            QGuiApplication::changeOverrideCursor(QCursor(Qt::WaitCursor));
+            return false;
+        case QEvent::ContextMenu:
+        case QEvent::Wheel:
+        case QEvent::InputMethod:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    QPointer<QPushButton> m_stop;
 };
 
 } // namespace
@@ -103,8 +153,18 @@ std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOut
     }
     CommandResult result;
     {
-        const InputBlocker blocker;
+        QPointer<RunningBar> bar;
+        if (g_barWindow) {
+            bar = g_barWindow->findChild<RunningBar *>(QString(), Qt::FindDirectChildrenOnly);
+            if (!bar)
+                bar = new RunningBar(g_barWindow);
+        }
+        if (bar)
+            bar->commandStarted();
+        const InputBlocker blocker(bar ? bar->stopButton() : nullptr);
         result = runCommandLive(command, onPiece, keepOutput);
+        if (bar)
+            bar->commandEnded();
     }
     if (handler) {
         handler->endOutput(result.dropped);
@@ -113,3 +173,5 @@ std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOut
     }
     return result.output;
 }
+
+void setRunningBarWindow(QWidget *window) { g_barWindow = window; }

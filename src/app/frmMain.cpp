@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/BusyState.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
 #include "app/FormChecker.h"
@@ -93,6 +94,7 @@ void buildDocumentWindow(frmMain *window, const Element *root)
     buildElement(window, root, top);
     nameWidgetsByLabels(top);
     window->setLayout(top);
+    setRunningBarWindow(window);
 }
 
 bool frmMain::setupForm(int argc, char **argv, QString *error)

@@ -50,6 +50,6 @@ StartMode chooseMode(int argc, char **argv);
 
 // Document mode once the file is read: the variable store (KIV_MY_PID first),
 // the output handler, an empty pending tab, and the form built from root into a
-// fresh column that becomes the window's layout. The store and the handler
-// belong to the window.
+// fresh column that becomes the window's layout; the window shows the running
+// bar during user commands. The store and the handler belong to the window.
 void buildDocumentWindow(frmMain *window, const Element *root);

@@ -1,5 +1,6 @@
 #include "builder/AccessibleNames.h"
 
+#include "builder/ProgressBar.h"
 #include "markup/LosslessText.h"
 #include "shell/MEnvVar.h"
 #include "widgets/MButton.h"
@@ -110,6 +111,8 @@ void name(QWidget *widget, const QString &label)
         describe(check->checkBox(), check->checkBox()->text(), label, variableName(check->varIndex()));
     } else if (auto *button = qobject_cast<MButton *>(widget)) {
         describe(button->pushButton(), button->pushButton()->text(), label, QStringLiteral("OK"));
+    } else if (auto *bar = qobject_cast<ProgressBarView *>(widget)) {
+        bar->setAccessibleName(firstOf({label, QStringLiteral("Progress")}));
     } else if (QWidget *log = unnamedTextLogIn(widget)) {
         log->setAccessibleName(firstOf({label, QStringLiteral("Output")}));
     }

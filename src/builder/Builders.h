@@ -23,6 +23,7 @@ void buildTab(frmMain *window, const Element *element, QLayout *parent);
 void buildLabel(frmMain *window, const Element *element, QLayout *parent);
 void buildImage(frmMain *window, const Element *element, QLayout *parent);
 void buildTextLog(frmMain *window, const Element *element, QLayout *parent);
+void buildProgress(frmMain *window, const Element *element, QLayout *parent); // builder/ProgressBar.cpp
 
 // Bound widgets (widgets/)
 void buildButton(frmMain *window, const Element *element, QLayout *parent);

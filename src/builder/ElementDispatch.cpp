@@ -46,7 +46,7 @@ const char *const kColorAttributes[] = {"var", "text", "code", "width", "height"
 // Tables
 
 // Progress
-
+const char *const kProgressAttributes[] = {"text", "width", "height", nullptr};
 
 using T = KnownTag;
 const KnownTag kKnownTags[] = {
@@ -74,6 +74,7 @@ const KnownTag kKnownTags[] = {
 
     {"textlog", 0, kTextLogAttributes, nullptr, buildTextLog, nullptr},
     // Progress
+    {"progress", 0, kProgressAttributes, nullptr, buildProgress, nullptr},
 
     {"tab", T::Container, kTabAttributes, nullptr, buildTab, nullptr},
     {"hlayout", T::Container, kSizeAttributes, nullptr, buildHLayout, nullptr},

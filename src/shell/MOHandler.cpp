@@ -106,17 +106,21 @@ void MOHandler::readProgress(const QByteArray &piece)
 {
     // A progress line is short: a longer unfinished line is no progress line.
     constexpr qsizetype kLongest = 4096;
+    // Only the last number and text of a piece are told: a piece may hold
+    // hundreds of thousands of them, and the bars show the last anyway.
+    int percent = -1;
+    std::optional<QByteArray> text;
     qsizetype start = 0;
     for (qsizetype nl = piece.indexOf('\n'); nl >= 0; nl = piece.indexOf('\n', start)) {
         const QByteArrayView line = m_progressTail.isEmpty()
                                         ? QByteArrayView(piece).sliced(start, nl - start)
                                         : QByteArrayView(m_progressTail += piece.sliced(start, nl - start));
         if (line.size() <= kLongest) {
-            if (const auto p = progressLine(line)) {
+            if (auto p = progressLine(line)) {
                 if (p->percent >= 0)
-                    Q_EMIT progressChanged(p->percent);
+                    percent = p->percent;
                 else
-                    Q_EMIT progressTextChanged(outputText(p->text));
+                    text = std::move(p->text);
             }
         }
         m_progressTail.clear();
@@ -125,6 +129,10 @@ void MOHandler::readProgress(const QByteArray &piece)
     if (m_progressTail.size() <= kLongest)
         m_progressTail += QByteArrayView(piece).sliced(start).first(
             std::min<qsizetype>(piece.size() - start, kLongest + 1 - m_progressTail.size()));
+    if (text)
+        Q_EMIT progressTextChanged(outputText(*text));
+    if (percent >= 0)
+        Q_EMIT progressChanged(percent);
 }
 
 void MOHandler::reportStopped(bool killed) { Q_EMIT outputStopped(killed); }

@@ -54,7 +54,8 @@ Q_SIGNALS:
     // escapes that copy back unchanged, NUL bytes as U+FFFD, and the line saying
     // how much was left out, if any was.
     void outputEmit(const QString &text);
-    // Progress lines of the running output, with progressLines on.
+    // Progress lines of the running output, with progressLines on: the last
+    // number and the last text of each piece.
     void progressChanged(int percent);
     void progressTextChanged(const QString &text);
     void outputStopped(bool killed);
