@@ -1,8 +1,11 @@
 // The input widgets in one table: a form, what the user does to it, and the value
 // that commands then see in the form's first variable.
 #include "FormFixture.h"
+#include "widgets/MTable.h"
 
+#include <QHeaderView>
 #include <QSignalSpy>
+#include <QTableView>
 
 #include <functional>
 #include <vector>
@@ -31,9 +34,79 @@ std::vector<InputCase> pickerCases()
 }
 
 // Tables.
+QTableView *tableView(kivtest::Form &form)
+{
+    MTable *table = form.find<MTable>();
+    return table ? table->tableView() : nullptr;
+}
+
+// Clicks rows (as shown) of the form's table, each with its modifiers.
+std::function<void(kivtest::Form &)> clickRows(std::vector<std::pair<int, Qt::KeyboardModifiers>> clicks)
+{
+    return [clicks](kivtest::Form &form) {
+        QTableView *view = tableView(form);
+        for (const auto &[row, modifiers] : clicks)
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers,
+                              view->visualRect(view->model()->index(row, 0)).center());
+    };
+}
+
+// Clicks the first row, then presses keys.
+std::function<void(kivtest::Form &)> keysAfterFirstRow(std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys)
+{
+    return [keys](kivtest::Form &form) {
+        clickRows({{0, {}}})(form);
+        for (const auto &[key, modifiers] : keys)
+            QTest::keyClick(tableView(form), key, modifiers);
+    };
+}
+
 std::vector<InputCase> tableCases()
 {
-    return {};
+    const Qt::KeyboardModifiers none, ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier;
+    const QByteArray fiveRows = "printf '%s\\n' a b c d e</table>";
+    std::vector<InputCase> cases = {
+        {"table: # preselects a row", "<table var=\"T\">printf 'a\\tx\\n#b\\ty\\nc\\tz\\n'</table>", nullptr,
+         "b"},
+        {"table: single select keeps the last mark", "<table var=\"T\">printf '#a\\n#b\\nc\\n'</table>", nullptr,
+         "b"},
+        {"table: multi keeps every mark", "<table var=\"T\" select=\"multi\">printf '#a\\nb\\n#c\\n'</table>",
+         nullptr, "a\nc"},
+        {"table: nothing marked, nothing selected", "<table var=\"T\">printf 'a\\nb\\n'</table>", nullptr, ""},
+        {"table: a click replaces the selection", "<table var=\"T\">printf '#a\\nb\\nc\\n'</table>",
+         clickRows({{2, none}}), "c"},
+        {"table: ctrl-click in single mode", "<table var=\"T\">" + fiveRows, clickRows({{1, none}, {3, ctrl}}), "d"},
+        {"table: ctrl-clicks in multi mode", "<table var=\"T\" select=\"multi\">" + fiveRows,
+         clickRows({{3, none}, {1, ctrl}, {4, ctrl}, {3, ctrl}}), "b\ne"},
+        {"table: shift-click takes a range", "<table var=\"T\" select=\"multi\">" + fiveRows,
+         clickRows({{1, none}, {3, shift}}), "b\nc\nd"},
+        {"table: Down moves a single selection", "<table var=\"T\">" + fiveRows,
+         keysAfterFirstRow({{Qt::Key_Down, none}, {Qt::Key_Down, none}}), "c"},
+        {"table: Space toggles rows in multi mode", "<table var=\"T\" select=\"multi\">" + fiveRows,
+         keysAfterFirstRow({{Qt::Key_Down, ctrl}, {Qt::Key_Down, ctrl}, {Qt::Key_Space, none}, {Qt::Key_Up, ctrl},
+                            {Qt::Key_Up, ctrl}, {Qt::Key_Space, none}}),
+         "c"},
+        {"table: column picks the value's field", "<table var=\"T\" column=\"2\">printf 'a\\t1\\n#b\\t2\\n'</table>",
+         nullptr, "2"},
+        {"table: column past the fields is empty",
+         "<table var=\"T\" column=\"3\" select=\"multi\">printf '#a\\t1\\n#b\\t2\\n'</table>", nullptr, "\n"},
+        {"table: blanks split runs, the last column takes the rest",
+         "<table var=\"T\" separator=\"blanks\" columns=\"PID|User|Command\" column=\"3\" select=\"multi\">"
+         "printf '#  12 root  /usr/bin/x --flag  y  \\n  7 ada bash\\n#\\t9\\t\\tada  bash -l\\n'</table>",
+         nullptr, "/usr/bin/x --flag  y\nbash -l"},
+        {"table: tabs keep blanks and a leading empty field",
+         "<table var=\"T\" column=\"2\" select=\"multi\">printf '#\\tb c \\t\\n#a b\\t\\tc\\n'</table>", nullptr,
+         "b c \n"},
+        {"table: fewer fields stay empty, extra ones join the last",
+         "<table var=\"T\" columns=\"a|b|c\" column=\"3\" select=\"multi\">"
+         "printf '#1\\n#1\\t2\\t3\\t4 \\t5\\n'</table>",
+         nullptr, "\n3\t4 \t5"},
+        {"table: bytes pass unchanged", "<table var=\"T\">printf '#caf\\351 \\047$(x)\\r\\tx\\n'</table>", nullptr,
+         "caf\xe9 '$(x)\r"},
+    };
+    for (InputCase &c : cases)
+        c.mc = "<vlayout>" + c.mc + "</vlayout>";
+    return cases;
 }
 
 const std::vector<InputCase> &allCases()
@@ -80,6 +153,58 @@ private Q_SLOTS:
     // Numbers and pickers: further tests
 
     // Tables: further tests
+    // Header clicks: the first column's texts in the order shown.
+    void shouldSortTablesByClickedColumn_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("numbers as numbers") << 0 << 1 << QStringLiteral("-1.5 9 10 100 1e3 nan x");
+        QTest::newRow("numbers descending") << 0 << 2 << QStringLiteral("x nan 1e3 100 10 9 -1.5");
+        QTest::newRow("text by bytes, ties in row order") << 1 << 1 << QStringLiteral("9 x 10 100 -1.5 1e3 nan");
+    }
+    void shouldSortTablesByClickedColumn()
+    {
+        QFETCH(int, column);
+        QFETCH(int, clicks);
+        QFETCH(QString, shown);
+        kivtest::Form form;
+        QVERIFY(form.build("<vlayout><table var=\"T\" columns=\"n|name\" select=\"multi\">"
+                           "printf '10\\tb\\n#9\\tB\\n100\\tb\\nx\\tB\\n#-1.5\\tb\\n1e3\\tc\\nnan\\tc\\n'</table>"
+                           "</vlayout>"));
+        QTableView *view = tableView(form);
+        QHeaderView *header = view->horizontalHeader();
+        for (int i = 0; i < clicks; ++i)
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+        QStringList texts;
+        for (int r = 0; r < view->model()->rowCount(); ++r)
+            texts << view->model()->index(r, 0).data().toString();
+        QCOMPARE(texts.join(QLatin1Char(' ')), shown);
+        // The selection moves with its rows, and the value keeps the rows' first order.
+        QCOMPARE(form.var(0), QByteArray("9\n-1.5"));
+        QTRY_COMPARE(view->selectionModel()->selectedRows().size(), 2);
+        for (const QModelIndex &index : view->selectionModel()->selectedRows())
+            QVERIFY(QStringList({QStringLiteral("9"), QStringLiteral("-1.5")}).contains(index.data().toString()));
+    }
+
+    void shouldRunTheTableCommandOnReturnAndDoubleClick()
+    {
+        kivtest::Form form;
+        QVERIFY(form.build("<vlayout><table var=\"T\" ondoubleclick=\"echo got $T\">printf '%s\\n' a b c</table>"
+                           "</vlayout>"));
+        QTableView *view = tableView(form);
+        auto centre = [view](int row) { return view->visualRect(view->model()->index(row, 0)).center(); };
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre(0));
+        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Return);
+        QTRY_COMPARE(form.log1.toPlainText(), QStringLiteral("got b\n"));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre(2));
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre(2));
+        QTRY_COMPARE(form.log1.toPlainText(), QStringLiteral("got c\n"));
+        // Tab leaves the table instead of walking its cells.
+        QVERIFY(!view->tabKeyNavigation());
+    }
 };
 
 QTEST_MAIN(TestInputs)

@@ -29,3 +29,6 @@ void buildCheckBox(frmMain *window, const Element *element, QLayout *parent);
 void buildComboBox(frmMain *window, const Element *element, QLayout *parent);
 void buildIconList(frmMain *window, const Element *element, QLayout *parent);
 void buildFileChooser(frmMain *window, const Element *element, QLayout *parent);
+
+// Tables (widgets/MTable.cpp)
+void buildTable(frmMain *window, const Element *element, QLayout *parent);

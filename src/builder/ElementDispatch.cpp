@@ -3,6 +3,7 @@
 #include "builder/ImageFile.h"
 #include "builder/KnownTags.h"
 #include "shell/MEnvVar.h"
+#include "widgets/MTable.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -37,6 +38,8 @@ const char *const kNoAttributes[] = {nullptr};
 // Numbers and pickers
 
 // Tables
+const char *const kTableAttributes[] = {"var",       "columns", "separator", "select", "column",
+                                        "ondoubleclick", "code", "width",   "height",    nullptr};
 
 // Progress
 
@@ -57,6 +60,7 @@ const KnownTag kKnownTags[] = {
     // Numbers and pickers
 
     // Tables
+    {"table", T::RunsContent | T::BindsVariable, kTableAttributes, nullptr, buildTable, checkTable},
 
     {"textlog", 0, kTextLogAttributes, nullptr, buildTextLog, nullptr},
     // Progress

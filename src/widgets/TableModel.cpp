@@ -1,0 +1,241 @@
+#include "widgets/TableModel.h"
+
+#include "markup/LosslessText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+#include <optional>
+#include <string_view>
+
+namespace {
+
+bool isFieldBlank(char c) { return c == ' ' || c == '\t'; }
+
+qsizetype skipBlanks(QByteArrayView line, qsizetype pos)
+{
+    while (pos < line.size() && isFieldBlank(line[pos]))
+        ++pos;
+    return pos;
+}
+
+qsizetype skipWord(QByteArrayView line, qsizetype pos)
+{
+    while (pos < line.size() && !isFieldBlank(line[pos]))
+        ++pos;
+    return pos;
+}
+
+// Fields of a line, counting no further than max.
+int fieldCount(QByteArrayView line, TableModel::Separator separator, int max)
+{
+    int count = 1;
+    if (separator == TableModel::Separator::Tab) {
+        const char *p = line.data(), *end = p + line.size();
+        while (count < max && (p = static_cast<const char *>(std::memchr(p, '\t', size_t(end - p))))) {
+            ++p;
+            ++count;
+        }
+        return count;
+    }
+    qsizetype pos = skipWord(line, 0);
+    while (count < max && (pos = skipBlanks(line, pos)) < line.size()) {
+        ++count;
+        pos = skipWord(line, pos);
+    }
+    return count;
+}
+
+// A whole cell that reads as a finite decimal number ("nan" and "inf" are words).
+std::optional<double> numberOf(QByteArrayView cell)
+{
+    if (cell.isEmpty())
+        return std::nullopt;
+    const char first = cell[0] == '-' && cell.size() > 1 ? cell[1] : cell[0];
+    if ((first < '0' || first > '9') && first != '.')
+        return std::nullopt;
+    double v = 0;
+    const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), v);
+    if (error != std::errc() || end != cell.data() + cell.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+TableModel::TableModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void TableModel::setRows(QByteArray text, Separator separator, const QStringList &names)
+{
+    beginResetModel();
+    m_text = std::move(text);
+    // Offsets are 32 bits: a larger output keeps its first 4 GiB of whole lines.
+    constexpr qsizetype kMaxText = 0xFFFFFFFF;
+    if (m_text.size() > kMaxText)
+        m_text.truncate(m_text.lastIndexOf('\n', kMaxText - 1) + 1);
+    m_separator = separator;
+    m_names = names.mid(0, kMaxNamedColumns);
+    m_rowStart.clear();
+    m_order.clear();
+    m_marked.clear();
+    m_dropped = 0;
+
+    const char *d = m_text.constData();
+    const qsizetype size = m_text.size();
+    int widest = 0;
+    for (qsizetype pos = 0; pos < size;) {
+        const char *nl = static_cast<const char *>(std::memchr(d + pos, '\n', size_t(size - pos)));
+        const qsizetype end = nl ? nl - d : size;
+        qsizetype start = pos;
+        pos = end + 1;
+        if (start == end)
+            continue;
+        const bool marked = d[start] == '#';
+        start += marked;
+        if (separator == Separator::Blanks)
+            start += skipBlanks(QByteArrayView(d + start, end - start), 0);
+        if (start == end && !marked)
+            continue;
+        if (qsizetype(m_rowStart.size()) >= kMaxRows) {
+            ++m_dropped;
+            continue;
+        }
+        if (marked)
+            m_marked.push_back(int(m_rowStart.size()));
+        m_rowStart.push_back(quint32(start));
+        if (m_names.isEmpty() && widest < kMaxUnnamedColumns)
+            widest = std::max(widest, fieldCount(QByteArrayView(d + start, end - start), separator,
+                                                 kMaxUnnamedColumns));
+    }
+    m_rowStart.shrink_to_fit();
+    m_columns = m_names.isEmpty() ? widest : int(m_names.size());
+    endResetModel();
+}
+
+qsizetype TableModel::heldBytes() const
+{
+    return m_text.capacity() + qsizetype((m_rowStart.capacity() + m_order.capacity()) * sizeof(quint32))
+           + qsizetype(m_marked.capacity() * sizeof(int));
+}
+
+int TableModel::sourceRow(int viewRow) const
+{
+    if (viewRow < 0 || viewRow >= rows())
+        return -1;
+    return m_order.empty() ? viewRow : int(m_order[size_t(viewRow)]);
+}
+
+QByteArrayView TableModel::line(int row) const
+{
+    const qsizetype start = m_rowStart[size_t(row)];
+    const char *d = m_text.constData() + start;
+    const char *nl = static_cast<const char *>(std::memchr(d, '\n', size_t(m_text.size() - start)));
+    return QByteArrayView(d, nl ? nl - d : m_text.size() - start);
+}
+
+QByteArrayView TableModel::field(int row, int column) const
+{
+    if (row < 0 || row >= rows() || column < 0 || column >= m_columns)
+        return {};
+    const QByteArrayView text = line(row);
+    const bool last = column == m_columns - 1;
+    if (m_separator == Separator::Tab) {
+        qsizetype pos = 0;
+        for (int i = 0; i < column; ++i) {
+            const qsizetype tab = text.indexOf('\t', pos);
+            if (tab < 0)
+                return {};
+            pos = tab + 1;
+        }
+        const qsizetype tab = last ? -1 : text.indexOf('\t', pos);
+        return text.sliced(pos, (tab < 0 ? text.size() : tab) - pos);
+    }
+    qsizetype pos = 0;
+    for (int i = 0; i < column; ++i) {
+        pos = skipBlanks(text, skipWord(text, pos));
+        if (pos >= text.size())
+            return {};
+    }
+    qsizetype end = last ? text.size() : skipWord(text, pos);
+    // Blanks at the end separate nothing.
+    while (end > pos && isFieldBlank(text[end - 1]))
+        --end;
+    return text.sliced(pos, end - pos);
+}
+
+int TableModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : rows(); }
+
+int TableModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_columns; }
+
+QVariant TableModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid())
+        return {};
+    return textFromBytes(field(sourceRow(index.row()), index.column()));
+}
+
+QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= m_names.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return m_names[section];
+}
+
+Qt::ItemFlags TableModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+}
+
+void TableModel::sort(int column, Qt::SortOrder order)
+{
+    const int n = rows();
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<int> kept;
+    kept.reserve(size_t(before.size()));
+    for (const QModelIndex &index : before)
+        kept.push_back(sourceRow(index.row()));
+
+    if (column < 0 || column >= m_columns) {
+        m_order.clear();
+    } else {
+        const auto count = size_t(n);
+        std::vector<std::string_view> cells(count);
+        std::vector<double> numbers(count);
+        std::vector<char> numeric(count);
+        for (int r = 0; r < n; ++r) {
+            const QByteArrayView cell = field(r, column);
+            cells[size_t(r)] = std::string_view(cell.data(), size_t(cell.size()));
+            if (const auto v = numberOf(cell)) {
+                numbers[size_t(r)] = *v;
+                numeric[size_t(r)] = 1;
+            }
+        }
+        auto less = [&](quint32 a, quint32 b) {
+            if (numeric[a] != numeric[b])
+                return numeric[a] > numeric[b];
+            return numeric[a] ? numbers[a] < numbers[b] : cells[a] < cells[b];
+        };
+        m_order.resize(count);
+        std::iota(m_order.begin(), m_order.end(), 0u);
+        if (order == Qt::AscendingOrder)
+            std::stable_sort(m_order.begin(), m_order.end(), less);
+        else
+            std::stable_sort(m_order.begin(), m_order.end(), [&](quint32 a, quint32 b) { return less(b, a); });
+    }
+
+    if (!before.isEmpty()) {
+        std::vector<int> viewRow(static_cast<size_t>(n));
+        for (int v = 0; v < n; ++v)
+            viewRow[size_t(sourceRow(v))] = v;
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (qsizetype i = 0; i < before.size(); ++i)
+            after.append(kept[size_t(i)] < 0 ? QModelIndex()
+                                             : index(viewRow[size_t(kept[size_t(i)])], before[i].column()));
+        changePersistentIndexList(before, after);
+    }
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
