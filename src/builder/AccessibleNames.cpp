@@ -6,6 +6,7 @@
 #include "widgets/MCheckBox.h"
 #include "widgets/MComboBox.h"
 #include "widgets/MListWidget.h"
+#include "widgets/MTable.h"
 #include "widgets/MTextEdit.h"
 #include "widgets/MTextFile.h"
 
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableView>
 #include <QTextDocumentFragment>
 #include <QToolButton>
 
@@ -84,6 +86,8 @@ void name(QWidget *widget, const QString &label)
         combo->comboBox()->setAccessibleDescription(spoken);
     } else if (auto *list = qobject_cast<MListWidget *>(widget)) {
         list->listWidget()->setAccessibleName(firstOf({label, variableName(list->varIndex()), QStringLiteral("List")}));
+    } else if (auto *table = qobject_cast<MTable *>(widget)) {
+        table->tableView()->setAccessibleName(firstOf({label, variableName(table->varIndex()), QStringLiteral("Table")}));
     } else if (auto *check = qobject_cast<MCheckBox *>(widget)) {
         describe(check->checkBox(), check->checkBox()->text(), label, variableName(check->varIndex()));
     } else if (auto *button = qobject_cast<MButton *>(widget)) {

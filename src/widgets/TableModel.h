@@ -54,6 +54,8 @@ public:
     // their bytes; equal cells keep their rows' order. A column of -1 restores the
     // original order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    QModelIndexList match(const QModelIndex &start, int role, const QVariant &value, int hits = 1,
+                          Qt::MatchFlags flags = Qt::MatchFlags(Qt::MatchStartsWith | Qt::MatchWrap)) const override;
 
 private:
     QByteArrayView line(int row) const;
