@@ -202,8 +202,9 @@ private Q_SLOTS:
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre(2));
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre(2));
         QTRY_COMPARE(form.log1.toPlainText(), QStringLiteral("got c\n"));
-        // Tab leaves the table instead of walking its cells.
+        // Tab leaves the table instead of walking its cells; the variable names it.
         QVERIFY(!view->tabKeyNavigation());
+        QCOMPARE(view->accessibleName(), QStringLiteral("T"));
     }
 };
 
