@@ -17,6 +17,10 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace {
+constexpr int kMaxStartWidth = 400;
+}
+
 MTable::MTable(QWidget *parent) : QWidget(parent), m_view(new QTableView), m_model(new TableModel(this))
 {
     m_view->setObjectName(QStringLiteral("tableView"));
@@ -59,8 +63,12 @@ void MTable::setRows(QByteArray text, TableModel::Separator separator, const QSt
     if (m_model->droppedRows() > 0)
         std::fprintf(stderr, "kiv: a table shows its first %lld rows; %lld more were left out\n",
                      static_cast<long long>(m_model->rows()), static_cast<long long>(m_model->droppedRows()));
-    m_view->horizontalHeader()->setVisible(!names.isEmpty());
+    QHeaderView *header = m_view->horizontalHeader();
+    header->setVisible(!names.isEmpty());
     m_view->resizeColumnsToContents();
+    // A long cell would push the other columns out of sight; it can still be widened.
+    for (int c = 0; c < m_model->columns(); ++c)
+        header->resizeSection(c, std::min(header->sectionSize(c), kMaxStartWidth));
 
     const std::vector<int> &marked = m_model->markedRows();
     if (!marked.empty()) {

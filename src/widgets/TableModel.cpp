@@ -77,6 +77,7 @@ void TableModel::setRows(QByteArray text, Separator separator, const QStringList
     m_separator = separator;
     m_names = names.mid(0, kMaxNamedColumns);
     m_rowStart.clear();
+    m_rowEnd.clear();
     m_order.clear();
     m_marked.clear();
     m_dropped = 0;
@@ -104,18 +105,21 @@ void TableModel::setRows(QByteArray text, Separator separator, const QStringList
         if (marked)
             m_marked.push_back(int(m_rowStart.size()));
         m_rowStart.push_back(quint32(start));
+        m_rowEnd.push_back(quint32(end));
         if (m_names.isEmpty() && widest < kMaxUnnamedColumns)
             widest = std::max(widest, fieldCount(QByteArrayView(d + start, end - start), separator,
                                                  kMaxUnnamedColumns));
     }
     m_rowStart.shrink_to_fit();
+    m_rowEnd.shrink_to_fit();
     m_columns = m_names.isEmpty() ? widest : int(m_names.size());
     endResetModel();
 }
 
 qsizetype TableModel::heldBytes() const
 {
-    return m_text.capacity() + qsizetype((m_rowStart.capacity() + m_order.capacity()) * sizeof(quint32))
+    return m_text.capacity()
+           + qsizetype((m_rowStart.capacity() + m_rowEnd.capacity() + m_order.capacity()) * sizeof(quint32))
            + qsizetype(m_marked.capacity() * sizeof(int));
 }
 
@@ -129,9 +133,7 @@ int TableModel::sourceRow(int viewRow) const
 QByteArrayView TableModel::line(int row) const
 {
     const qsizetype start = m_rowStart[size_t(row)];
-    const char *d = m_text.constData() + start;
-    const char *nl = static_cast<const char *>(std::memchr(d, '\n', size_t(m_text.size() - start)));
-    return QByteArrayView(d, nl ? nl - d : m_text.size() - start);
+    return QByteArrayView(m_text.constData() + start, qsizetype(m_rowEnd[size_t(row)]) - start);
 }
 
 QByteArrayView TableModel::field(int row, int column) const
@@ -172,7 +174,10 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return textFromBytes(field(sourceRow(index.row()), index.column()));
+    const QByteArrayView cell = field(sourceRow(index.row()), index.column());
+    if (cell.size() > kMaxShownBytes)
+        return QString(textFromBytes(cell.first(kMaxShownBytes)) + QChar(0x2026));
+    return textFromBytes(cell);
 }
 
 QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const

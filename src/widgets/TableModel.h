@@ -23,6 +23,9 @@ public:
     static constexpr int kMaxUnnamedColumns = 100;
     // Row indexes are ints, and the views keep a few bytes per row of their own.
     static constexpr qsizetype kMaxRows = 5'000'000;
+    // A cell shows at most this many bytes (and an ellipsis): laying out a line of
+    // megabytes would hold the window. Values and sorting use the whole cell.
+    static constexpr qsizetype kMaxShownBytes = 4096;
 
     explicit TableModel(QObject *parent = nullptr);
 
@@ -62,6 +65,7 @@ private:
 
     QByteArray m_text;
     std::vector<quint32> m_rowStart; // first byte of each row's first field
+    std::vector<quint32> m_rowEnd;   // its '\n' (or the end of the text)
     std::vector<quint32> m_order;    // view row -> row; empty: as they came
     std::vector<int> m_marked;
     QStringList m_names;
