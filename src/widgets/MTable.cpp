@@ -101,7 +101,9 @@ std::vector<int> MTable::selectedRows() const
         for (int r = range.top(); r <= range.bottom(); ++r)
             rows.push_back(m_model->sourceRow(r));
     }
-    std::sort(rows.begin(), rows.end());
+    // Ranges of an unsorted table come in order already.
+    if (!std::is_sorted(rows.begin(), rows.end()))
+        std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
