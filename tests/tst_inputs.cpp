@@ -1,6 +1,7 @@
 // The input widgets in one table: a form, what the user does to it, and the value
 // that commands then see in the form's first variable.
 #include "FormFixture.h"
+#include "app/FormChecker.h"
 #include "widgets/MTable.h"
 
 #include <QHeaderView>
@@ -205,6 +206,53 @@ private Q_SLOTS:
         // Tab leaves the table instead of walking its cells; the variable names it.
         QVERIFY(!view->tabKeyNavigation());
         QCOMPARE(view->accessibleName(), QStringLiteral("T"));
+    }
+
+    // What kiv --check says about raw table attributes ("" for nothing).
+    void shouldCheckTableAttributes_data()
+    {
+        QTest::addColumn<QByteArray>("mc");
+        QTest::addColumn<QByteArray>("warning");
+        auto row = [](const char *name, const QByteArray &attributes, const char *warning) {
+            QTest::newRow(name) << "<table " + attributes + ">true</table>" << QByteArray(warning);
+        };
+        row("known values", "select=\"multi\" separator=\"blanks\" column=\"2\" columns=\"a|b\"", "");
+        row("select", "select=\"many\"", "1:8: warning: <table> select=\"many\"");
+        row("separator", "separator=\" \"", "separator=\" \" is neither");
+        row("column zero", "column=\"0\"", "column=\"0\" is not a column");
+        row("column a word", "column=\"2x\"", "column=\"2x\" is not");
+        row("column past the names", "columns=\"a|b\" column=\"3\"", "is past its 2 columns");
+        row("too many names", "columns=\"" + QByteArray("c|").repeated(1000) + "c\"",
+            "has 1001 column names: only the first 1000");
+        QTest::newRow("a command is not judged")
+            << QByteArray("<table code=\"true\"><select>echo many</select></table>") << QByteArray();
+    }
+    void shouldCheckTableAttributes()
+    {
+        QFETCH(QByteArray, mc);
+        QFETCH(QByteArray, warning);
+        const QByteArray out = formatDiagnostics("f.mc", checkFormText(mc));
+        if (warning.isEmpty())
+            QCOMPARE(out, QByteArray());
+        else
+            QVERIFY2(out.contains(warning) && out.count('\n') == 1, out.constData());
+    }
+
+    // Hostile outputs still give a usable table: long cells are shown cut but
+    // handed on whole, wide rows fold into the last column.
+    void shouldKeepHugeTablesUsable()
+    {
+        kivtest::Form form;
+        QVERIFY(form.build("<vlayout><table var=\"T\" select=\"multi\">"
+                           "printf '#'; head -c 100000 /dev/zero | tr '\\0' x; echo;"
+                           "printf '#'; seq -s \"$(printf '\\t')\" 1 300</table></vlayout>"));
+        const TableModel *model = form.find<MTable>()->model();
+        QCOMPARE(model->columns(), TableModel::kMaxUnnamedColumns);
+        const QString shown = model->index(0, 0).data().toString();
+        QCOMPARE(shown.size(), TableModel::kMaxShownBytes + 1);
+        QCOMPARE(form.var(0), QByteArray(100000, 'x') + "\n1");
+        QVERIFY(model->field(1, TableModel::kMaxUnnamedColumns - 1).startsWith("100\t101\t"));
+        QVERIFY(form.find<MTable>()->tableView()->horizontalHeader()->sectionSize(0) <= 400);
     }
 };
 
