@@ -224,23 +224,30 @@ int main(int argc, char **argv)
             table->setRows(std::move(handed), TableModel::Separator::Tab, kNames);
             kivShown.show(table, table->tableView());
         };
-        std::vector<double> paint, sort, search, all;
+        std::vector<double> paint, sort, search, all, sortAll;
+        // As a click on a header sorts.
+        auto sortBy = [&](int column, Qt::SortOrder order) {
+            table->tableView()->horizontalHeader()->setSortIndicator(column, order);
+            QApplication::processEvents();
+        };
         for (int i = 0; i < std::max(3, runs / 2); ++i) {
             handed = QByteArray(million.constData(), million.size());
             paint.push_back(seconds(show));
-            sort.push_back(seconds([&] { table->model()->sort(0); }));
+            sort.push_back(seconds([&] { sortBy(0, Qt::AscendingOrder); }));
             // A search that finds nothing reads every row's first cell.
             search.push_back(seconds([&] { table->tableView()->keyboardSearch(QStringLiteral("zz")); }));
             all.push_back(seconds([&] {
                 table->tableView()->selectAll();
                 QApplication::processEvents();
             }));
+            sortAll.push_back(seconds([&] { sortBy(2, Qt::DescendingOrder); }));
             kivShown.reset();
         }
         rows.push_back({"1,000,000 rows: output to first paint", fmt("%.1f ms", median(paint) * 1e3), "", "", "", true});
         rows.push_back({"  sort by numbers", fmt("%.1f ms", median(sort) * 1e3), "", "", "", true});
         rows.push_back({"  typing a text no row has", fmt("%.1f ms", median(search) * 1e3), "", "", "", true});
         rows.push_back({"  select all (value of 1,000,000 lines)", fmt("%.1f ms", median(all) * 1e3), "", "", "", true});
+        rows.push_back({"  sort by text, every row selected", fmt("%.1f ms", median(sortAll) * 1e3), "", "", "", true});
     }
 
     std::printf("%-42s | %-10s | %-44s | %-7s | %-8s | %s\n", "table input (median of runs)", "kiv", "reference",

@@ -10,7 +10,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLayout>
-#include <QPointer>
 #include <QTableView>
 #include <QTimer>
 
@@ -19,7 +18,8 @@
 
 namespace {
 constexpr int kMaxStartWidth = 400;
-}
+constexpr qsizetype kMaxSelectedRuns = 2000;
+} // namespace
 
 MTable::MTable(QWidget *parent) : QWidget(parent), m_view(new QTableView), m_model(new TableModel(this))
 {
@@ -43,7 +43,7 @@ MTable::MTable(QWidget *parent) : QWidget(parent), m_view(new QTableView), m_mod
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setSortIndicator(-1, Qt::AscendingOrder);
-    connect(header, &QHeaderView::sortIndicatorChanged, m_model, &TableModel::sort);
+    connect(header, &QHeaderView::sortIndicatorChanged, this, &MTable::sortBy);
     wrapInColumn(this, m_view);
 
     m_view->installEventFilter(this);
@@ -73,12 +73,11 @@ void MTable::setRows(QByteArray text, TableModel::Separator separator, const QSt
     const std::vector<int> &marked = m_model->markedRows();
     if (!marked.empty()) {
         QItemSelectionModel *selection = m_view->selectionModel();
-        const QSignalBlocker quiet(selection);
         if (m_multi) {
-            QItemSelection rows;
-            for (int row : marked)
-                rows.select(m_model->index(row, 0), m_model->index(row, 0));
-            selection->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            if (!selectRuns(marked))
+                std::fprintf(stderr, "kiv: a table starts with its first %lld runs of marked rows selected; the "
+                                     "later marks are left out\n",
+                             static_cast<long long>(kMaxSelectedRuns));
             selection->setCurrentIndex(m_model->index(marked.front(), 0), QItemSelectionModel::NoUpdate);
         } else {
             selection->setCurrentIndex(m_model->index(marked.back(), 0),
@@ -101,7 +100,7 @@ std::vector<int> MTable::selectedRows() const
         for (int r = range.top(); r <= range.bottom(); ++r)
             rows.push_back(m_model->sourceRow(r));
     }
-    // Ranges of an unsorted table come in order already.
+    // Usually in order already: an unsorted table, rows picked top to bottom.
     if (!std::is_sorted(rows.begin(), rows.end()))
         std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -124,8 +123,66 @@ QByteArray MTable::value() const
     return out;
 }
 
+bool MTable::selectRuns(const std::vector<int> &viewRows)
+{
+    // Whole-row ranges, selected without the Rows flag: Qt would merge each
+    // widened range into the others, pair by pair.
+    QItemSelection runs;
+    const int lastColumn = std::max(m_model->columns() - 1, 0);
+    size_t i = 0;
+    while (i < viewRows.size() && runs.size() < kMaxSelectedRuns) {
+        size_t last = i;
+        while (last + 1 < viewRows.size() && viewRows[last + 1] == viewRows[last] + 1)
+            ++last;
+        runs.append(QItemSelectionRange(m_model->index(viewRows[i], 0), m_model->index(viewRows[last], lastColumn)));
+        i = last + 1;
+    }
+    m_view->selectionModel()->select(runs, QItemSelectionModel::ClearAndSelect);
+    return i == viewRows.size();
+}
+
+void MTable::sortBy(int column, Qt::SortOrder order)
+{
+    std::vector<quint32> sorted = m_model->sortedOrder(column, order);
+    const std::vector<int> chosen = selectedRows();
+    std::vector<int> place(static_cast<size_t>(m_model->rows()));
+    for (size_t v = 0; v < place.size(); ++v)
+        place[sorted.empty() ? v : sorted[v]] = int(v);
+    std::vector<int> viewRows;
+    viewRows.reserve(chosen.size());
+    for (int row : chosen)
+        viewRows.push_back(place[size_t(row)]);
+    std::sort(viewRows.begin(), viewRows.end());
+    qsizetype runs = viewRows.empty() ? 0 : 1;
+    for (size_t i = 1; i < viewRows.size(); ++i)
+        runs += viewRows[i] != viewRows[i - 1] + 1;
+    // Ctrl-clicks compare every run with every other: past this they would hold
+    // the window, so the rows keep their order until the selection is narrower.
+    if (runs > kMaxSelectedRuns) {
+        const QSignalBlocker quiet(m_view->horizontalHeader());
+        m_view->horizontalHeader()->setSortIndicator(m_sortColumn, m_sortOrder);
+        std::fprintf(stderr, "kiv: a table is not sorted: its selection would fall apart into %lld pieces\n",
+                     static_cast<long long>(runs));
+        return;
+    }
+    m_sortColumn = column;
+    m_sortOrder = order;
+    const int current = m_model->sourceRow(m_view->currentIndex().row());
+    const int currentColumn = std::max(m_view->currentIndex().column(), 0);
+    m_quiet = true;
+    m_view->selectionModel()->clear();
+    m_model->setOrder(std::move(sorted));
+    selectRuns(viewRows);
+    if (current >= 0)
+        m_view->selectionModel()->setCurrentIndex(m_model->index(place[size_t(current)], currentColumn),
+                                                  QItemSelectionModel::NoUpdate);
+    m_quiet = false;
+}
+
 void MTable::changeValue()
 {
+    if (m_quiet)
+        return;
     Q_EMIT valueChanged(m_varIndex, textFromBytes(value()));
 }
 

@@ -50,6 +50,12 @@ protected:
 
 private:
     void changeValue();
+    // Sorts, and selects the same rows again in their new places: letting Qt
+    // follow each selected row costs far more on large tables.
+    void sortBy(int column, Qt::SortOrder order);
+    // Selects whole rows, given as view rows in ascending order, as runs of
+    // neighbours; false when there were too many runs to select them all.
+    bool selectRuns(const std::vector<int> &viewRows);
     void activate(const QModelIndex &index);
 
     QTableView *m_view;
@@ -57,6 +63,9 @@ private:
     int m_varIndex = -1;
     int m_valueColumn = 0;
     bool m_multi = false;
+    bool m_quiet = false; // the selection is being rebuilt: no value meanwhile
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     OptText m_doubleClickCommand;
 };
 

@@ -192,9 +192,46 @@ Qt::ItemFlags TableModel::flags(const QModelIndex &index) const
     return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
 }
 
-void TableModel::sort(int column, Qt::SortOrder order)
+std::vector<quint32> TableModel::sortedOrder(int column, Qt::SortOrder order) const
+{
+    if (column < 0 || column >= m_columns)
+        return {};
+    // Keys side by side: an indirect comparison would miss the cache at every step.
+    struct Key
+    {
+        double number;
+        std::string_view text;
+        quint32 row;
+        bool numeric;
+    };
+    const int n = rows();
+    std::vector<Key> keys(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r) {
+        const QByteArrayView cell = field(r, column);
+        const auto v = numberOf(cell);
+        keys[size_t(r)] = {v.value_or(0), std::string_view(cell.data(), size_t(cell.size())), quint32(r),
+                           v.has_value()};
+    }
+    const bool ascending = order == Qt::AscendingOrder;
+    // Equal cells keep their rows' order either way.
+    std::sort(keys.begin(), keys.end(), [ascending](const Key &a, const Key &b) {
+        if (a.numeric != b.numeric)
+            return a.numeric == ascending;
+        if (a.numeric ? a.number != b.number : a.text != b.text)
+            return (a.numeric ? a.number < b.number : a.text < b.text) == ascending;
+        return a.row < b.row;
+    });
+    std::vector<quint32> result(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        result[i] = keys[i].row;
+    return result;
+}
+
+void TableModel::setOrder(std::vector<quint32> order)
 {
     const int n = rows();
+    if (!order.empty() && order.size() != size_t(n))
+        return;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<int> kept;
@@ -202,37 +239,7 @@ void TableModel::sort(int column, Qt::SortOrder order)
     for (const QModelIndex &index : before)
         kept.push_back(sourceRow(index.row()));
 
-    if (column < 0 || column >= m_columns) {
-        m_order.clear();
-    } else {
-        // Keys side by side: an indirect comparison would miss the cache at every step.
-        struct Key
-        {
-            double number;
-            std::string_view text;
-            quint32 row;
-            bool numeric;
-        };
-        std::vector<Key> keys(static_cast<size_t>(n));
-        for (int r = 0; r < n; ++r) {
-            const QByteArrayView cell = field(r, column);
-            const auto v = numberOf(cell);
-            keys[size_t(r)] = {v.value_or(0), std::string_view(cell.data(), size_t(cell.size())), quint32(r),
-                               v.has_value()};
-        }
-        const bool ascending = order == Qt::AscendingOrder;
-        // Equal cells keep their rows' order either way.
-        std::sort(keys.begin(), keys.end(), [ascending](const Key &a, const Key &b) {
-            if (a.numeric != b.numeric)
-                return a.numeric == ascending;
-            if (a.numeric ? a.number != b.number : a.text != b.text)
-                return (a.numeric ? a.number < b.number : a.text < b.text) == ascending;
-            return a.row < b.row;
-        });
-        m_order.resize(keys.size());
-        for (size_t i = 0; i < keys.size(); ++i)
-            m_order[i] = keys[i].row;
-    }
+    m_order = std::move(order);
 
     if (!before.isEmpty()) {
         std::vector<int> viewRow(static_cast<size_t>(n));
@@ -247,6 +254,8 @@ void TableModel::sort(int column, Qt::SortOrder order)
     }
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
+
+void TableModel::sort(int column, Qt::SortOrder order) { setOrder(sortedOrder(column, order)); }
 
 QModelIndexList TableModel::match(const QModelIndex &start, int role, const QVariant &value, int hits,
                                   Qt::MatchFlags flags) const

@@ -57,6 +57,10 @@ public:
     // their bytes; equal cells keep their rows' order. A column of -1 restores the
     // original order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The rows in the order sort() would show them (empty: as they came), and
+    // showing them in such an order; persistent indexes follow their rows.
+    std::vector<quint32> sortedOrder(int column, Qt::SortOrder order) const;
+    void setOrder(std::vector<quint32> order);
     QModelIndexList match(const QModelIndex &start, int role, const QVariant &value, int hits = 1,
                           Qt::MatchFlags flags = Qt::MatchFlags(Qt::MatchStartsWith | Qt::MatchWrap)) const override;
 
