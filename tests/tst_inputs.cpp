@@ -163,6 +163,7 @@ private Q_SLOTS:
         QTest::newRow("numbers as numbers") << 0 << 1 << QStringLiteral("-1.5 9 10 100 1e3 nan x");
         QTest::newRow("numbers descending") << 0 << 2 << QStringLiteral("x nan 1e3 100 10 9 -1.5");
         QTest::newRow("text by bytes, ties in row order") << 1 << 1 << QStringLiteral("9 x 10 100 -1.5 1e3 nan");
+        QTest::newRow("text with a shared start") << 2 << 1 << QStringLiteral("nan 9 1e3 10 x 100 -1.5");
     }
     void shouldSortTablesByClickedColumn()
     {
@@ -170,8 +171,9 @@ private Q_SLOTS:
         QFETCH(int, clicks);
         QFETCH(QString, shown);
         kivtest::Form form;
-        QVERIFY(form.build("<vlayout><table var=\"T\" columns=\"n|name\" select=\"multi\">"
-                           "printf '10\\tb\\n#9\\tB\\n100\\tb\\nx\\tB\\n#-1.5\\tb\\n1e3\\tc\\nnan\\tc\\n'</table>"
+        QVERIFY(form.build("<vlayout><table var=\"T\" columns=\"n|name|path\" select=\"multi\">"
+                           "printf '10\\tb\\t/p/ab\\n#9\\tB\\t/p/a\\n100\\tb\\t/p/abcdefghij2\\nx\\tB\\t/p/abcdefghij1\\n"
+                           "#-1.5\\tb\\t/p/b\\n1e3\\tc\\t/p/a\\nnan\\tc\\t/p/\\n'</table>"
                            "</vlayout>"));
         QTableView *view = tableView(form);
         QHeaderView *header = view->horizontalHeader();

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -197,8 +198,11 @@ std::vector<quint32> TableModel::sortedOrder(int column, Qt::SortOrder order) co
     if (column < 0 || column >= m_columns)
         return {};
     // Keys side by side: an indirect comparison would miss the cache at every step.
+    // Texts compare first by eight bytes after what all cells of the column share
+    // (paths, say), so that most comparisons never reach the text itself.
     struct Key
     {
+        quint64 head;
         double number;
         std::string_view text;
         quint32 row;
@@ -206,19 +210,39 @@ std::vector<quint32> TableModel::sortedOrder(int column, Qt::SortOrder order) co
     };
     const int n = rows();
     std::vector<Key> keys(static_cast<size_t>(n));
+    size_t shared = std::numeric_limits<size_t>::max();
+    std::string_view first;
     for (int r = 0; r < n; ++r) {
         const QByteArrayView cell = field(r, column);
         const auto v = numberOf(cell);
-        keys[size_t(r)] = {v.value_or(0), std::string_view(cell.data(), size_t(cell.size())), quint32(r),
-                           v.has_value()};
+        const std::string_view text(cell.data(), size_t(cell.size()));
+        keys[size_t(r)] = {0, v.value_or(0), text, quint32(r), v.has_value()};
+        if (v)
+            continue;
+        if (shared == std::numeric_limits<size_t>::max())
+            first = text, shared = text.size();
+        size_t same = 0;
+        while (same < shared && same < text.size() && text[same] == first[same])
+            ++same;
+        shared = same;
+    }
+    for (Key &key : keys) {
+        for (size_t i = 0; i < 8; ++i)
+            key.head = key.head << 8 | (shared + i < key.text.size() ? quint8(key.text[shared + i]) : 0);
     }
     const bool ascending = order == Qt::AscendingOrder;
     // Equal cells keep their rows' order either way.
     std::sort(keys.begin(), keys.end(), [ascending](const Key &a, const Key &b) {
         if (a.numeric != b.numeric)
             return a.numeric == ascending;
-        if (a.numeric ? a.number != b.number : a.text != b.text)
-            return (a.numeric ? a.number < b.number : a.text < b.text) == ascending;
+        if (a.numeric) {
+            if (a.number != b.number)
+                return (a.number < b.number) == ascending;
+        } else if (a.head != b.head) {
+            return (a.head < b.head) == ascending;
+        } else if (a.text != b.text) {
+            return (a.text < b.text) == ascending;
+        }
         return a.row < b.row;
     });
     std::vector<quint32> result(keys.size());
