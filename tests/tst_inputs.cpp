@@ -172,7 +172,8 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         kivtest::Form form;
         QVERIFY(form.build("<vlayout><table var=\"T\" columns=\"n|name|path\" select=\"multi\">"
-                           "printf '10\\tb\\t/p/ab\\n#9\\tB\\t/p/a\\n100\\tb\\t/p/abcdefghij2\\nx\\tB\\t/p/abcdefghij1\\n"
+                           "printf '10\\tb\\t/p/ab\\n#9\\tB\\t/p/a\\n100\\tb\\t/p/abcdefghij2\\n"
+                           "x\\tB\\t/p/abcdefghij1\\n"
                            "#-1.5\\tb\\t/p/b\\n1e3\\tc\\t/p/a\\nnan\\tc\\t/p/\\n'</table>"
                            "</vlayout>"));
         QTableView *view = tableView(form);
@@ -246,7 +247,8 @@ private Q_SLOTS:
     {
         kivtest::Form form;
         QVERIFY(form.build("<vlayout><table var=\"T\" columns=\"n|odd\" select=\"multi\">"
-                           "seq 6000 | awk '{ print ($1 > 5000 ? \"#\" : \"\") $1 \"\\t\" $1 % 2 }'</table></vlayout>"));
+                           "seq 6000 | awk '{ print ($1 > 5000 ? \"#\" : \"\") $1 \"\\t\" $1 % 2 }'</table>"
+                           "</vlayout>"));
         QTableView *view = tableView(form);
         const QByteArray chosen = form.var(0);
         QCOMPARE(chosen.count('\n'), 999);

@@ -87,7 +87,8 @@ void name(QWidget *widget, const QString &label)
     } else if (auto *list = qobject_cast<MListWidget *>(widget)) {
         list->listWidget()->setAccessibleName(firstOf({label, variableName(list->varIndex()), QStringLiteral("List")}));
     } else if (auto *table = qobject_cast<MTable *>(widget)) {
-        table->tableView()->setAccessibleName(firstOf({label, variableName(table->varIndex()), QStringLiteral("Table")}));
+        const QString spoken = firstOf({label, variableName(table->varIndex()), QStringLiteral("Table")});
+        table->tableView()->setAccessibleName(spoken);
     } else if (auto *check = qobject_cast<MCheckBox *>(widget)) {
         describe(check->checkBox(), check->checkBox()->text(), label, variableName(check->varIndex()));
     } else if (auto *button = qobject_cast<MButton *>(widget)) {

@@ -268,7 +268,8 @@ void checkTable(const Element *element, std::vector<TagWarning> &warnings)
     if (const Element *a = plainAttribute(element, "column")) {
         const OptText v = a->value(false);
         const auto n = leadingInt(v.value_or(QByteArray()));
-        const bool digits = hasText(v) && std::all_of(v->begin(), v->end(), [](char c) { return c >= '0' && c <= '9'; });
+        const bool digits =
+            hasText(v) && std::all_of(v->begin(), v->end(), [](char c) { return c >= '0' && c <= '9'; });
         if (!digits || !n || *n < 1)
             warn(a, QStringLiteral("<table> column=\"%1\" is not a column number (1, 2, ...): the first column is used")
                         .arg(toQString(v)));

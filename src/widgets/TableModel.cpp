@@ -75,6 +75,9 @@ void TableModel::setRows(QByteArray text, Separator separator, const QStringList
     constexpr qsizetype kMaxText = 0xFFFFFFFF;
     if (m_text.size() > kMaxText)
         m_text.truncate(m_text.lastIndexOf('\n', kMaxText - 1) + 1);
+    // Output gathered in a growing buffer may hold up to twice its size.
+    if (m_text.capacity() > m_text.size() + m_text.size() / 8)
+        m_text.squeeze();
     m_separator = separator;
     m_names = names.mid(0, kMaxNamedColumns);
     m_rowStart.clear();
@@ -115,13 +118,6 @@ void TableModel::setRows(QByteArray text, Separator separator, const QStringList
     m_rowEnd.shrink_to_fit();
     m_columns = m_names.isEmpty() ? widest : int(m_names.size());
     endResetModel();
-}
-
-qsizetype TableModel::heldBytes() const
-{
-    return m_text.capacity()
-           + qsizetype((m_rowStart.capacity() + m_rowEnd.capacity() + m_order.capacity()) * sizeof(quint32))
-           + qsizetype(m_marked.capacity() * sizeof(int));
 }
 
 int TableModel::sourceRow(int viewRow) const

@@ -45,8 +45,6 @@ public:
     QByteArrayView field(int row, int column) const;
     // How many rows were left out beyond kMaxRows.
     qsizetype droppedRows() const { return m_dropped; }
-    // What the table keeps: the text and the row offsets.
-    qsizetype heldBytes() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
