@@ -3,10 +3,10 @@
 #include "markup/LosslessText.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -193,52 +193,58 @@ std::vector<quint32> TableModel::sortedOrder(int column, Qt::SortOrder order) co
 {
     if (column < 0 || column >= m_columns)
         return {};
-    // Keys side by side: an indirect comparison would miss the cache at every step.
-    // Texts compare first by eight bytes after what all cells of the column share
-    // (paths, say), so that most comparisons never reach the text itself.
+    // Small keys side by side: an indirect comparison would miss the cache at
+    // every step. A number's key is its bits, ordered as unsigned; a text's is
+    // eight bytes after what all texts of the column share (paths, say), so that
+    // most comparisons never reach the text itself.
     struct Key
     {
         quint64 head;
-        double number;
-        std::string_view text;
+        quint32 start, size; // the text, for equal heads
         quint32 row;
         bool numeric;
     };
     const int n = rows();
-    std::vector<Key> keys(static_cast<size_t>(n));
-    size_t shared = std::numeric_limits<size_t>::max();
-    std::string_view first;
+    const char *text = m_text.constData();
+    std::vector<Key> keys;
+    keys.reserve(static_cast<size_t>(n));
+    qsizetype shared = -1;
+    QByteArrayView first;
     for (int r = 0; r < n; ++r) {
         const QByteArrayView cell = field(r, column);
         const auto v = numberOf(cell);
-        const std::string_view text(cell.data(), size_t(cell.size()));
-        keys[size_t(r)] = {0, v.value_or(0), text, quint32(r), v.has_value()};
-        if (v)
-            continue;
-        if (shared == std::numeric_limits<size_t>::max())
-            first = text, shared = text.size();
-        size_t same = 0;
-        while (same < shared && same < text.size() && text[same] == first[same])
-            ++same;
-        shared = same;
+        quint64 head = 0;
+        if (v) {
+            head = std::bit_cast<quint64>(*v == 0 ? 0.0 : *v);
+            head = head >> 63 ? ~head : head | (quint64(1) << 63);
+        } else if (shared < 0) {
+            first = cell;
+            shared = cell.size();
+        } else {
+            qsizetype same = 0;
+            while (same < shared && same < cell.size() && cell[same] == first[same])
+                ++same;
+            shared = same;
+        }
+        const auto start = quint32(cell.isEmpty() ? 0 : cell.data() - text);
+        keys.push_back({head, start, quint32(cell.size()), quint32(r), v.has_value()});
     }
     for (Key &key : keys) {
-        for (size_t i = 0; i < 8; ++i)
-            key.head = key.head << 8 | (shared + i < key.text.size() ? quint8(key.text[shared + i]) : 0);
+        if (key.numeric)
+            continue;
+        for (qsizetype i = shared; i < shared + 8; ++i)
+            key.head = key.head << 8 | (i < qsizetype(key.size) ? quint8(text[key.start + i]) : 0);
     }
     const bool ascending = order == Qt::AscendingOrder;
+    auto textOf = [text](const Key &k) { return std::string_view(text + k.start, k.size); };
     // Equal cells keep their rows' order either way.
-    std::sort(keys.begin(), keys.end(), [ascending](const Key &a, const Key &b) {
+    std::sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
         if (a.numeric != b.numeric)
             return a.numeric == ascending;
-        if (a.numeric) {
-            if (a.number != b.number)
-                return (a.number < b.number) == ascending;
-        } else if (a.head != b.head) {
+        if (a.head != b.head)
             return (a.head < b.head) == ascending;
-        } else if (a.text != b.text) {
-            return (a.text < b.text) == ascending;
-        }
+        if (!a.numeric && textOf(a) != textOf(b))
+            return (textOf(a) < textOf(b)) == ascending;
         return a.row < b.row;
     });
     std::vector<quint32> result(keys.size());
