@@ -2,18 +2,30 @@
 // seen as a MapNotify on the root window of a running X server ($DISPLAY), for
 // kiv on a form vs a minimal Qt window with one label (this program itself with
 // --label-window), and a plain Qt window with the widgets of
-// bench/forms/demo-static.mc written in code (--same-widgets). Libx11 is loaded at run time, so only its headers are needed
+// bench/forms/demo-static.mc written in code (--same-widgets), or for
+// bench/forms/new-inputs.mc the input widgets written in code (--same-inputs).
+// Libx11 is loaded at run time, so only its headers are needed
 // to build. Usage: bench_startup KIV_BINARY FORM.mc [runs]
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollArea>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolButton>
@@ -214,10 +226,75 @@ int sameWidgetsWindow(int argc, char **argv)
     return app.exec();
 }
 
+// The widgets of bench/forms/new-inputs.mc, built by hand.
+int sameInputsWindow(int argc, char **argv)
+{
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication app(argc, argv);
+    QWidget window;
+    auto *top = new QVBoxLayout(&window);
+    auto *password = new QLineEdit(QStringLiteral("secret"));
+    password->setEchoMode(QLineEdit::Password);
+    top->addWidget(password);
+    auto *check = new QCheckBox(QStringLiteral("Shout"));
+    check->setChecked(true);
+    top->addWidget(check);
+    auto *group = new QGroupBox(QStringLiteral("Mode"));
+    auto *radios = new QVBoxLayout(group);
+    for (const char *choice : {"fast", "safe", "slow"}) {
+        auto *radio = new QRadioButton(QString::fromUtf8(choice));
+        radio->setChecked(std::strcmp(choice, "safe") == 0);
+        radios->addWidget(radio);
+    }
+    top->addWidget(group);
+    auto *number = new QSpinBox;
+    number->setRange(0, 100);
+    number->setValue(5);
+    top->addWidget(number);
+    auto *sliderRow = new QHBoxLayout;
+    auto *slider = new QSlider(Qt::Horizontal);
+    slider->setRange(0, 100);
+    slider->setValue(40);
+    sliderRow->addWidget(slider);
+    sliderRow->addWidget(new QLabel(QStringLiteral("40")));
+    top->addLayout(sliderRow);
+    auto *date = new QDateEdit(QDate(2026, 12, 8));
+    date->setCalendarPopup(true);
+    date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    top->addWidget(date);
+    auto *color = new QPushButton(QStringLiteral("#3366cc"));
+    QPixmap swatch(16, 16);
+    swatch.fill(QColor(0x33, 0x66, 0xcc));
+    color->setIcon(QIcon(swatch));
+    top->addWidget(color);
+    auto *notes = new QPlainTextEdit(QStringLiteral("first line"));
+    notes->setMinimumHeight(80);
+    top->addWidget(notes);
+    auto *rows = new QStandardItemModel(0, 3, &window);
+    rows->setHorizontalHeaderLabels({QStringLiteral("PID"), QStringLiteral("User"), QStringLiteral("Command")});
+    static const char *const cells[3][3] = {{"1", "root", "init"}, {"2", "ada", "bash"}, {"3", "ada", "vim"}};
+    for (const auto &row : cells)
+        rows->appendRow({new QStandardItem(QString::fromUtf8(row[0])), new QStandardItem(QString::fromUtf8(row[1])),
+                         new QStandardItem(QString::fromUtf8(row[2]))});
+    auto *table = new QTableView;
+    table->setModel(rows);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    table->selectRow(1);
+    table->setMinimumHeight(120);
+    top->addWidget(table);
+    top->addWidget(new QProgressBar);
+    window.setMinimumWidth(560);
+    window.show();
+    return app.exec();
+}
+
 int main(int argc, char **argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--same-widgets") == 0)
         return sameWidgetsWindow(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--same-inputs") == 0)
+        return sameInputsWindow(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "--label-window") == 0) {
         QApplication app(argc, argv);
         QLabel label(QStringLiteral("Hello"));
@@ -249,7 +326,9 @@ int main(int argc, char **argv)
     self[n] = '\0';
     const std::vector<std::string> kiv = {argv[1], argv[2]};
     const std::vector<std::string> label = {self, "--label-window"};
-    const std::vector<std::string> same = {self, "--same-widgets"};
+    // The hand-written twin of the form.
+    const bool inputs = std::strstr(argv[2], "new-inputs") != nullptr;
+    const std::vector<std::string> same = {self, inputs ? "--same-inputs" : "--same-widgets"};
 
     std::vector<double> kivTimes, labelTimes, sameTimes;
     for (int i = 0; i < runs; ++i) {

@@ -23,7 +23,7 @@ for bench in "$build"/bench/bench_*; do
   echo
   echo "== $name"
   case $name in
-    bench_core | bench_parse | bench_textlog) "$bench" "$runs" || status=1 ;;
+    bench_core | bench_parse | bench_textlog | bench_table) "$bench" "$runs" || status=1 ;;
     bench_latency) "$bench" 3 || status=1 ;;
     *) "$bench" || status=1 ;;
   esac
@@ -51,7 +51,8 @@ else
   scratch=$(mktemp -d)
   # The form without build-time commands is the one to compare with the same
   # widgets written in code; the demo itself adds its commands' cost.
-  for f in bench/forms/demo-static.mc "$form"; do
+  # new-inputs.mc is compared with its input widgets written in code.
+  for f in bench/forms/demo-static.mc bench/forms/new-inputs.mc "$form"; do
     ( cd "$scratch" && DISPLAY=":$display" QT_QPA_PLATFORM=xcb \
         "$OLDPWD/$build/bench/bench_startup" "$OLDPWD/$build/kiv" "$OLDPWD/$f" "$runs" ) || status=1
   done

@@ -12,6 +12,7 @@
 #include "widgets/MNumber.h"
 #include "widgets/MRadio.h"
 #include "widgets/MTextArea.h"
+#include "widgets/MTable.h"
 #include "widgets/MTextEdit.h"
 #include "widgets/MTextFile.h"
 
@@ -25,6 +26,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTextDocumentFragment>
 #include <QToolButton>
 
@@ -107,6 +109,9 @@ void name(QWidget *widget, const QString &label)
         // The caption is the colour's code: the label says what it is for.
         color->swatchButton()->setAccessibleName(
             firstOf({label, variableName(color->varIndex()), QStringLiteral("Colour")}));
+    } else if (auto *table = qobject_cast<MTable *>(widget)) {
+        const QString spoken = firstOf({label, variableName(table->varIndex()), QStringLiteral("Table")});
+        table->tableView()->setAccessibleName(spoken);
     } else if (auto *check = qobject_cast<MCheckBox *>(widget)) {
         describe(check->checkBox(), check->checkBox()->text(), label, variableName(check->varIndex()));
     } else if (auto *button = qobject_cast<MButton *>(widget)) {

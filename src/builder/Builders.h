@@ -48,3 +48,5 @@ void buildRadio(frmMain *window, const Element *element, QLayout *parent);
 // What kiv --check says about their raw values (see KnownTag::Check).
 void checkCheckBox(const Element *element, std::vector<TagWarning> &warnings);
 void checkRadio(const Element *element, std::vector<TagWarning> &warnings);
+// Tables (widgets/MTable.cpp)
+void buildTable(frmMain *window, const Element *element, QLayout *parent);

@@ -3,6 +3,7 @@
 #include "builder/ImageFile.h"
 #include "builder/KnownTags.h"
 #include "shell/MEnvVar.h"
+#include "widgets/MTable.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
@@ -44,6 +45,8 @@ const char *const kDateAttributes[] = {"var", "format", "text", "code", "width",
 const char *const kColorAttributes[] = {"var", "text", "code", "width", "height", nullptr};
 
 // Tables
+const char *const kTableAttributes[] = {"var",       "columns", "separator", "select", "column",
+                                        "ondoubleclick", "code", "width",   "height",    nullptr};
 
 // Progress
 const char *const kProgressAttributes[] = {"text", "width", "height", nullptr};
@@ -71,6 +74,7 @@ const KnownTag kKnownTags[] = {
     {"color", T::RunsContent | T::BindsVariable, kColorAttributes, nullptr, buildColor, checkColor},
 
     // Tables
+    {"table", T::RunsContent | T::BindsVariable, kTableAttributes, nullptr, buildTable, checkTable},
 
     {"textlog", 0, kTextLogAttributes, nullptr, buildTextLog, nullptr},
     // Progress
