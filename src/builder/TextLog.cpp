@@ -851,7 +851,7 @@ QString TextLogView::visibleText() const
 void buildTextLog(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *log = new TextLogView;
-    if (const OptText format = element->attribute("format", true)) {
+    if (const OptText format = trimWhitespace(element->attribute("format", true))) {
         if (*format == "plain")
             log->setFormat(TextLogView::Format::Plain);
         else if (*format == "rich")
