@@ -175,6 +175,11 @@ void TerminalLine::print(QByteArrayView bytes)
     }
     if (bytes.isEmpty())
         return;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; })) {
+        for (const char c : bytes)
+            put(char32_t(c));
+        return;
+    }
     const QString text = textFromBytes(bytes);
     for (qsizetype k = 0; k < text.size(); ++k) {
         char32_t ch = text[k].unicode();
