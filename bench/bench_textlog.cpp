@@ -101,7 +101,8 @@ void settle(QWidget &window)
     QApplication::processEvents();
 }
 
-// Prints: end-to-painted ms, longest stall ms, start-to-end-scroll ms, memory bytes.
+// Prints: end-to-painted ms, longest stall ms, start-to-end-scroll ms, memory bytes,
+// select-all-and-copy ms.
 int runKiv(const Case &c)
 {
     MOHandler handler;
@@ -157,10 +158,18 @@ int runKiv(const Case &c)
         settle(window);
     }
     const double scroll = timer.nsecsElapsed() / 1e6;
+    const qint64 memory = (statusKb("VmHWM:") - before) * 1024;
+    timer.start();
+    for (const Qt::Key key : {Qt::Key_A, Qt::Key_C}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+        QApplication::sendEvent(logs[0], &press);
+    }
+    settle(window);
+    const double copy = timer.nsecsElapsed() / 1e6;
     // The redrawn line must show as one line.
     if (qstrcmp(c.name, "redraws") == 0 && logs[0]->toPlainText() != QStringLiteral("%1%").arg(kRedraws))
         return 1;
-    std::printf("%.1f %.1f %.1f %lld\n", end, stall, scroll, (statusKb("VmHWM:") - before) * 1024);
+    std::printf("%.1f %.1f %.1f %lld %.1f\n", end, stall, scroll, memory, copy);
     return 0;
 }
 
@@ -181,13 +190,13 @@ int runReference(const Case &c)
     edit.appendPlainText(textFromBytes(output));
     settle(edit);
     const double end = timer.nsecsElapsed() / 1e6;
-    std::printf("%.1f 0 0 %lld\n", end, (statusKb("VmHWM:") - before) * 1024);
+    std::printf("%.1f 0 0 %lld 0\n", end, (statusKb("VmHWM:") - before) * 1024);
     return 0;
 }
 
 struct Figures
 {
-    double end = 0, stall = 0, scroll = 0, memory = 0;
+    double end = 0, stall = 0, scroll = 0, memory = 0, copy = 0;
 };
 
 Figures measure(const QString &self, const char *which, const char *name)
@@ -197,9 +206,9 @@ Figures measure(const QString &self, const char *which, const char *name)
     child.start(self, {QString::fromLatin1(which), QString::fromLatin1(name)});
     child.waitForFinished(-1);
     const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
-    if (child.exitCode() != 0 || f.size() < 4)
-        return {-1, -1, -1, -1};
-    return {f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()};
+    if (child.exitCode() != 0 || f.size() < 5)
+        return {-1, -1, -1, -1, -1};
+    return {f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble()};
 }
 
 double median(std::vector<double> v)
@@ -226,19 +235,21 @@ int main(int argc, char **argv)
     }
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     const QString self = QCoreApplication::applicationFilePath();
-    std::printf("%-30s | %-23s | %-13s | %-11s | %-21s | %-16s\n", "two text logs, 64 KiB pieces",
-                "last piece to painted", "longest stall", "Home, End", "memory / output size", "goals met");
+    std::printf("%-30s | %-23s | %-13s | %-11s | %-14s | %-21s | %-16s\n", "two text logs, 64 KiB pieces",
+                "last piece to painted", "longest stall", "Home, End", "Ctrl+A, Ctrl+C", "memory / output size",
+                "goals met");
     int status = 0;
     double uncolouredEnd = 0;
     std::vector<double> colouredEnd;
     for (const Case &c : kCases) {
-        std::vector<double> end, stall, scroll, memory, refEnd, refMemory;
+        std::vector<double> end, stall, scroll, memory, copy, refEnd, refMemory;
         for (int i = 0; i < runs; ++i) {
             const Figures k = measure(self, "--kiv", c.name);
             end.push_back(k.end);
             stall.push_back(k.stall);
             scroll.push_back(k.scroll);
             memory.push_back(k.memory);
+            copy.push_back(k.copy);
             if (c.reference) {
                 const Figures r = measure(self, "--reference", c.name);
                 refEnd.push_back(r.end);
@@ -268,8 +279,8 @@ int main(int argc, char **argv)
         if (qstrcmp(c.name, "uncoloured") == 0)
             std::snprintf(timeText, sizeof timeText, "%.0f ms (coloured %.1fx)", median(end),
                           median(colouredEnd) / std::max(uncolouredEnd, 1.0));
-        std::printf("%-30s | %-23s | %10.0f ms | %8.0f ms | %-21s | %s\n", c.title, timeText, median(stall),
-                    median(scroll), memoryText, met ? "yes" : "NO");
+        std::printf("%-30s | %-23s | %10.0f ms | %8.0f ms | %11.0f ms | %-21s | %s\n", c.title, timeText,
+                    median(stall), median(scroll), median(copy), memoryText, met ? "yes" : "NO");
         status |= met ? 0 : 1;
     }
     return status;

@@ -238,6 +238,7 @@ void TestTextLog::shouldDrawOutputAsATerminalDoes_data()
     more("rich without a tag", "a & b\n", "rich", false, 0, true, "a & b ", nullptr);
     more("auto judges without escapes", "\e]0;title\a<b>x</b>\e[?25h\n", "auto", false, 0, true, "x ", nullptr);
     more("progress lines left out", "10\nworking\n50%\n# step two\n 100 \n", "", true, 0, false, "working\n", nullptr);
+    more("...not a last one without its end", "10\n100", "", true, 0, false, "100", nullptr);
     more("...kept without a bar", "10\nworking\n# step\n", "", false, 0, false, "10\nworking\n# step\n", nullptr);
     more("...as the bar reads them", "5\r10\n# a\rb\ndone\n", "", true, 0, false, "10\ndone\n", nullptr);
     more("stopped", "partial\n", "", false, 1, false, "partial\n[stopped]", "partial\n");

@@ -292,9 +292,9 @@ bool TextLogView::hides(const OutputStore::Block &block) const
 {
     if (!m_handler || !m_handler->progressLines() || block.cut || block.length > OutputStore::kBlockBytes)
         return false;
-    // Whole lines only: one still arriving may go on.
+    // Lines ended by '\n' only, as the bars read them.
     const OutputStore &s = store();
-    if (block.next == block.start + block.length && !s.isFinished())
+    if (block.next == block.start + block.length)
         return false;
     if (block.start > 0 && s.bytes()[block.start - 1] != '\n')
         return false;
@@ -333,7 +333,7 @@ QTextCharFormat TextLogView::formatOf(const TerminalStyle &style) const
 QTextLayout *TextLogView::layout(qint64 index, const OutputStore::Block *known) const
 {
     // A hidden line takes no row.
-    static QTextLayout hidden;
+    static QTextLayout *const hidden = new QTextLayout;
     if (const auto at = m_layouts.find(index); at != m_layouts.end())
         return at->second.get();
     QString text;
@@ -343,7 +343,7 @@ QTextLayout *TextLogView::layout(qint64 index, const OutputStore::Block *known) 
     } else {
         const OutputStore::Block block = known ? *known : store().block(index);
         if (hides(block))
-            return &hidden;
+            return hidden;
         StyledLine line = drawnBlock(index, block);
         text = std::move(line.text);
         for (const StyledRun &run : line.runs)
