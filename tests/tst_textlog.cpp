@@ -243,7 +243,7 @@ void TestTextLog::shouldDrawOutputAsATerminalDoes_data()
     more("...as the bar reads them", "5\r10\n# a\rb\ndone\n", "", true, 0, false, "10\ndone\n", nullptr);
     more("stopped", "partial\n", "", false, 1, false, "partial\n[stopped]", "partial\n");
     more("killed", "no line end", "", false, 2, false, "no line end\n[stopped; had to be killed]", "no line end");
-    more("stopped rich", "<b>x</b>\n", "", false, 1, true, "x \n[stopped]", "x \n[stopped]");
+    more("stopped rich", "<b>x</b>\n", "", false, 1, true, "x \n[stopped]", "x ");
     more("stopped without output", "", "", false, 1, false, "[stopped]", "");
 }
 

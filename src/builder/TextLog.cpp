@@ -151,6 +151,7 @@ void TextLogView::restart()
     m_anchor = m_cursor = -1;
     m_selecting = false;
     m_stopped = 0;
+    m_docOutputEnd = -1;
     m_drawnStart = -1;
     refresh();
 }
@@ -229,6 +230,8 @@ void TextLogView::stopped(bool killed)
         refresh();
         return;
     }
+    // The line is kiv's: copies stop before it.
+    m_docOutputEnd = m_doc->characterCount() - 1;
     QTextCursor end(m_doc);
     end.movePosition(QTextCursor::End);
     QTextCharFormat discreet;
@@ -665,6 +668,10 @@ QString TextLogView::textBetween(qint64 from, qint64 to, bool *cut) const
     if (from < 0 || from == to)
         return QString();
     if (m_doc) {
+        if (m_docOutputEnd >= 0) {
+            from = std::min<qint64>(from, m_docOutputEnd);
+            to = std::min<qint64>(to, m_docOutputEnd);
+        }
         QTextCursor cursor(m_doc);
         cursor.setPosition(int(from));
         cursor.setPosition(int(to), QTextCursor::KeepAnchor);

@@ -151,4 +151,5 @@ private:
     mutable TerminalLine m_drawn;
 
     SafeTextDocument *m_doc = nullptr; // the rich text, when it is shown
+    int m_docOutputEnd = -1;            // where the output ends in it, when kiv added a line
 };
