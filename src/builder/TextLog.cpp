@@ -679,31 +679,43 @@ QString TextLogView::textBetween(qint64 from, qint64 to, bool *cut) const
     }
     // What the lines show, joined by line ends; the added lines are kiv's, not output.
     const OutputStore &s = store();
-    const qint64 count = s.indexedBlockCount();
-    qint64 i = s.blockAt(from);
-    const qint64 first = s.block(i).start;
     QString out;
-    constexpr qint64 kBatch = 1024;
-    for (; i < count; i += kBatch) {
-        const QList<OutputStore::Block> blocks = s.blocks(i, kBatch);
-        for (qint64 k = 0; k < blocks.size(); ++k) {
-            const OutputStore::Block &b = blocks[k];
-            if (b.start >= to)
-                return out;
-            if (b.start - first >= kCopyMaxBytes) {
-                *cut = true;
-                return out;
-            }
-            if (hides(b))
-                continue;
-            const QString text = drawnBlock(i + k, b).text;
-            const qint64 begin = std::clamp<qint64>(from - b.start, 0, text.size());
-            const qint64 end = std::clamp<qint64>(to - b.start, 0, text.size());
-            out += QStringView(text).sliced(begin, end - begin);
-            if (to > b.start + text.size() && b.next > b.start + b.length && !b.cut)
-                out += QLatin1Char('\n');
+    const auto add = [&](qint64 index, const OutputStore::Block &b) {
+        if (hides(b))
+            return;
+        const QString text = drawnBlock(index, b).text;
+        const qint64 begin = std::clamp<qint64>(from - b.start, 0, text.size());
+        const qint64 end = std::clamp<qint64>(to - b.start, 0, text.size());
+        out += QStringView(text).sliced(begin, end - begin);
+        if (to > b.start + text.size() && b.next > b.start + b.length && !b.cut)
+            out += QLatin1Char('\n');
+    };
+    const qint64 firstIndex = s.blockAt(from);
+    const OutputStore::Block firstBlock = s.block(firstIndex);
+    const qint64 limit = firstBlock.start + kCopyMaxBytes;
+    *cut = to > limit;
+    // The blocks taken: firstIndex up to lastIndex, all of them whole but the first and the last.
+    const qint64 lastIndex = std::max(firstIndex, s.blockAt(std::min(to, limit)) - (*cut ? 1 : 0));
+    add(firstIndex, firstBlock);
+    if (lastIndex == firstIndex)
+        return out;
+    const OutputStore::Block lastBlock = s.block(lastIndex);
+    const QByteArrayView middle = QByteArrayView(s.bytes()).sliced(firstBlock.next, lastBlock.start - firstBlock.next);
+    const bool asIs = std::all_of(middle.begin(), middle.end(), [](char c) {
+        return !((uchar(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7f);
+    });
+    if (asIs && !(m_handler && m_handler->progressLines())) {
+        // Lines drawn as they are: their bytes are what they show, line ends and all.
+        out += textFromBytes(middle);
+    } else {
+        constexpr qint64 kBatch = 1024;
+        for (qint64 i = firstIndex + 1; i < lastIndex; i += kBatch) {
+            const QList<OutputStore::Block> blocks = s.blocks(i, std::min(kBatch, lastIndex - i));
+            for (qint64 k = 0; k < blocks.size(); ++k)
+                add(i + k, blocks[k]);
         }
     }
+    add(lastIndex, lastBlock);
     return out;
 }
 
