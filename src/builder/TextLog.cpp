@@ -701,12 +701,15 @@ QString TextLogView::textBetween(qint64 from, qint64 to, bool *cut) const
         return out;
     const OutputStore::Block lastBlock = s.block(lastIndex);
     const QByteArrayView middle = QByteArrayView(s.bytes()).sliced(firstBlock.next, lastBlock.start - firstBlock.next);
-    const bool asIs = std::all_of(middle.begin(), middle.end(), [](char c) {
-        return !((uchar(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7f);
-    });
-    if (asIs && !(m_handler && m_handler->progressLines())) {
+    bool asIs = !(m_handler && m_handler->progressLines());
+    const auto *p = reinterpret_cast<const uchar *>(middle.data());
+    for (qsizetype k = 0, n = middle.size(); k < n && asIs; ++k)
+        asIs = !((p[k] < 0x20 && p[k] != '\t' && p[k] != '\n') || p[k] == 0x7f);
+    if (asIs) {
         // Lines drawn as they are: their bytes are what they show, line ends and all.
-        out += textFromBytes(middle);
+        const QString text = textFromBytes(middle);
+        out.reserve(out.size() + text.size() + lastBlock.length);
+        out += text;
     } else {
         constexpr qint64 kBatch = 1024;
         for (qint64 i = firstIndex + 1; i < lastIndex; i += kBatch) {
