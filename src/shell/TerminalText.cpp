@@ -3,6 +3,8 @@
 #include "markup/LosslessText.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <cstring>
 
 namespace {
@@ -224,20 +226,36 @@ void TerminalLine::csi(const QByteArray &parameters, char final)
 void TerminalLine::sgr(const QByteArray &parameters)
 {
     // Groups split by ';', each with its ':' parts; an empty number is 0.
-    std::vector<std::vector<int>> groups;
-    for (const QByteArray &group : parameters.split(';')) {
-        std::vector<int> parts;
-        for (const QByteArray &part : group.split(':'))
-            parts.push_back(std::min(part.toInt(), 9999));
-        groups.push_back(std::move(parts));
+    struct Group
+    {
+        std::array<int, 6> parts{};
+        size_t count = 1;
+        int operator[](size_t k) const { return parts[k]; }
+        size_t size() const { return count; }
+    };
+    std::array<Group, 64> list{};
+    size_t used = 1;
+    for (const char c : parameters) {
+        Group &g = list[used - 1];
+        if (c == ';') {
+            if (used == list.size())
+                break;
+            ++used;
+        } else if (c == ':') {
+            g.count += g.count < g.parts.size();
+        } else if (c >= '0' && c <= '9') {
+            int &v = g.parts[g.count - 1];
+            v = std::min(v * 10 + (c - '0'), 9999);
+        }
     }
+    const std::span<const Group> groups(list.data(), used);
     TerminalStyle &s = m_style;
     for (size_t g = 0; g < groups.size(); ++g) {
-        const std::vector<int> &parts = groups[g];
+        const Group &parts = groups[g];
         const int code = parts[0];
         // An extended colour: 5;n or 2;r;g;b, in its own ':' parts or in the next groups.
         const auto extended = [&]() -> quint32 {
-            std::vector<int> rest(parts.begin() + 1, parts.end());
+            std::vector<int> rest(parts.parts.begin() + 1, parts.parts.begin() + qsizetype(parts.size()));
             const bool colons = !rest.empty();
             if (!colons) {
                 for (size_t k = g + 1; k < groups.size() && rest.size() < 4; ++k)
