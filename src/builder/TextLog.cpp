@@ -203,9 +203,10 @@ void TextLogView::finish()
     QString rich;
     if (m_handler && m_format == Format::Auto) {
         rich = m_handler->richText();
-    } else if (m_handler && m_format == Format::Rich) {
+    } else if (m_handler && m_format == Format::Rich && store().droppedBytes() == 0 &&
+               store().size() <= kRichTextMaxBytes) {
         const QByteArray bytes = withoutEscapes(store().bytes());
-        if (store().droppedBytes() == 0 && fitsRichTextLayout(bytes))
+        if (fitsRichTextLayout(bytes))
             rich = outputText(bytes);
     }
     if (rich.isNull())
