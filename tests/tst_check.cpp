@@ -81,7 +81,7 @@ private Q_SLOTS:
         row("unknown attribute", "<label txt=\"x\"/>",
             {"1:8: warning: <label> has no attribute 'txt' (did you mean 'text'?)"});
         row("attribute no tag reads", "<textlog var=\"X\"/>", {"1:10: warning: <textlog> has no attribute 'var'; "
-                                                              "it reads width and height"});
+                                                              "it reads format, width and height"});
         row("dropped text", "<vlayout>\n<label/>stray\n</vlayout>", {"2:9: warning: this text is dropped"});
         row("text nothing reads", "<textlog>echo hi</textlog>", {"1:1: warning: <textlog> does not use the text"});
         row("elements after the root", "<label/>\n<label/>\n",

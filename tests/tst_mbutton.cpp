@@ -148,7 +148,8 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
     QCOMPARE(form.file("runs"), QStringLiteral("run\n"));
     QCOMPARE(edit->text(), QString());
     QCOMPARE(form.var(0), QByteArray());
-    QCOMPARE(form.log1.toPlainText(), QString::fromUtf8(printed));
+    // The log says that the output was cut short; the emitted output does not.
+    QCOMPARE(form.log1.toPlainText(), QString::fromUtf8(printed) + QStringLiteral("[stopped]"));
     QVERIFY(!QGuiApplication::overrideCursor());
     QTRY_VERIFY(!kivtest::processAlive(kivtest::readPid(form.dir.filePath(QStringLiteral("child")))));
     // Nothing was queued to be replayed: the form answers as before.

@@ -16,6 +16,18 @@ namespace {
 
 void buildGlobalRow(frmMain *, const Element *element, QLayout *) { buildGlobal(element); }
 
+void checkTextLog(const Element *element, std::vector<TagWarning> &warnings)
+{
+    const Element *format = element->namedChild("format");
+    if (!format || !format->isAttribute())
+        return;
+    const QByteArray value = format->contentView().trimmed().toByteArray();
+    if (value != "plain" && value != "rich" && value != "auto")
+        warnings.push_back({format->offset(), QStringLiteral("<textlog> format \"%1\" is none of plain, rich, auto: "
+                                                             "kiv takes it as auto")
+                                                  .arg(QString::fromUtf8(value.left(40)))});
+}
+
 // The attributes each builder reads (tst_check watches the builders to keep
 // these lists true).
 const char *const kButtonAttributes[] = {"title", "text", "onclick", "code", "width", "height", nullptr};
@@ -29,7 +41,7 @@ const char *const kGlobalAttributes[] = {"var", "text", "code", nullptr};
 const char *const kTextBoxAttributes[] = {"var", "text", "code", "width", "height", nullptr};
 const char *const kFileAttributes[] = {"var", "filter", "mode", "text", "code", "width", "height", nullptr};
 const char *const kSizeAttributes[] = {"width", "height", nullptr};
-const char *const kTextLogAttributes[] = {"width", "height", nullptr};
+const char *const kTextLogAttributes[] = {"format", "width", "height", nullptr};
 const char *const kTabAttributes[] = {"title", "width", "height", nullptr};
 const char *const kImageAttributes[] = {"src", "align", "width", "height", nullptr};
 const char *const kNoAttributes[] = {nullptr};
@@ -76,7 +88,7 @@ const KnownTag kKnownTags[] = {
     // Tables
     {"table", T::RunsContent | T::BindsVariable, kTableAttributes, nullptr, buildTable, checkTable},
 
-    {"textlog", 0, kTextLogAttributes, nullptr, buildTextLog, nullptr},
+    {"textlog", 0, kTextLogAttributes, nullptr, buildTextLog, checkTextLog},
     // Progress
     {"progress", 0, kProgressAttributes, nullptr, buildProgress, nullptr},
 

@@ -20,54 +20,34 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-// The primary selection (X11) takes what the mouse selected, up to this much.
-constexpr qint64 kPrimarySelectionMax = 16 << 20;
+// The 16 colours, on a light and on a dark background: each readable on its own
+// background (yellow is dark on light, black is grey on dark).
+constexpr QRgb kOnLight[16] = {0x000000, 0xb21818, 0x117a11, 0x8a6a00, 0x1f45c0, 0x9b2399, 0x0f7681, 0x6b6b6b,
+                               0x555555, 0xd42424, 0x1f9a1f, 0xa37c00, 0x3a64e0, 0xb83db6, 0x148c99, 0x858585};
+constexpr QRgb kOnDark[16] = {0x7a7a7a, 0xf06060, 0x5fd35f, 0xe0c050, 0x70a0ff, 0xd080d0, 0x50d0d0, 0xd0d0d0,
+                              0x9a9a9a, 0xff8787, 0x87ff87, 0xffff87, 0x9fbfff, 0xff9fff, 0x87ffff, 0xffffff};
 
-// Bytes of the character at text[i], decoded from the bytes at b (units: its
-// UTF-16 length). Shown text has U+FFFD for NUL, and escapes for single bytes.
-int charBytes(const QString &text, qsizetype i, const char *b, int *units)
+QColor terminalColour(quint32 c, bool dark)
 {
-    const char16_t c = text[i].unicode();
-    *units = 1;
-    if (isByteEscape(c))
-        return 1;
-    if (QChar::isHighSurrogate(c) && i + 1 < text.size()) {
-        *units = 2;
-        return 4;
+    if (c == TerminalStyle::kDefault)
+        return {};
+    if (c & TerminalStyle::kRgb)
+        return QColor::fromRgb(c & 0xFFFFFF);
+    if (c < 16)
+        return QColor::fromRgb((dark ? kOnDark : kOnLight)[c]);
+    if (c < 232) {
+        const auto level = [](quint32 v) { return v ? int(55 + 40 * v) : 0; };
+        return QColor(level((c - 16) / 36), level((c - 16) / 6 % 6), level((c - 16) % 6));
     }
-    if (c == 0xFFFD)
-        return *b == '\0' ? 1 : 3;
-    return c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-}
-
-// Walks text and the bytes it was decoded from side by side until the index or
-// the offset reaches its bound: where they then stand.
-std::pair<qsizetype, qint64> walkText(const QString &text, QByteArrayView bytes, qsizetype index, qint64 offset)
-{
-    qsizetype i = 0;
-    qint64 b = 0;
-    int units = 1;
-    while (i < text.size() && i < index && b < offset) {
-        b += charBytes(text, i, bytes.data() + b, &units);
-        i += units;
-    }
-    return {i, std::min<qint64>(b, bytes.size())};
-}
-
-qsizetype charIndexOf(const QString &text, QByteArrayView bytes, qint64 offset)
-{
-    return walkText(text, bytes, text.size(), offset).first;
-}
-
-qint64 byteOffsetOf(const QString &text, QByteArrayView bytes, qsizetype index)
-{
-    return walkText(text, bytes, index, bytes.size()).second;
+    const int grey = 8 + 10 * int(c - 232);
+    return QColor(grey, grey, grey);
 }
 
 const OutputStore &emptyStore()
@@ -152,6 +132,8 @@ void TextLogView::setHandler(MOHandler *handler)
     restart();
     if (store().isFinished())
         finish();
+    if (handler)
+        connect(handler, &MOHandler::outputStopped, this, &TextLogView::stopped);
 }
 
 const OutputStore &TextLogView::store() const { return m_handler ? m_handler->store() : emptyStore(); }
@@ -168,6 +150,9 @@ void TextLogView::restart()
     m_follow = true;
     m_anchor = m_cursor = -1;
     m_selecting = false;
+    m_stopped = 0;
+    m_docOutputEnd = -1;
+    m_drawnStart = -1;
     refresh();
 }
 
@@ -192,10 +177,17 @@ void TextLogView::refresh()
     // The last block may have grown, and blocks may have followed it.
     std::erase_if(m_layouts, [this](const auto &entry) { return entry.first >= m_openBlock; });
     m_openBlock = s.indexedBlockCount() - 1;
-    // The notice takes the empty line after a final line end.
-    m_notice = -1;
-    if (m_indexed && s.isFinished() && s.droppedBytes() > 0)
-        m_notice = s.block(m_openBlock).length == 0 ? m_openBlock : m_openBlock + 1;
+    m_added.clear();
+    m_addedFrom = -1;
+    if (m_indexed && s.isFinished()) {
+        if (s.droppedBytes() > 0)
+            m_added << s.leftOutNotice();
+        if (m_stopped)
+            m_added << (m_stopped == 2 ? tr("[stopped; had to be killed]") : tr("[stopped]"));
+        // They take the empty line after a final line end.
+        if (!m_added.isEmpty())
+            m_addedFrom = s.block(m_openBlock).length == 0 ? m_openBlock : m_openBlock + 1;
+    }
     updateScrollBar();
     viewport()->update();
     // The rest of a burst is indexed in the next turns of the event loop.
@@ -208,7 +200,15 @@ void TextLogView::finish()
     m_refresh.stop();
     m_shownSize = -1;
     refresh();
-    const QString rich = m_handler ? m_handler->richText() : QString();
+    QString rich;
+    if (m_handler && m_format == Format::Auto) {
+        rich = m_handler->richText();
+    } else if (m_handler && m_format == Format::Rich && store().droppedBytes() == 0 &&
+               store().size() <= kRichTextMaxBytes) {
+        const QByteArray bytes = withoutEscapes(store().bytes());
+        if (fitsRichTextLayout(bytes))
+            rich = outputText(bytes);
+    }
     if (rich.isNull())
         return;
     m_doc = new SafeTextDocument(this);
@@ -217,6 +217,28 @@ void TextLogView::finish()
     m_doc->setTextWidth(viewport()->width());
     m_layouts.clear();
     m_anchor = m_cursor = -1;
+    updateScrollBar();
+    if (m_follow)
+        scrollToEnd();
+    viewport()->update();
+}
+
+void TextLogView::stopped(bool killed)
+{
+    m_stopped = killed ? 2 : 1;
+    if (!m_doc) {
+        m_shownSize = -1;
+        refresh();
+        return;
+    }
+    // The line is kiv's: copies stop before it.
+    m_docOutputEnd = m_doc->characterCount() - 1;
+    QTextCursor end(m_doc);
+    end.movePosition(QTextCursor::End);
+    QTextCharFormat discreet;
+    discreet.setForeground(palette().brush(QPalette::PlaceholderText));
+    end.insertBlock();
+    end.insertText(killed ? tr("[stopped; had to be killed]") : tr("[stopped]"), discreet);
     updateScrollBar();
     if (m_follow)
         scrollToEnd();
@@ -242,7 +264,7 @@ void TextLogView::relayout()
 
 qint64 TextLogView::blockCount() const
 {
-    return m_notice >= 0 ? m_notice + 1 : store().indexedBlockCount();
+    return m_addedFrom >= 0 ? m_addedFrom + m_added.size() : store().indexedBlockCount();
 }
 
 QByteArrayView TextLogView::blockBytes(const OutputStore::Block &block) const
@@ -250,31 +272,94 @@ QByteArrayView TextLogView::blockBytes(const OutputStore::Block &block) const
     return QByteArrayView(store().bytes().constData() + block.start, block.length);
 }
 
-QString TextLogView::blockText(qint64 index, const OutputStore::Block &block) const
+StyledLine TextLogView::drawnBlock(qint64 index, const OutputStore::Block &block) const
 {
-    if (index == m_notice)
-        return store().leftOutNotice();
     const QByteArrayView bytes = blockBytes(block);
-    if (store().isFinished() || index < m_openBlock)
-        return outputText(bytes);
-    // A UTF-8 sequence cut short by the piece that arrived last waits for its rest.
-    LosslessDecoder decoder;
-    QString text = decoder.decode(bytes);
-    text.replace(QChar(u'\0'), QChar(u'\uFFFD'));
-    return text;
+    const bool final = store().isFinished() || index < m_openBlock;
+    if (TerminalLine::drawsAsIs(bytes)) {
+        if (final)
+            return {textFromBytes(bytes), {}};
+        // A UTF-8 sequence cut short by the piece that arrived last waits for its rest.
+        LosslessDecoder decoder;
+        return {decoder.decode(bytes), {}};
+    }
+    // A line redrawn while it grows is fed only what it has not drawn yet.
+    if (m_drawnStart != block.start || m_drawn.fedBytes() > bytes.size()) {
+        m_drawnStart = block.start;
+        m_drawn = TerminalLine();
+    }
+    m_drawn.feed(bytes.sliced(m_drawn.fedBytes()));
+    return m_drawn.drawn(final);
+}
+
+bool TextLogView::hides(const OutputStore::Block &block) const
+{
+    if (!m_handler || !m_handler->progressLines() || block.cut || block.length > OutputStore::kBlockBytes)
+        return false;
+    // Lines ended by '\n' only, as the bars read them.
+    const OutputStore &s = store();
+    if (block.next == block.start + block.length)
+        return false;
+    if (block.start > 0 && s.bytes()[block.start - 1] != '\n')
+        return false;
+    return progressLine(blockBytes(block)).has_value();
+}
+
+QTextCharFormat TextLogView::formatOf(const TerminalStyle &style) const
+{
+    const bool dark = palette().color(QPalette::Base).lightness() < 128;
+    QColor fg = terminalColour(style.foreground, dark), bg = terminalColour(style.background, dark);
+    if (style.flags & TerminalStyle::Inverse) {
+        const QColor text = palette().color(QPalette::Text), base = palette().color(QPalette::Base);
+        std::swap(fg, bg);
+        fg = fg.isValid() ? fg : base;
+        bg = bg.isValid() ? bg : text;
+    }
+    if (style.flags & TerminalStyle::Faint) {
+        const QColor from = fg.isValid() ? fg : palette().color(QPalette::Text);
+        const QColor to = bg.isValid() ? bg : palette().color(QPalette::Base);
+        fg = QColor((from.red() + to.red()) / 2, (from.green() + to.green()) / 2, (from.blue() + to.blue()) / 2);
+    }
+    QTextCharFormat format;
+    if (fg.isValid())
+        format.setForeground(fg);
+    if (bg.isValid())
+        format.setBackground(bg);
+    if (style.flags & TerminalStyle::Bold)
+        format.setFontWeight(QFont::Bold);
+    if (style.flags & TerminalStyle::Italic)
+        format.setFontItalic(true);
+    if (style.flags & TerminalStyle::Underline)
+        format.setFontUnderline(true);
+    return format;
 }
 
 QTextLayout *TextLogView::layout(qint64 index, const OutputStore::Block *known) const
 {
+    // A hidden line takes no row.
+    static QTextLayout *const hidden = new QTextLayout;
+    if (const auto at = m_layouts.find(index); at != m_layouts.end())
+        return at->second.get();
+    QString text;
+    QList<QTextLayout::FormatRange> formats;
+    if (isAdded(index)) {
+        text = m_added.value(index - m_addedFrom);
+    } else {
+        const OutputStore::Block block = known ? *known : store().block(index);
+        if (hides(block))
+            return hidden;
+        StyledLine line = drawnBlock(index, block);
+        text = std::move(line.text);
+        for (const StyledRun &run : line.runs)
+            formats.append({run.start, run.length, formatOf(run.style)});
+    }
     auto &slot = m_layouts[index];
-    if (slot)
-        return slot.get();
-    const OutputStore::Block block = known ? *known : store().block(index);
-    slot = std::make_unique<QTextLayout>(blockText(index, block), font());
+    slot = std::make_unique<QTextLayout>(text, font());
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setTabStopDistance(m_tabWidth);
     slot->setTextOption(option);
+    slot->setFormats(formats);
     slot->setCacheEnabled(true);
     slot->beginLayout();
     for (int row = 0;; ++row) {
@@ -288,7 +373,7 @@ QTextLayout *TextLogView::layout(qint64 index, const OutputStore::Block *known) 
     return slot.get();
 }
 
-qint64 TextLogView::rowsOf(const QTextLayout *layout) { return std::max(1, layout->lineCount()); }
+qint64 TextLogView::rowsOf(const QTextLayout *layout) { return layout->lineCount(); }
 
 qint64 TextLogView::visibleRows() const
 {
@@ -297,6 +382,7 @@ qint64 TextLogView::visibleRows() const
 
 TextLogView::Pos TextLogView::walk(Pos p, qint64 n, qint64 *beyond) const
 {
+    // Hidden lines have no rows: a position on one stands for the row after it.
     const qint64 count = blockCount();
     if (beyond)
         *beyond = 0;
@@ -306,45 +392,52 @@ TextLogView::Pos TextLogView::walk(Pos p, qint64 n, qint64 *beyond) const
             p.row += n;
             break;
         }
-        if (p.block + 1 >= count) {
-            p.row += left;
+        qint64 next = p.block + 1;
+        while (next < count && rows(next) == 0)
+            ++next;
+        if (next >= count) {
+            p.row += std::max<qint64>(0, left);
             if (beyond)
-                *beyond = n - left;
+                *beyond = n - std::max<qint64>(0, left);
             break;
         }
         n -= left + 1;
-        p = {p.block + 1, 0};
+        p = {next, 0};
     }
     while (n < 0) {
         if (-n <= p.row) {
             p.row += n;
             break;
         }
-        if (p.block == 0) {
+        qint64 before = p.block - 1;
+        while (before >= 0 && rows(before) == 0)
+            --before;
+        if (before < 0) {
             p.row = 0;
             break;
         }
         n += p.row + 1;
-        p.block -= 1;
-        p.row = rows(p.block) - 1;
+        p = {before, rows(before) - 1};
     }
     return p;
 }
 
 TextLogView::Pos TextLogView::endPos() const
 {
-    // Every block takes one row at least: the last visibleRows blocks fill the screen.
     qint64 need = visibleRows();
     const qint64 count = blockCount();
-    const qint64 first = std::max<qint64>(0, count - need);
+    const qint64 back = m_handler && m_handler->progressLines() ? kHiddenLookBack : 0;
+    const qint64 first = std::max<qint64>(0, count - need - back);
     const QList<OutputStore::Block> blocks = store().blocks(first, count - first);
     for (qint64 i = count - 1; i >= first; --i) {
         const qint64 n = rowsOf(layout(i, i - first < blocks.size() ? &blocks[i - first] : nullptr));
+        if (n == 0)
+            continue;
         if (n >= need)
             return {i, n - need};
         need -= n;
     }
-    return {};
+    return {first, 0};
 }
 
 void TextLogView::updateScrollBar()
@@ -441,22 +534,28 @@ void TextLogView::paintEvent(QPaintEvent *event)
     // The top margin stays clear of the rows scrolled past.
     painter.setClipRect(QRect(0, m_margin, viewport()->width(), viewport()->height() - m_margin));
     const qint64 count = blockCount();
-    const qint64 notice = m_notice;
-    const QList<OutputStore::Block> blocks = store().blocks(m_top.block, visibleRows() + 1);
+    QList<OutputStore::Block> blocks;
+    qint64 fetched = m_top.block;
     qreal y = m_margin - m_top.row * m_rowHeight;
     qint64 i = m_top.block;
     for (; i < count && y < viewport()->height(); ++i) {
-        const qint64 k = i - m_top.block;
-        const OutputStore::Block *block = k < blocks.size() ? &blocks[k] : nullptr;
+        // Blocks are read in batches: hidden lines may come between the rows.
+        if (i - fetched >= blocks.size()) {
+            fetched = i;
+            blocks = store().blocks(i, visibleRows() + 1);
+        }
+        const qint64 k = i - fetched;
+        const OutputStore::Block *block = k < blocks.size() && !isAdded(i) ? &blocks[k] : nullptr;
         QTextLayout *l = layout(i, block);
         QList<QTextLayout::FormatRange> selections;
-        if (block && i != notice && from < to && from < block->start + block->length && to > block->start) {
-            const QByteArrayView bytes = blockBytes(*block);
-            const qsizetype a = charIndexOf(l->text(), bytes, std::max<qint64>(0, from - block->start));
-            const qsizetype b = charIndexOf(l->text(), bytes, to - block->start);
-            selections.append({int(a), int(b - a), selected});
+        if (block && from < to) {
+            const qint64 length = l->text().size();
+            const qint64 a = std::clamp<qint64>(from - block->start, 0, length);
+            const qint64 b = std::clamp<qint64>(to - block->start, 0, length);
+            if (a < b)
+                selections.append({int(a), int(b - a), selected});
         }
-        painter.setPen(palette().color(group, i == notice ? QPalette::PlaceholderText : QPalette::Text));
+        painter.setPen(palette().color(group, isAdded(i) ? QPalette::PlaceholderText : QPalette::Text));
         l->draw(&painter, QPointF(m_margin, y), selections, event->rect());
         y += rowsOf(l) * m_rowHeight;
     }
@@ -479,7 +578,9 @@ void TextLogView::changeEvent(QEvent *event)
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange)
         relayout();
-    else if (event->type() == QEvent::ActivationChange || event->type() == QEvent::PaletteChange)
+    else if (event->type() == QEvent::PaletteChange)
+        relayout();
+    else if (event->type() == QEvent::ActivationChange)
         viewport()->update();
 }
 
@@ -534,15 +635,14 @@ qint64 TextLogView::positionAt(QPoint point) const
     qint64 beyond = 0;
     const Pos p = walk(m_top, row, &beyond);
     const OutputStore &s = store();
-    if (beyond > 0 || p.block == m_notice)
+    if (beyond > 0 || isAdded(p.block))
         return s.size();
     const OutputStore::Block block = s.block(p.block);
     const QTextLayout *l = layout(p.block, &block);
     const QTextLine line = l->lineAt(int(std::min<qint64>(p.row, l->lineCount() - 1)));
     if (!line.isValid())
         return block.start;
-    const int index = line.xToCursor(point.x() - m_margin);
-    return block.start + byteOffsetOf(l->text(), blockBytes(block), index);
+    return block.start + line.xToCursor(point.x() - m_margin);
 }
 
 void TextLogView::setSelection(qint64 anchor, qint64 cursor)
@@ -559,24 +659,79 @@ void TextLogView::selectAll()
 
 QString TextLogView::selectedText() const
 {
-    const qint64 from = std::min(m_anchor, m_cursor), to = std::max(m_anchor, m_cursor);
+    bool cut = false;
+    return textBetween(std::min(m_anchor, m_cursor), std::max(m_anchor, m_cursor), &cut);
+}
+
+QString TextLogView::textBetween(qint64 from, qint64 to, bool *cut) const
+{
+    *cut = false;
     if (from < 0 || from == to)
         return QString();
     if (m_doc) {
+        if (m_docOutputEnd >= 0) {
+            from = std::min<qint64>(from, m_docOutputEnd);
+            to = std::min<qint64>(to, m_docOutputEnd);
+        }
         QTextCursor cursor(m_doc);
         cursor.setPosition(int(from));
         cursor.setPosition(int(to), QTextCursor::KeepAnchor);
         return cursor.selection().toPlainText();
     }
-    // The bytes as they are, line ends included; what is not UTF-8 as escapes.
-    return outputText(QByteArrayView(store().bytes()).sliced(from, std::min(to, store().size()) - from));
+    // What the lines show, joined by line ends; the added lines are kiv's, not output.
+    const OutputStore &s = store();
+    QString out;
+    const auto add = [&](qint64 index, const OutputStore::Block &b) {
+        if (hides(b))
+            return;
+        const QString text = drawnBlock(index, b).text;
+        const qint64 begin = std::clamp<qint64>(from - b.start, 0, text.size());
+        const qint64 end = std::clamp<qint64>(to - b.start, 0, text.size());
+        out += QStringView(text).sliced(begin, end - begin);
+        if (to > b.start + text.size() && b.next > b.start + b.length && !b.cut)
+            out += QLatin1Char('\n');
+    };
+    const qint64 firstIndex = s.blockAt(from);
+    const OutputStore::Block firstBlock = s.block(firstIndex);
+    const qint64 limit = firstBlock.start + kCopyMaxBytes;
+    *cut = to > limit;
+    // The blocks taken: firstIndex up to lastIndex, all of them whole but the first and the last.
+    const qint64 lastIndex = std::max(firstIndex, s.blockAt(std::min(to, limit)) - (*cut ? 1 : 0));
+    add(firstIndex, firstBlock);
+    if (lastIndex == firstIndex)
+        return out;
+    const OutputStore::Block lastBlock = s.block(lastIndex);
+    const QByteArrayView middle = QByteArrayView(s.bytes()).sliced(firstBlock.next, lastBlock.start - firstBlock.next);
+    bool asIs = !(m_handler && m_handler->progressLines());
+    const auto *p = reinterpret_cast<const uchar *>(middle.data());
+    for (qsizetype k = 0, n = middle.size(); k < n && asIs; ++k)
+        asIs = !((p[k] < 0x20 && p[k] != '\t' && p[k] != '\n') || p[k] == 0x7f);
+    if (asIs) {
+        // Lines drawn as they are: their bytes are what they show, line ends and all.
+        const QString text = textFromBytes(middle);
+        out.reserve(out.size() + text.size() + lastBlock.length);
+        out += text;
+    } else {
+        constexpr qint64 kBatch = 1024;
+        for (qint64 i = firstIndex + 1; i < lastIndex; i += kBatch) {
+            const QList<OutputStore::Block> blocks = s.blocks(i, std::min(kBatch, lastIndex - i));
+            for (qint64 k = 0; k < blocks.size(); ++k)
+                add(i + k, blocks[k]);
+        }
+    }
+    add(lastIndex, lastBlock);
+    return out;
 }
 
-void TextLogView::copy() const
+void TextLogView::copy()
 {
-    const QString text = selectedText();
+    bool cut = false;
+    const QString text = textBetween(std::min(m_anchor, m_cursor), std::max(m_anchor, m_cursor), &cut);
+    m_copyNote = cut ? tr("Copied only the first %1 MiB").arg(kCopyMaxBytes >> 20) : QString();
     if (!text.isEmpty())
         QGuiApplication::clipboard()->setText(text);
+    if (cut)
+        QToolTip::showText(viewport()->mapToGlobal(viewport()->rect().center()), m_copyNote, this);
 }
 
 void TextLogView::selectWordAt(QPoint point)
@@ -591,13 +746,14 @@ void TextLogView::selectWordAt(QPoint point)
     }
     // A word is what lies between blanks: a path or an address selects whole.
     const OutputStore &s = store();
-    const OutputStore::Block block = s.block(s.blockAt(at));
-    const QByteArrayView bytes = blockBytes(block);
-    qint64 from = at - block.start, to = from;
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (from > 0 && !blank(bytes[from - 1]))
+    const qint64 index = s.blockAt(at);
+    const OutputStore::Block block = s.block(index);
+    const QString text = layout(index, &block)->text();
+    qint64 from = std::clamp<qint64>(at - block.start, 0, text.size()), to = from;
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    while (from > 0 && !blank(text[from - 1]))
         --from;
-    while (to < bytes.size() && !blank(bytes[to]))
+    while (to < text.size() && !blank(text[to]))
         ++to;
     setSelection(block.start + from, block.start + to);
 }
@@ -631,7 +787,7 @@ void TextLogView::mouseReleaseEvent(QMouseEvent *event)
         return;
     m_selecting = false;
     QClipboard *clipboard = QGuiApplication::clipboard();
-    if (clipboard->supportsSelection() && std::abs(m_cursor - m_anchor) <= kPrimarySelectionMax) {
+    if (clipboard->supportsSelection() && std::abs(m_cursor - m_anchor) <= kCopyMaxBytes) {
         const QString text = selectedText();
         if (!text.isEmpty())
             clipboard->setText(text, QClipboard::Selection);
@@ -675,15 +831,20 @@ QString TextLogView::toPlainText() const
     const qint64 count = s.blockCount();
     constexpr qint64 kBatch = 4096;
     for (qint64 first = 0; first < count; first += kBatch) {
-        for (const OutputStore::Block &block : s.blocks(first, kBatch)) {
-            out += outputText(blockBytes(block));
+        const QList<OutputStore::Block> blocks = s.blocks(first, kBatch);
+        for (qint64 k = 0; k < blocks.size(); ++k) {
+            const OutputStore::Block &block = blocks[k];
+            if (hides(block))
+                continue;
+            out += drawnBlock(first + k, block).text;
             if (block.next > block.start + block.length && !block.cut)
                 out += QLatin1Char('\n');
         }
     }
-    const QString notice = s.isFinished() ? s.leftOutNotice() : QString();
-    if (!notice.isEmpty())
-        out += (out.isEmpty() || out.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\n")) + notice;
+    for (const QString &line : m_added)
+        out += (out.isEmpty() || out.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\n")) + line + QLatin1Char('\n');
+    if (!m_added.isEmpty())
+        out.chop(1);
     return out;
 }
 
@@ -713,6 +874,12 @@ QString TextLogView::visibleText() const
 void buildTextLog(frmMain *window, const Element *element, QLayout *parent)
 {
     auto *log = new TextLogView;
+    if (const OptText format = trimWhitespace(element->attribute("format", true))) {
+        if (*format == "plain")
+            log->setFormat(TextLogView::Format::Plain);
+        else if (*format == "rich")
+            log->setFormat(TextLogView::Format::Rich);
+    }
     log->setHandler(outputHandler());
     applySizeAttributes(window, element, log);
     if (parent)

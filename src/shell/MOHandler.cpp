@@ -1,6 +1,7 @@
 #include "shell/MOHandler.h"
 
 #include "markup/LosslessText.h"
+#include "shell/TerminalText.h"
 
 #include <QMetaMethod>
 #include <QTextDocument>
@@ -38,7 +39,7 @@ QString outputText(QByteArrayView bytes)
     return text;
 }
 
-bool showsAsRichText(const QByteArray &bytes, const QString &text)
+bool fitsRichTextLayout(const QByteArray &bytes)
 {
     if (bytes.size() > kRichTextMaxBytes)
         return false;
@@ -48,7 +49,12 @@ bool showsAsRichText(const QByteArray &bytes, const QString &text)
         if (run > kRichTextMaxRun)
             return false;
     }
-    return tableDepth(bytes) <= kRichTextMaxTables && Qt::mightBeRichText(text);
+    return tableDepth(bytes) <= kRichTextMaxTables;
+}
+
+bool showsAsRichText(const QByteArray &bytes, const QString &text)
+{
+    return fitsRichTextLayout(bytes) && Qt::mightBeRichText(text);
 }
 
 std::optional<ProgressLine> progressLine(QByteArrayView line)
@@ -146,8 +152,11 @@ void MOHandler::endOutput(qint64 droppedBytes)
     QString text;
     if (whole && bytes.size() <= kRichTextMaxBytes) {
         text = outputText(bytes);
-        if (showsAsRichText(bytes, text))
-            m_richText = text;
+        // Colours and other escape sequences are drawn or dropped, never judged.
+        const QByteArray judged = withoutEscapes(bytes);
+        const QString judgedText = judged.size() == bytes.size() ? text : outputText(judged);
+        if (showsAsRichText(judged, judgedText))
+            m_richText = judgedText;
     }
     Q_EMIT outputEnded(m_store.droppedBytes());
     if (!isSignalConnected(QMetaMethod::fromSignal(&MOHandler::outputEmit)))

@@ -81,6 +81,8 @@ inline constexpr qint64 kRichTextMaxBytes = 256 * 1024;
 inline constexpr qint64 kRichTextMaxRun = 16 * 1024;
 inline constexpr int kRichTextMaxTables = 8;
 bool showsAsRichText(const QByteArray &bytes, const QString &text);
+// The limits alone, for a log that always shows rich text.
+bool fitsRichTextLayout(const QByteArray &bytes);
 
 // A line that feeds progress bars, as other dialog programs read them: a whole
 // number with blanks and a trailing '%' allowed (clamped to 0..100), or "# " and a

@@ -8,16 +8,6 @@
 
 namespace {
 
-// The first LF or CR in [p, end), or end. Most output has no CR: memchr finds the
-// LF, and a CR is then looked for within that line only.
-const char *lineEnd(const char *p, const char *end)
-{
-    const auto *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-    const char *stop = lf ? lf : end;
-    const auto *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(stop - p)));
-    return cr ? cr : stop;
-}
-
 bool isContinuation(char c) { return (uchar(c) & 0xC0) == 0x80; }
 
 } // namespace
@@ -83,34 +73,33 @@ OutputStore::Scan OutputStore::scan(qint64 start) const
 {
     const char *d = m_bytes.constData();
     const qint64 n = m_bytes.size();
-    // One byte more than a block: a line end right there still ends this line.
-    const qint64 limit = std::min(n, start + kBlockBytes + 1);
-    const qint64 stop = lineEnd(d + start, d + limit) - d;
     Scan s;
     s.block.start = start;
-    s.block.length = stop - start;
-    if (stop < limit) {
-        qint64 next = stop + 1;
-        if (d[stop] == '\r') {
-            // A CR as the last byte so far may yet be followed by its LF.
-            if (next == n && !m_finished) {
-                s.block.next = n;
-                return s;
-            }
-            if (next < n && d[next] == '\n')
-                ++next;
+    // from: where the line was last returned to with CR.
+    for (qint64 from = start;;) {
+        // One byte more than a block: a line end right there still ends this line.
+        const qint64 limit = std::min(n, from + kBlockBytes + 1);
+        if (const auto *lf = static_cast<const char *>(std::memchr(d + from, '\n', size_t(limit - from)))) {
+            s.block.length = lf - d - start;
+            s.block.next = lf - d + 1;
+            s.closed = true;
+            return s;
         }
-        s.block.next = next;
-        s.closed = true;
-    } else if (limit == start + kBlockBytes + 1) {
-        s.block.next = cutPoint(start);
-        s.block.length = s.block.next - start;
-        s.block.cut = true;
-        s.closed = true;
-    } else {
-        s.block.next = n;
+        if (limit < from + kBlockBytes + 1) {
+            s.block.length = n - start;
+            s.block.next = n;
+            return s;
+        }
+        const auto *cr = static_cast<const char *>(memrchr(d + from, '\r', size_t(limit - from)));
+        if (!cr) {
+            s.block.next = cutPoint(from);
+            s.block.length = s.block.next - start;
+            s.block.cut = true;
+            s.closed = true;
+            return s;
+        }
+        from = cr - d + 1;
     }
-    return s;
 }
 
 bool OutputStore::indexSome(qint64 maxBlocks) const

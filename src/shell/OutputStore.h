@@ -12,7 +12,9 @@ inline constexpr qint64 kOutputLimitBytes = KIV_OUTPUT_LIMIT;
 // index of its display blocks. A block is a line, except that a line longer than
 // kBlockBytes is cut into several blocks, so that a view never lays out more than
 // that at once: a 50 MB line without a break costs no more than a page of text.
-// Line ends are LF, CR LF and a lone CR, as in Qt's plain text.
+// Lines end at LF. A CR returns to the start of its line, which is drawn over (see
+// TerminalText.h): a progress line redrawn a million times stays one block, cut
+// only where kBlockBytes pass without a CR.
 class OutputStore
 {
 public:
