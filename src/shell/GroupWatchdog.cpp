@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,10 +66,11 @@ bool anyLeft(const std::vector<pid_t> &groups)
 
 // The watchdog keeps nothing of kiv's open (a caller waiting for kiv's output
 // must not wait for it too) and is out of reach of the terminal's and kiv's
-// group signals: only the end of kiv ends it.
-void detach(int keep)
+// group signals: only the end of kiv ends it. Returns the socket's descriptor.
+int detach(int socket)
 {
     ::setsid();
+    ::prctl(PR_SET_NAME, "kiv-watchdog");
     for (int s = 1; s < NSIG; ++s) {
         if (s != SIGKILL && s != SIGSTOP && s != SIGCHLD)
             ::signal(s, SIG_IGN);
@@ -76,16 +78,18 @@ void detach(int keep)
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Started with a standard descriptor closed, kiv may have got the socket there.
+    if (socket < 3)
+        socket = ::fcntl(socket, F_DUPFD, 3);
     const int null = ::open("/dev/null", O_RDWR);
     for (int fd = 0; fd < 3; ++fd) {
         if (null >= 0 && null != fd)
             ::dup2(null, fd);
     }
-    const long max = ::sysconf(_SC_OPEN_MAX);
-    for (int fd = 3; fd < (max > 0 ? max : 1024) && fd < 65536; ++fd) {
-        if (fd != keep)
-            ::close(fd);
-    }
+    if (socket != 3 && ::dup2(socket, 3) == 3)
+        socket = 3;
+    ::close_range(unsigned(socket) + 1, ~0U, 0);
+    return socket;
 }
 
 bool send(char op, pid_t group)
@@ -114,8 +118,7 @@ bool startGroupWatchdog()
         if (::fork() != 0)
             ::_exit(0);
         ::close(fds[0]);
-        detach(fds[1]);
-        watch(fds[1]);
+        watch(detach(fds[1]));
     }
     ::close(fds[1]);
     if (child < 0) {
