@@ -95,12 +95,13 @@ std::optional<CheckedForm> readForm(const QByteArray &path)
             return form;
         reason = form.document ? form.document->error() : form.readError;
     }
-    // The hint only where kiv --check lists more than the reason itself.
+    // The hint only where kiv --check tells more than the reason: a place in the
+    // file, or further findings. Not for a file that cannot be read at all.
     QByteArray summary;
     int findings = 0;
     for (const Diagnostic &d : form.diagnostics)
         findings += 1 + int(d.notes.size());
-    if (findings > 1)
+    if (findings > 1 || (findings == 1 && form.diagnostics.front().offset > 0))
         summary = startupSummary(path, form);
     print(stderr, "kiv: " + path + ": " + bytesFromText(reason) + '\n' + summary);
     // A dialog for a person who started kiv from a desktop, where there is a display.
