@@ -46,11 +46,11 @@ private:
         if (!m_dialog)
             return;
         QWidget *modal = QApplication::activeModalWidget();
-        if (m_answered) {
+        if (m_answered || m_answering) {
             if (modal && modal != m_dialog) {
                 m_stray = true;
                 modal->close();
-            } else if (m_dialog->isVisible()) {
+            } else if (m_answered && m_dialog->isVisible()) {
                 m_stray = true;
                 m_dialog->reject();
             }
@@ -60,9 +60,13 @@ private:
             m_scheduled = true;
             // Answered from a fresh timer so that this one keeps watching while
             // the answer runs (a failed accept opens a nested message box).
+            // While it runs (an answer may wait for the dialog's directory to
+            // load) the dialog itself is not stray yet.
             QTimer::singleShot(0, this, [this] {
-                m_answered = true;
+                m_answering = true;
                 m_answer(m_dialog);
+                m_answering = false;
+                m_answered = true;
             });
         }
     }
@@ -71,6 +75,7 @@ private:
     std::function<void(QFileDialog *)> m_answer;
     QTimer m_poll;
     bool m_scheduled = false;
+    bool m_answering = false;
     bool m_answered = false;
     bool m_stray = false;
 };

@@ -388,7 +388,11 @@ void TestStartup::load_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("startable");
     QTest::addColumn<QByteArray>("arguments"); // as the started program saw them
-    QTest::newRow("path with blanks") << QStringLiteral("a form with blanks.mc") << true << QByteArray("1\n[@]\n");
+    // After "--": no name is taken for an option of kiv's or of Qt's.
+    QTest::newRow("path with blanks") << QStringLiteral("a form with blanks.mc") << true << QByteArray("2\n[--]\n[@]\n");
+    QTest::newRow("named like an option") << QStringLiteral("--x.mc") << true << QByteArray("2\n[--]\n[@]\n");
+    QTest::newRow("named like the notice") << QStringLiteral("-show") << true << QByteArray("2\n[--]\n[@]\n");
+    QTest::newRow("named like a Qt option") << QStringLiteral("-reverse") << true << QByteArray("2\n[--]\n[@]\n");
     QTest::newRow("no path: another launcher") << QString() << true << QByteArray("0\n");
     QTest::newRow("program cannot start") << QStringLiteral("a.mc") << false << QByteArray();
     QTest::newRow("file cannot be read") << QStringLiteral("gone/b.mc") << true << QByteArray();

@@ -155,6 +155,7 @@ QByteArray usageText()
         "  --print-values    when the form ends, print every bound variable as NAME='value'\n"
         "                    for a calling script: eval \"$(kiv --print-values f.mc)\"\n"
         "  --                the arguments after it are files, even if they begin with '-'\n"
+        "                    or read like Qt's options (kiv -- -reverse)\n"
         "Qt's own options (for example -platform, -display, -style) may come first.\n"
         "Windows open on X11 (DISPLAY) or natively on Wayland (WAYLAND_DISPLAY).\n"
         "\n"

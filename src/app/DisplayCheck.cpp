@@ -22,6 +22,7 @@ struct HeldMessage
 
 QtMessageHandler g_previous = nullptr;
 bool g_platformUp = false;
+bool g_quiet = false;
 
 QList<HeldMessage> &heldMessages()
 {
@@ -31,6 +32,8 @@ QList<HeldMessage> &heldMessages()
 
 [[noreturn]] void exitWithoutDisplay()
 {
+    if (g_quiet)
+        std::_Exit(1);
     QByteArray text("kiv: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n");
     for (const HeldMessage &message : heldMessages()) {
         // Qt's "could not load ... even though it was found" only repeats the failure.
@@ -78,8 +81,9 @@ void platformStarted()
 
 Q_COREAPP_STARTUP_FUNCTION(platformStarted)
 
-void exitCleanlyWithoutDisplay()
+void exitCleanlyWithoutDisplay(bool quiet)
 {
+    g_quiet = quiet;
     if (!g_previous)
         g_previous = qInstallMessageHandler(handleMessage);
 }

@@ -4,4 +4,5 @@
 // opened (none set, one that does not answer, a platform plugin that is missing)
 // ends kiv with "kiv: cannot open a display ..." on standard error and status 1,
 // instead of Qt's abort with its advice to reinstall the application.
-void exitCleanlyWithoutDisplay();
+// quiet: the status only, where what went wrong has been said already.
+void exitCleanlyWithoutDisplay(bool quiet = false);

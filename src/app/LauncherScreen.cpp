@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -85,10 +86,16 @@ void writeErrno(int fd)
 bool startInstance(const QByteArray &program, const QByteArray &path, QString *error)
 {
     // The path is one argument, blanks, newlines and bytes that are not UTF-8
-    // included; no path starts another launcher.
+    // included; no path starts another launcher. Absolute and after "--", no name
+    // can be read as an option of kiv's or of Qt's (--x.mc, -show, -reverse).
     const QByteArray executable = program.isEmpty() ? QByteArray("/proc/self/exe") : program;
-    QByteArray arg0 = program.isEmpty() ? QByteArray("kiv") : program, arg1 = path;
-    char *argv[] = {arg0.data(), path.isEmpty() ? nullptr : arg1.data(), nullptr};
+    QByteArray arg0 = program.isEmpty() ? QByteArray("kiv") : program, arg1("--"), arg2 = path;
+    if (!path.isEmpty() && !path.startsWith('/')) {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd))
+            arg2 = QByteArray(cwd) + '/' + path;
+    }
+    char *argv[] = {arg0.data(), path.isEmpty() ? nullptr : arg1.data(), arg2.data(), nullptr};
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
         if (error)

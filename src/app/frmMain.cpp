@@ -124,7 +124,11 @@ void frmMain::openNotice(const char *first, const char *second) { setupNotice(th
 
 bool frmMain::openForm(const QByteArray &path, QString *error, QByteArray *summary)
 {
-    CheckedForm form = checkFormFile(path);
+    return openForm(path, checkFormFile(path), error, summary);
+}
+
+bool frmMain::openForm(const QByteArray &path, CheckedForm form, QString *error, QByteArray *summary)
+{
     const QByteArray line = startupSummary(path, form);
     if (summary)
         *summary = line;

@@ -6,6 +6,7 @@
 
 
 class Element;
+struct CheckedForm;
 struct CommandLine;
 
 // The one top-level window. setupForm chooses the screen from the command line.
@@ -29,6 +30,8 @@ public:
     // file has mistakes that kiv --check would report, summary receives the line
     // that says so (see startupSummary); without summary it goes to standard error.
     bool openForm(const QByteArray &path, QString *error = nullptr, QByteArray *summary = nullptr);
+    // The same for a form already read and checked.
+    bool openForm(const QByteArray &path, CheckedForm form, QString *error = nullptr, QByteArray *summary = nullptr);
     void openLauncher();
     // first and second may be null.
     void openNotice(const char *first, const char *second);

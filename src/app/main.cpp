@@ -7,13 +7,19 @@
 #include "app/frmMain.h"
 #include "builder/RichTextResources.h"
 #include "markup/LosslessText.h"
+#include "shell/GroupWatchdog.h"
 #include "shell/MEnvVar.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -62,19 +68,96 @@ void tellThePerson(const QByteArray &path, const QString &reason, const QByteArr
     box.exec();
 }
 
+// Why path cannot hold a form without reading it, or empty. Reading a FIFO or a
+// device could wait for ever, before any window could say why.
+QString notAFormFile(const QByteArray &path)
+{
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+        return {}; // the reader says what is wrong
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("a named pipe (FIFO), not a regular file");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("a socket, not a regular file");
+    return QStringLiteral("a device, not a regular file");
+}
+
+// The form read before any display is opened: what is wrong with the file is
+// said with or without one. Null when it cannot become a form; the message is
+// then out.
+std::optional<CheckedForm> readForm(const QByteArray &path)
+{
+    CheckedForm form;
+    QString reason = notAFormFile(path);
+    if (reason.isEmpty()) {
+        form = checkFormFile(path);
+        if (form.document && form.document->root())
+            return form;
+        reason = form.document ? form.document->error() : form.readError;
+    }
+    // The hint only where kiv --check tells more than the reason: a place in the
+    // file, or further findings. Not for a file that cannot be read at all.
+    QByteArray summary;
+    int findings = 0;
+    for (const Diagnostic &d : form.diagnostics)
+        findings += 1 + int(d.notes.size());
+    if (findings > 1 || (findings == 1 && form.diagnostics.front().offset > 0))
+        summary = startupSummary(path, form);
+    print(stderr, "kiv: " + path + ": " + bytesFromText(reason) + '\n' + summary);
+    // A dialog for a person who started kiv from a desktop, where there is a display.
+    if (!isatty(STDERR_FILENO)
+        && (qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))) {
+        exitCleanlyWithoutDisplay(true);
+        int argc = 1;
+        char name[] = "kiv";
+        char *argv[] = {name, nullptr};
+        QApplication app(argc, argv);
+        setApplicationIdentity();
+        tellThePerson(path, reason, summary);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     // --help, --version and --check need no display: answered before Qt starts.
-    if (const int status = answerWithoutWindow(parseCommandLine(argc, argv, true)); status >= 0)
+    const CommandLine early = parseCommandLine(argc, argv, true);
+    if (const int status = answerWithoutWindow(early); status >= 0)
         return status;
+
+    // A command's leader stays unreaped until its group has been dealt with; an
+    // inherited ignored SIGCHLD would let the system reap it early.
+    ::signal(SIGCHLD, SIG_DFL);
+    // Forked before Qt starts a thread; it ends the running command's group
+    // however kiv ends.
+    startGroupWatchdog();
+
+    std::optional<CheckedForm> form;
+    if (early.screen == CommandLine::Form) {
+        form = readForm(early.arguments.front());
+        if (!form)
+            return 1;
+    }
+
+    // Qt sees only what stands before "--": after it every argument is a file,
+    // even one that reads like Qt's own option (-reverse, -style=x).
+    int split = 1;
+    while (split < argc && QByteArrayView(argv[split]) != "--")
+        ++split;
+    std::vector<char *> qtArgv(argv, argv + split);
+    qtArgv.push_back(nullptr);
+    int qtArgc = split;
 
     QApplication::setStyle(QStringLiteral("Fusion"));
     exitCleanlyWithoutDisplay();
-    QApplication app(argc, argv);
+    QApplication app(qtArgc, qtArgv.data());
     // Qt has taken its own options away; what is left is kiv's.
-    const CommandLine line = parseCommandLine(argc, argv, false);
+    std::vector<char *> ownArgv(qtArgv.begin(), qtArgv.begin() + qtArgc);
+    ownArgv.insert(ownArgv.end(), argv + split, argv + argc);
+    ownArgv.push_back(nullptr);
+    const CommandLine line = parseCommandLine(int(ownArgv.size()) - 1, ownArgv.data(), false);
     if (const int status = answerWithoutWindow(line); status >= 0)
         return status;
     setApplicationIdentity();
@@ -85,20 +168,22 @@ int main(int argc, char **argv)
     frmMain window;
     QString reason;
     QByteArray summary;
-    if (!window.open(line, &reason, &summary)) {
+    const bool opened = form && line.screen == CommandLine::Form && line.arguments.front() == early.arguments.front()
+        ? window.openForm(line.arguments.front(), std::move(*form), &reason, &summary)
+        : window.open(line, &reason, &summary);
+    if (!opened) {
         const QByteArray &path = line.arguments.front();
         print(stderr, "kiv: " + path + ": " + bytesFromText(reason) + '\n' + summary);
         tellThePerson(path, reason, summary);
         return 1;
     }
     print(stderr, summary);
-    // A signal during the build ends kiv before the form was ever used.
-    const bool endedWhileBuilding = exitRequested();
     window.setVisible(true);
     const int status = app.exec();
     // The form has ended: its window was closed (0), or kiv was asked to end by
-    // SIGTERM (143), as kill $KIV_MY_PID from one of its commands does.
-    if (line.printValues && !endedWhileBuilding && (status == 0 || status == 143) && variableStore())
+    // SIGTERM (143), as kill $KIV_MY_PID from one of its commands does; during the
+    // build too, with the values built so far.
+    if (line.printValues && (status == 0 || status == 143) && variableStore())
         print(stdout, valueAssignments(*variableStore()));
     return status;
 }

@@ -1,5 +1,7 @@
 #include "shell/CommandProcess.h"
 
+#include "shell/GroupWatchdog.h"
+
 #include <QMetaMethod>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -8,6 +10,9 @@
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -43,6 +48,41 @@ int openProcessFd(pid_t pid)
     return -1;
 }
 
+// Some process of group is still alive; its leader, kept unreaped, does not count.
+bool groupHasLiveMember(pid_t group)
+{
+    DIR *proc = ::opendir("/proc");
+    if (!proc)
+        return ::kill(-group, 0) == 0;
+    bool found = false;
+    while (const dirent *entry = ::readdir(proc)) {
+        char path[300];
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+            continue;
+        std::snprintf(path, sizeof path, "/proc/%s/stat", entry->d_name);
+        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char stat[512];
+        const ssize_t n = ::read(fd, stat, sizeof stat - 1);
+        ::close(fd);
+        if (n <= 0)
+            continue;
+        stat[n] = 0;
+        // "pid (name) state ppid pgrp ...": the name may hold anything, so from the last ')'.
+        const char *end = std::strrchr(stat, ')');
+        char state = 0;
+        int parent = 0, pgrp = 0;
+        if (end && std::sscanf(end + 1, " %c %d %d", &state, &parent, &pgrp) == 3 && pgrp == group
+            && state != 'Z' && state != 'X') {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
+}
+
 } // namespace
 
 void CommandProcess::setProcessFdAllowed(bool allowed) { g_processFdAllowed = allowed; }
@@ -52,8 +92,9 @@ CommandProcess::CommandProcess(QObject *parent) : QObject(parent) {}
 CommandProcess::~CommandProcess()
 {
     if (m_pid > 0 && !m_finished)
-        ::kill(-m_pid, SIGKILL);
+        signalGroup(SIGKILL);
     if (m_pid > 0 && !m_reaped) {
+        forgetGroup(m_pid);
         int status = 0;
         while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
         }
@@ -77,6 +118,10 @@ bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *er
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    // In a group of its own, a command reading kiv's terminal would be stopped for
+    // good (SIGTTIN); a pipe or a file on standard input is handed on.
+    if (::isatty(STDIN_FILENO))
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     // A group of its own, so that a stop reaches every job of the command and
     // nothing else; default signals, whatever kiv blocks or catches.
     posix_spawnattr_t attributes;
@@ -102,6 +147,7 @@ bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *er
         return false;
     }
     m_out = fds[0];
+    watchGroup(m_pid);
     m_pidfd = openProcessFd(m_pid);
 
     if (eventLoop) {
@@ -113,7 +159,7 @@ bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *er
         if (m_pidfd >= 0) {
             m_endNotifier = new QSocketNotifier(m_pidfd, QSocketNotifier::Read, this);
             connect(m_endNotifier, &QSocketNotifier::activated, this, [this] {
-                reap();
+                noteExit();
                 checkFinished();
             });
         }
@@ -192,23 +238,54 @@ void CommandProcess::closeOutput()
         m_output.squeeze();
 }
 
+void CommandProcess::noteExit()
+{
+    if (m_exited || m_pid <= 0)
+        return;
+    if (m_pidfd >= 0) {
+        pollfd fd{m_pidfd, POLLIN, 0};
+        if (::poll(&fd, 1, 0) <= 0)
+            return;
+    } else {
+        // Seen, not reaped: the leader stays until the run is over.
+        siginfo_t info{};
+        int r;
+        while ((r = ::waitid(P_PID, id_t(m_pid), &info, WEXITED | WNOHANG | WNOWAIT)) < 0 && errno == EINTR) {
+        }
+        if (r < 0 && errno == ECHILD) {
+            // kiv ignores SIGCHLD (inherited), so the system reaped it already.
+            m_exited = m_reaped = true;
+            forgetGroup(m_pid);
+            return;
+        }
+        if (r < 0 || info.si_pid != m_pid)
+            return;
+    }
+    m_exited = true;
+    delete m_endNotifier;
+    m_endNotifier = nullptr;
+}
+
 void CommandProcess::reap()
 {
     if (m_reaped || m_pid <= 0)
         return;
+    // The watchdog lets go of the group before its id can be given to anyone else.
+    forgetGroup(m_pid);
     int status = 0;
-    pid_t r;
-    while ((r = ::waitpid(m_pid, &status, WNOHANG)) < 0 && errno == EINTR) {
+    while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }
-    // ECHILD: kiv ignores SIGCHLD (inherited), so the system reaped it already.
-    if (r == m_pid || (r < 0 && errno == ECHILD)) {
-        m_reaped = true;
-        delete m_endNotifier;
-        m_endNotifier = nullptr;
-        if (m_pidfd >= 0)
-            ::close(m_pidfd);
-        m_pidfd = -1;
-    }
+    m_reaped = true;
+    if (m_pidfd >= 0)
+        ::close(m_pidfd);
+    m_pidfd = -1;
+}
+
+void CommandProcess::signalGroup(int signal)
+{
+    // While bash is unreaped its group id cannot have passed to another group.
+    if (m_pid > 0 && !m_reaped)
+        ::kill(-m_pid, signal);
 }
 
 void CommandProcess::stop()
@@ -217,16 +294,16 @@ void CommandProcess::stop()
         return;
     m_stopping = true;
     // SIGCONT too: a stopped job would otherwise sit on the SIGTERM until the kill.
-    ::kill(-m_pid, SIGTERM);
-    ::kill(-m_pid, SIGCONT);
+    signalGroup(SIGTERM);
+    signalGroup(SIGCONT);
     m_killAt = nowMs() + kKillDelayMs;
     scheduleTick();
 }
 
 void CommandProcess::killWhatIsLeft()
 {
-    if (::kill(-m_pid, 0) == 0) {
-        ::kill(-m_pid, SIGKILL);
+    if (!m_reaped && (!m_exited || groupHasLiveMember(m_pid))) {
+        signalGroup(SIGKILL);
         m_killNeeded = true;
     }
     m_killed = true;
@@ -234,8 +311,8 @@ void CommandProcess::killWhatIsLeft()
 
 void CommandProcess::tick()
 {
-    if (!m_reaped && m_pidfd < 0)
-        reap();
+    if (!m_exited && m_pidfd < 0)
+        noteExit();
     if (m_stopping && !m_killed && nowMs() >= m_killAt)
         killWhatIsLeft();
 }
@@ -245,7 +322,7 @@ int CommandProcess::pollTimeout() const
     if (m_finished)
         return -1;
     int timeout = -1;
-    if (!m_reaped && m_pidfd < 0)
+    if (!m_exited && m_pidfd < 0)
         timeout = kReapPollMs;
     if (m_stopping && !m_killed) {
         const int left = int(qBound<qint64>(0, m_killAt - nowMs(), qint64(INT_MAX)));
@@ -271,12 +348,13 @@ void CommandProcess::checkFinished()
         return;
     // Once the group is killed, a process that left it (setsid) cannot keep the run
     // going by holding the output: what is in the pipe is read, the rest is cut.
-    if (m_killed && m_reaped && m_out >= 0) {
+    if (m_killed && m_exited && m_out >= 0) {
         readOutput(LLONG_MAX);
         closeOutput();
     }
-    if (m_out >= 0 || !m_reaped)
+    if (m_out >= 0 || !m_exited)
         return;
+    reap();
     m_finished = true;
     if (m_timer)
         m_timer->stop();
@@ -296,7 +374,7 @@ void CommandProcess::waitBlocking()
         nfds_t n = 0;
         if (m_out >= 0)
             fds[n++] = {m_out, POLLIN, 0};
-        const bool watchEnd = !m_reaped && m_pidfd >= 0;
+        const bool watchEnd = !m_exited && m_pidfd >= 0;
         if (watchEnd)
             fds[n++] = {m_pidfd, POLLIN, 0};
         if (::poll(fds, n, pollTimeout()) < 0 && errno != EINTR)
@@ -304,7 +382,7 @@ void CommandProcess::waitBlocking()
         if (m_out >= 0)
             readOutput(LLONG_MAX);
         if (watchEnd && (fds[n - 1].revents & POLLIN))
-            reap();
+            noteExit();
         tick();
         checkFinished();
     }

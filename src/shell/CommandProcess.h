@@ -54,7 +54,11 @@ Q_SIGNALS:
 private:
     void readOutput(qint64 budget);
     void closeOutput();
+    // bash has ended; it is reaped only when the run is over, so that its group id
+    // stays kiv's for every signal until then.
+    void noteExit();
     void reap();
+    void signalGroup(int signal);
     void killWhatIsLeft();
     // The checks that time drives: the end where no process descriptor tells, the kill.
     void tick();
@@ -66,6 +70,7 @@ private:
     pid_t m_pid = -1;
     int m_out = -1;
     int m_pidfd = -1;
+    bool m_exited = false;
     bool m_reaped = false;
     bool m_finished = false;
     bool m_stopping = false;
