@@ -91,8 +91,8 @@ while IFS='|' read -r file message; do
 done <<'EOF'
 nosuch.mc|No such file or directory
 tagless.mc|no element found
-fifo.mc|a named pipe (FIFO), not a regular file
-/dev/zero|a device, not a regular file
+fifo.mc|Is a named pipe (FIFO): kiv reads forms only from regular files
+/dev/zero|Is a device: kiv reads forms only from regular files
 EOF
 
 # --- Names that read like options open as forms after "--" -----------------------

@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -68,33 +67,16 @@ void tellThePerson(const QByteArray &path, const QString &reason, const QByteArr
     box.exec();
 }
 
-// Why path cannot hold a form without reading it, or empty. Reading a FIFO or a
-// device could wait for ever, before any window could say why.
-QString notAFormFile(const QByteArray &path)
-{
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
-        return {}; // the reader says what is wrong
-    if (S_ISFIFO(st.st_mode))
-        return QStringLiteral("a named pipe (FIFO), not a regular file");
-    if (S_ISSOCK(st.st_mode))
-        return QStringLiteral("a socket, not a regular file");
-    return QStringLiteral("a device, not a regular file");
-}
-
 // The form read before any display is opened: what is wrong with the file is
 // said with or without one. Null when it cannot become a form; the message is
 // then out.
 std::optional<CheckedForm> readForm(const QByteArray &path)
 {
-    CheckedForm form;
-    QString reason = notAFormFile(path);
-    if (reason.isEmpty()) {
-        form = checkFormFile(path);
-        if (form.document && form.document->root())
-            return form;
-        reason = form.document ? form.document->error() : form.readError;
-    }
+    // The reader refuses FIFOs and devices without opening them.
+    CheckedForm form = checkFormFile(path);
+    if (form.document && form.document->root())
+        return form;
+    const QString reason = form.document ? form.document->error() : form.readError;
     // The hint only where kiv --check tells more than the reason: a place in the
     // file, or further findings. Not for a file that cannot be read at all.
     QByteArray summary;
