@@ -5,9 +5,34 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
+#include <malloc.h>
+#include <string>
 #include <utility>
 #include <vector>
+
+// One line of a benchmark's table: what was measured, kiv's figure, the
+// reference's, their ratio, the goal and whether it was met.
+struct Row
+{
+    std::string what, kiv, reference, ratio, goal;
+    bool met;
+};
+
+inline std::string fmt(const char *format, double value)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+// Bytes of the heap in use: what a structure keeps is the difference around it.
+inline size_t heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
 
 inline double seconds(const std::function<void()> &work)
 {

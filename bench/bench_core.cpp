@@ -79,22 +79,7 @@ std::string producer(long bytes)
     return "head -c " + std::to_string(bytes) + " /dev/zero | tr '\\0' x";
 }
 
-struct Row
-{
-    std::string what;
-    std::string kiv;
-    std::string reference;
-    std::string ratio;
-    std::string goal;
-    bool met;
-};
 
-std::string fmt(const char *format, double value)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 } // namespace
 

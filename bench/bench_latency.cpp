@@ -5,6 +5,7 @@
 // p99 lateness under 50 ms.
 // Usage: bench_latency [runs]
 
+#include "EventLoopProbe.h"
 #include "app/BusyState.h"
 #include "builder/TextLog.h"
 #include "shell/CommandRunner.h"
@@ -26,56 +27,6 @@
 
 namespace {
 
-constexpr int kTickMs = 5;
-
-struct Lateness
-{
-    double p50 = 0, p99 = 0, max = 0;
-    size_t ticks = 0;
-};
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
-}
-
-// Runs work with the probe ticking; lateness of every tick in milliseconds.
-Lateness probe(const std::function<void()> &work)
-{
-    std::vector<double> late;
-    QElapsedTimer clock;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(kTickMs);
-    qint64 last = 0;
-    QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        late.push_back(std::max(0.0, double(now - last) / 1e6 - kTickMs));
-        last = now;
-    });
-    clock.start();
-    timer.start();
-    work();
-    timer.stop();
-    return {percentile(late, 0.5), percentile(late, 0.99), percentile(late, 1.0), late.size()};
-}
-
-void idle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-std::string fmt(double ms)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f ms", ms);
-    return buffer;
-}
 
 } // namespace
 
@@ -127,8 +78,8 @@ int main(int argc, char **argv)
         }
         const bool met = worst.p99 < 50;
         all = all && met;
-        std::printf("%-30s | %-10s | %-10s | %-10s | %-6zu | %s\n", c.what, fmt(worst.p50).c_str(),
-                    fmt(worst.p99).c_str(), fmt(worst.max).c_str(), worst.ticks, met ? "yes" : "NO");
+        std::printf("%-30s | %-10s | %-10s | %-10s | %-6zu | %s\n", c.what, fmtMs(worst.p50).c_str(),
+                    fmtMs(worst.p99).c_str(), fmtMs(worst.max).c_str(), worst.ticks, met ? "yes" : "NO");
     }
     std::printf("bytes the handler received from the last command: %lld; runs per figure: %d\n",
                 static_cast<long long>(handler.lastOutput().size()), runs);

@@ -195,24 +195,8 @@ bool sameTree(const Element *a, const Element *b)
     return true;
 }
 
-size_t heapInUse()
-{
-    const struct mallinfo2 m = mallinfo2();
-    return m.uordblks + m.hblkhd;
-}
 
-struct Row
-{
-    std::string what, kiv, reference, ratio, goal;
-    bool met;
-};
 
-std::string fmt(const char *format, double value)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 [[noreturn]] void fail(const char *what)
 {

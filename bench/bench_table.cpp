@@ -121,24 +121,8 @@ struct Shown
     }
 };
 
-size_t heapInUse()
-{
-    const struct mallinfo2 m = mallinfo2();
-    return m.uordblks + m.hblkhd;
-}
 
-struct Row
-{
-    std::string what, kiv, reference, ratio, goal;
-    bool met;
-};
 
-std::string fmt(const char *format, double value)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 } // namespace
 
