@@ -11,17 +11,6 @@ export OUT=$WORK/out
 mkdir "$OUT"
 cd "$WORK" || exit 1
 
-# Some process of group $1 is alive (zombies do not count: nobody may reap them).
-group_alive() {
-    local f s state pgrp
-    for f in /proc/[0-9]*/stat; do
-        { s=$(<"$f"); } 2>/dev/null || continue
-        read -r state _ pgrp _ <<<"${s##*) }"
-        [ "$pgrp" = "$1" ] && [ "$state" != Z ] && return 0
-    done
-    return 1
-}
-group_gone() { ! group_alive "$1"; }
 # kiv on FILE without a window system; KIV_PID. No core files from the signals below.
 offscreen() { (ulimit -c 0; QT_QPA_PLATFORM=offscreen exec "$KIV" "$@") >"$WORK/kiv.out" 2>"$WORK/kiv.err" & KIV_PID=$!; x11_track "$KIV_PID"; }
 started() { wait_until test -s "$OUT/$1" || { fail "$2: the command did not start: $(cat "$WORK/kiv.err")"; return 1; }; }

@@ -43,17 +43,6 @@ click_and_wait_for() {
     LEADER=$(cat "$OUT/leader" 2>/dev/null)
 }
 lines_at_least() { [ -s "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
-# Some process of group $1 is alive (zombies do not count: nobody may reap them).
-group_alive() {
-    local f s state pgrp
-    for f in /proc/[0-9]*/stat; do
-        { s=$(<"$f"); } 2>/dev/null || continue
-        read -r state _ pgrp _ <<<"${s##*) }"
-        [ "$pgrp" = "$1" ] && [ "$state" != Z ] && return 0
-    done
-    return 1
-}
-group_gone() { ! group_alive "$1"; }
 tmpdir_empty() { [ -z "$(ls -A "$TMPDIR")" ]; }
 now() { date +%s.%N; }
 since() { awk -v from="$1" -v to="$(now)" 'BEGIN { printf "%.2f", to - from }'; }

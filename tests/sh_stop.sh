@@ -14,15 +14,6 @@ mkdir "$OUT"
 printf '%s\n' "<vlayout><button>sleep 100 & echo \$! > '$OUT/child'; echo \$\$ > '$OUT/leader'; sleep 100</button><textlog height=\"80\"/></vlayout>" >"$WORK/stop.mc"
 kiv_start "$WORK" stop.mc
 kiv_window
-group_gone() {
-    local f s state pgrp
-    for f in /proc/[0-9]*/stat; do
-        { s=$(<"$f"); } 2>/dev/null || continue
-        read -r state _ pgrp _ <<<"${s##*) }"
-        [ "$pgrp" = "$1" ] && [ "$state" != Z ] && return 1
-    done
-    return 0
-}
 
 window_settled "$WID" || wait_until window_settled "$WID"
 cp "$WORK/look.png" "$WORK/idle.png"

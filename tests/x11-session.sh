@@ -22,6 +22,8 @@
 #                          $WORK/look.png. Poll it with wait_until.
 #   shot NAME [WID]        saves the whole screen as $SHOTS/NAME.png, once window
 #                          WID (when given) has settled
+#   group_alive PGID       some process of that group lives (zombies do not count)
+#   group_gone PGID        none does
 #   ok / fail / finish     report; finish exits 1 when anything failed
 #
 # KIV must be set (absolute path) before this file is sourced.
@@ -165,3 +167,15 @@ shot() {
     fi
     import -window root "$SHOTS/$1.png" 2>/dev/null && echo "screenshot: $SHOTS/$1.png"
 }
+
+# Some process of group $1 is alive (zombies do not count: nobody may reap them).
+group_alive() {
+    local f s state pgrp
+    for f in /proc/[0-9]*/stat; do
+        { s=$(<"$f"); } 2>/dev/null || continue
+        read -r state _ pgrp _ <<<"${s##*) }"
+        [ "$pgrp" = "$1" ] && [ "$state" != Z ] && return 0
+    done
+    return 1
+}
+group_gone() { ! group_alive "$1"; }
