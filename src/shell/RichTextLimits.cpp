@@ -27,6 +27,7 @@ bool isOneOf(const QString &name, std::initializer_list<const char16_t *> names)
 class Scanner
 {
 public:
+    explicit Scanner(qint64 maxCost) : m_maxCost(maxCost) {}
     bool run(QStringView text);
 
 private:
@@ -42,6 +43,7 @@ private:
     int m_tables = 0;
     qint64 m_weight = 1;
     qint64 m_cost = 0;
+    const qint64 m_maxCost;
     bool m_over = false;
 };
 
@@ -80,6 +82,8 @@ void Scanner::open(const QString &name)
     if ((cell && top() != u"tr") || (name == u"tr" && !isOneOf(top(), {u"table", u"thead", u"tbody", u"tfoot"})))
         push(QString());
     push(name);
+    // Qt's reader looks up through the open elements for each new one.
+    m_cost += kRichTextElementCost * m_open.size() * m_weight;
     if (cell)
         m_cost += kRichTextCellCost * m_weight;
     if (isOneOf(name, {u"style", u"script"}))
@@ -116,7 +120,7 @@ bool Scanner::run(QStringView text)
                 m_over = true;
         }
     };
-    for (qsizetype i = 0; i < n && !m_over && m_cost <= kRichTextMaxCost;) {
+    for (qsizetype i = 0; i < n && !m_over && m_cost <= m_maxCost;) {
         const qsizetype from = i;
         if (text[i] != u'<') {
             i = text.indexOf(u'<', i);
@@ -133,13 +137,10 @@ bool Scanner::run(QStringView text)
             countTo(i);
             continue;
         }
-        qsizetype j = i + 1;
-        while (j < n && text[j].isSpace())
-            ++j;
-        const bool closing = j < n && text[j] == u'/';
-        if (closing)
-            ++j;
-        while (j < n && text[j].isSpace())
+        // Qt takes "< b" for a tag, but "</ b" or "< /b" for no end tag.
+        const bool closing = i + 1 < n && text[i + 1] == u'/';
+        qsizetype j = i + 1 + closing;
+        while (!closing && j < n && text[j].isSpace())
             ++j;
         const qsizetype nameStart = j;
         while (j < n && isNameChar(text[j]))
@@ -172,19 +173,19 @@ bool Scanner::run(QStringView text)
         else
             push(name);
     }
-    return !m_over && m_cost <= kRichTextMaxCost;
+    return !m_over && m_cost <= m_maxCost;
 }
 
 } // namespace
 
-bool richTextFits(QStringView text)
+bool richTextFits(QStringView text, qint64 maxCost)
 {
     if (text.size() > kRichTextMaxBytes)
         return false;
-    return Scanner().run(text);
+    return Scanner(maxCost).run(text);
 }
 
 bool mayShowAsRichText(const QString &text)
 {
-    return !Qt::mightBeRichText(text) || richTextFits(text);
+    return !Qt::mightBeRichText(text) || richTextFits(text, kRichTextMaxLabelCost);
 }

@@ -18,15 +18,20 @@ inline constexpr qint64 kRichTextMaxRun = 16 * 1024;
 inline constexpr int kRichTextMaxNesting = 32;
 // Tables within tables.
 inline constexpr int kRichTextMaxTables = 8;
-// Each character counts 1 and each table cell kRichTextCellCost, both doubled for
-// every table around them; the sum must stay within kRichTextMaxCost.
+// Each character counts 1, each table cell kRichTextCellCost, each element
+// kRichTextElementCost for every element around it, all doubled for every table
+// around them; the sum must stay within kRichTextMaxCost.
 inline constexpr qint64 kRichTextCellCost = 64;
+inline constexpr qint64 kRichTextElementCost = 4;
 inline constexpr qint64 kRichTextMaxCost = 512 * 1024;
+// A label lays its text out a dozen times and more before it is shown (size hints,
+// height for width): it takes a sixteenth of that.
+inline constexpr qint64 kRichTextMaxLabelCost = kRichTextMaxCost / 16;
 
 // True when text may be shown as rich text: within the bounds above. Says
 // nothing about whether the text is rich text at all (Qt::mightBeRichText).
-bool richTextFits(QStringView text);
+bool richTextFits(QStringView text, qint64 maxCost = kRichTextMaxCost);
 
 // True when a label or message may show text as Qt would guess it: plain text,
-// or rich text within the bounds.
+// or rich text within the bounds for labels.
 bool mayShowAsRichText(const QString &text);
