@@ -7,6 +7,7 @@
 #include "shell/RichTextLimits.h"
 #include "widgets/MButton.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -22,7 +23,7 @@ void setupNotice(frmMain *window, const char *first, const char *second)
 
     // A dialog to the window manager: placed and decorated as one.
     window->setWindowFlag(Qt::Dialog);
-    window->setWindowTitle(QStringLiteral("Notice \u2014 kiv"));
+    window->setWindowTitle(QCoreApplication::translate("kiv", "Notice \u2014 kiv"));
 
     // Rich text past what Qt lays out at once is shown as written.
     const auto newLabel = [](const char *text) {
