@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QPixmap>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray nested(int depth, int width, const QByteArray &leaf)
@@ -161,6 +163,32 @@ private Q_SLOTS:
             if (row.shared)
                 QVERIFY2(pixmaps.size() == 1, row.name);
         }
+    }
+
+    // Pictures given a size are read when drawn, not when laid out: a label must
+    // have them read by the same rules before that.
+    void labelPicturesShouldFollowTheSameRules()
+    {
+        installRichTextGuard();
+        kivtest::Form form;
+        QVERIFY(::mkfifo(qPrintable(form.dir.filePath(QStringLiteral("fifo"))), 0600) == 0);
+        QImage big(2048, 2048, QImage::Format_Mono);
+        big.fill(1);
+        QVERIFY(big.save(form.dir.filePath(QStringLiteral("big.png"))));
+        QByteArray html = "<b>pictures</b><img src=\"fifo\" width=10 height=10>";
+        for (int i = 0; i < 50; ++i)
+            html += "<img src=\"big.png?" + QByteArray::number(i) + "\" width=10 height=10>";
+        writeFile(form.dir.filePath(QStringLiteral("text")), html);
+        // A hang here is the fault: Qt's test watchdog ends it.
+        QVERIFY(form.build("<f><label>cat text</label></f>"));
+        QTRY_VERIFY(!form.window.grab().isNull());
+        QTextDocument *doc = form.find<QLabel>()->findChild<QTextDocument *>();
+        QVERIFY(doc);
+        QCOMPARE(pictureSize(*doc, QStringLiteral("fifo")), QImage(QStringLiteral(":/qt-project.org/styles/commonstyle/images/file-16.png")).size());
+        QSet<qint64> pixmaps;
+        for (int i = 0; i < 50; ++i)
+            pixmaps << doc->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("big.png?%1").arg(i))).value<QPixmap>().cacheKey();
+        QCOMPARE(pixmaps.size(), 1);
     }
 
     void typedCharactersShouldStayCharacters_data()

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
+#include <QTextBlock>
 
 #include <cmath>
 #include <optional>
@@ -185,6 +186,14 @@ void guardLabelResources(QLabel *label)
     else
         probe.setHtml(label->text());
     probe.documentLayout()->documentSize();
+    // A picture given its size is read only when it is drawn: ask for each now.
+    for (QTextBlock block = probe.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.isImageFormat())
+                probe.resource(QTextDocument::ImageResource, QUrl::fromEncoded(format.toImageFormat().name().toUtf8()));
+        }
+    }
 
     // On a high-density screen Qt draws name@2x.png instead of name.png when
     // that file exists.
