@@ -129,6 +129,6 @@ int main(int argc, char **argv)
         std::printf("%-28s %8lld %8.0f %8.0f %8lld %8.0f %8.0f\n", s.name, qlonglong(logText.size()), log * 1000,
                     plain * 1000, qlonglong(labelText.size()), label * 1000, plainLabel * 1000);
     }
-    std::printf("slowest admitted: %.0f ms\n", worst * 1000);
-    return 0;
+    std::printf("slowest admitted: %.0f ms (goal: under 1000 ms)\n", worst * 1000);
+    return worst < 1.0 ? 0 : 1;
 }

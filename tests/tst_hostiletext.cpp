@@ -74,6 +74,8 @@ private Q_SLOTS:
         QTest::newRow("paragraphs and items end themselves")
             << "<ul>" + QByteArray("<li>x\n").repeated(2000) + "</ul>" + QByteArray("<p>y\n").repeated(2000) << true << false;
         QTest::newRow("closed elements, any case") << QByteArray("<DIV>x</div >\n").repeated(2000) << true << false;
+        QTest::newRow("512 pictures") << QByteArray("<img src=\"p.png\" width=2 height=2>").repeated(512) << true << true;
+        QTest::newRow("513 pictures") << QByteArray("<img src=\"p.png\" width=2 height=2/>").repeated(513) << false << false;
         QTest::newRow("a long run") << "<b>x</b>" + QByteArray(20000, 'y') << false << false;
         QTest::newRow("past the size") << "<b>x</b>" + QByteArray("word ").repeated(60000) << false << false;
     }

@@ -41,6 +41,7 @@ private:
     QString m_none;
     QString m_raw;  // inside <style> or <script>: only its own end counts
     int m_tables = 0;
+    int m_pictures = 0;
     qint64 m_weight = 1;
     qint64 m_cost = 0;
     const qint64 m_maxCost;
@@ -164,6 +165,8 @@ bool Scanner::run(QStringView text)
         i = std::min(j + 1, n);
         m_cost += (i - from) * m_weight;
         countTo(i);
+        if (!closing && name == u"img" && ++m_pictures > kRichTextMaxPictures)
+            m_over = true;
         if (closing)
             close(name);
         else if (selfClosing)

@@ -16,6 +16,8 @@ inline constexpr qint64 kRichTextMaxBytes = 256 * 1024;
 inline constexpr qint64 kRichTextMaxRun = 16 * 1024;
 // Elements open at once, counting every one the reader might keep open.
 inline constexpr int kRichTextMaxNesting = 32;
+// Pictures (<img>): Qt's reader takes time that grows with the cube of their number.
+inline constexpr int kRichTextMaxPictures = 512;
 // Tables within tables.
 inline constexpr int kRichTextMaxTables = 8;
 // Each character counts 1, each table cell kRichTextCellCost, each element
