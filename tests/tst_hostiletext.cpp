@@ -123,7 +123,7 @@ private Q_SLOTS:
             picture(name, 2048, 2048);
         picture("huge.png", 4097, 4096);
         const QString d = dir.path() + QLatin1Char('/');
-        const auto f = [&](const char *name) { return d + QString::fromUtf8(name); };
+        const auto f = [&](const char *name) -> QString { return d + QString::fromUtf8(name); };
         const QSize full(2048, 2048);
         const QSize broken = QImage(QStringLiteral(":/qt-project.org/styles/commonstyle/images/file-16.png")).size();
 
