@@ -4,8 +4,10 @@
 #include "markup/LosslessText.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
+#include "shell/RichTextLimits.h"
 #include "widgets/MButton.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -21,12 +23,19 @@ void setupNotice(frmMain *window, const char *first, const char *second)
 
     // A dialog to the window manager: placed and decorated as one.
     window->setWindowFlag(Qt::Dialog);
-    window->setWindowTitle(QStringLiteral("Notice \u2014 kiv"));
+    window->setWindowTitle(QCoreApplication::translate("kiv", "Notice \u2014 kiv"));
 
+    // Rich text past what Qt lays out at once is shown as written.
+    const auto newLabel = [](const char *text) {
+        auto *label = new QLabel(textFromBytes(text));
+        if (!mayShowAsRichText(label->text()))
+            label->setTextFormat(Qt::PlainText);
+        return label;
+    };
     auto *layout = new QVBoxLayout;
-    auto *firstLabel = new QLabel(textFromBytes(first ? first : "-"));
+    auto *firstLabel = newLabel(first ? first : "-");
     if (second)
-        layout->addWidget(new QLabel(textFromBytes(second)));
+        layout->addWidget(newLabel(second));
     layout->addWidget(firstLabel);
 
     // OK only closes the window: its output would be shown nowhere, so no

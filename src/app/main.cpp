@@ -5,6 +5,7 @@
 #include "app/FormResults.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"
+#include "app/Translations.h"
 #include "builder/RichTextResources.h"
 #include "markup/LosslessText.h"
 #include "shell/GroupWatchdog.h"
@@ -57,8 +58,8 @@ void tellThePerson(const QByteArray &path, const QString &reason, const QByteArr
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return; // nobody could see it, nor close it
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("kiv: the form cannot be opened"),
-                    QStringLiteral("The form %1 cannot be opened: %2.").arg(textFromBytes(path), reason));
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::translate("kiv", "kiv: the form cannot be opened"),
+                    QCoreApplication::translate("kiv", "The form %1 cannot be opened: %2.").arg(textFromBytes(path), reason));
     // "kiv: FILE: 1 error; kiv --check FILE shows it" without what the box says already.
     const QByteArray prefix = "kiv: " + path + ": ";
     if (summary.startsWith(prefix))
@@ -144,6 +145,7 @@ int main(int argc, char **argv)
         return status;
     setApplicationIdentity();
     installRichTextGuard();
+    loadTranslations();
     // Before the build: its commands stop on a signal too.
     installExitSignals();
 

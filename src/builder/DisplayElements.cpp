@@ -1,6 +1,7 @@
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
+#include "shell/RichTextLimits.h"
 
 #include <QHBoxLayout>
 #include <QImage>
@@ -15,6 +16,9 @@ void buildLabel(frmMain *window, const Element *element, QLayout *parent)
     const OptText fallback = element->attribute("text", true);
     const OptText value = element->value(true);
     auto *label = new QLabel(toQString(hasText(value) ? value : fallback));
+    // Rich text past what Qt lays out at once is shown as written.
+    if (!mayShowAsRichText(label->text()))
+        label->setTextFormat(Qt::PlainText);
     label->setContentsMargins(0, 0, 0, 0);
     applySizeAttributes(window, element, label);
     if (parent)

@@ -5,13 +5,18 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QBuffer>
 #include <QEvent>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
+#include <QPixmap>
 #include <QPointer>
+#include <QTextBlock>
 
 #include <cmath>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -59,6 +64,27 @@ std::optional<QByteArray> resourceBytes(const QUrl &name)
     return path ? readRegularFile(*path, kMaxImageFileBytes) : std::nullopt;
 }
 
+// The same file, as it is now: another name for it, or a query after its path,
+// leads to the same key; a file rewritten in place to a new key.
+std::optional<QByteArray> fileKey(const QByteArray &path)
+{
+    struct stat st {};
+    if (path.contains('\0') || ::stat(path.constData(), &st) != 0)
+        return std::nullopt;
+    return QByteArray::number(qulonglong(st.st_dev)) + ':' + QByteArray::number(qulonglong(st.st_ino)) + ':'
+           + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qlonglong(st.st_mtim.tv_nsec))
+           + ':' + QByteArray::number(qlonglong(st.st_size));
+}
+
+// Drawn as a pixmap: kept as one, so that the names sharing it share its pixels
+// instead of each converting the picture again.
+QVariant shownPicture(const QImage &picture)
+{
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return QPixmap::fromImage(picture);
+    return picture;
+}
+
 class LabelGuard : public QObject
 {
 public:
@@ -101,9 +127,39 @@ QVariant loadRichTextResource(int type, const QUrl &name)
     }
 }
 
+QVariant RichTextPictures::load(const QUrl &name)
+{
+    const bool data = name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0;
+    const std::optional<QByteArray> path = data ? std::nullopt : localPath(name);
+    const std::optional<QByteArray> key = data ? std::optional(name.toEncoded()) : path ? fileKey(*path) : std::nullopt;
+    if (!key)
+        return shownPicture(brokenPicture());
+    if (const auto known = m_loaded.constFind(*key); known != m_loaded.constEnd())
+        return *known;
+
+    QImage picture;
+    if (const std::optional<QByteArray> bytes = resourceBytes(name)) {
+        QBuffer buffer;
+        buffer.setData(*bytes);
+        QImageReader reader(&buffer);
+        // The size from the file's header, before anything is decoded.
+        const QSize size = reader.size();
+        if (!size.isValid() || qint64(size.width()) * size.height() <= kRichTextMaxPixels - m_pixels)
+            picture = reader.read();
+    }
+    const qint64 pixels = qint64(picture.width()) * picture.height();
+    if (picture.isNull() || pixels > kRichTextMaxPixels - m_pixels)
+        picture = brokenPicture();
+    else
+        m_pixels += pixels;
+    const QVariant value = shownPicture(picture);
+    m_loaded.insert(*key, value);
+    return value;
+}
+
 QVariant SafeTextDocument::loadResource(int type, const QUrl &name)
 {
-    const QVariant value = loadRichTextResource(type, name);
+    const QVariant value = type == ImageResource ? m_pictures.load(name) : loadRichTextResource(type, name);
     // Kept, so that a picture drawn many times is read once.
     addResource(type, name, value);
     m_loaded.append({type, name, value});
@@ -130,6 +186,14 @@ void guardLabelResources(QLabel *label)
     else
         probe.setHtml(label->text());
     probe.documentLayout()->documentSize();
+    // A picture given its size is read only when it is drawn: ask for each now.
+    for (QTextBlock block = probe.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.isImageFormat())
+                probe.resource(QTextDocument::ImageResource, QUrl::fromEncoded(format.toImageFormat().name().toUtf8()));
+        }
+    }
 
     // On a high-density screen Qt draws name@2x.png instead of name.png when
     // that file exists.
@@ -141,7 +205,7 @@ void guardLabelResources(QLabel *label)
             QString scaled = textFromBytes(*path);
             const qsizetype dot = scaled.lastIndexOf(QLatin1Char('.'));
             scaled.insert(dot < 0 ? scaled.size() : dot, QStringLiteral("@%1x").arg(n));
-            doc->addResource(r.type, QUrl(scaled), loadRichTextResource(r.type, QUrl::fromLocalFile(scaled)));
+            doc->addResource(r.type, QUrl(scaled), probe.pictures().load(QUrl::fromLocalFile(scaled)));
         }
     }
 }

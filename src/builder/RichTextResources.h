@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QTextDocument>
 #include <QUrl>
@@ -14,7 +15,23 @@ class QLabel;
 // Qt's broken-picture icon, a style sheet as none.
 QVariant loadRichTextResource(int type, const QUrl &name);
 
-// A document whose resources follow that rule.
+// Pixels all the pictures of one document may decode to (64 MB at 4 bytes each).
+inline constexpr qint64 kRichTextMaxPixels = 16 * 1024 * 1024;
+
+// The pictures of one document. Each file is decoded once, however many names
+// lead to it (pic.png?1, ./pic.png, a link), and all of them together to at most
+// kRichTextMaxPixels: past that, the broken-picture icon.
+class RichTextPictures
+{
+public:
+    QVariant load(const QUrl &name);
+
+private:
+    QHash<QByteArray, QVariant> m_loaded;  // by file and modification time, or data URL
+    qint64 m_pixels = 0;
+};
+
+// A document whose resources follow these rules.
 class SafeTextDocument : public QTextDocument
 {
     Q_OBJECT
@@ -29,12 +46,14 @@ public:
     };
     // Every resource the document asked for so far.
     const QList<Loaded> &loaded() const { return m_loaded; }
+    RichTextPictures &pictures() { return m_pictures; }
 
 protected:
     QVariant loadResource(int type, const QUrl &name) override;
 
 private:
     QList<Loaded> m_loaded;
+    RichTextPictures m_pictures;
 };
 
 // A label's document cannot be given a loader of its own: a label that shows rich

@@ -1,5 +1,11 @@
 #include "markup/LosslessText.h"
 
+#include <QHash>
+#include <QMutex>
+#include <QSet>
+
+#include <algorithm>
+
 namespace {
 
 constexpr char16_t kEscapeBase = 0xF700;
@@ -47,9 +53,27 @@ int sequenceLength(const uchar *p, qsizetype n)
     return len;
 }
 
+// Texts that textFromBytes gave with escapes in them, by hash: values are short,
+// and only the latest ones can still be on their way to a widget.
+constexpr qsizetype kLongestRemembered = 1 << 20;
+constexpr qsizetype kRemembered = 4096;
+QMutex g_decodedLock;
+QSet<size_t> g_decoded;
+
+void rememberDecoded(const QString &text)
+{
+    if (text.size() > kLongestRemembered)
+        return;
+    const size_t key = qHash(text, size_t(0x6b6976));
+    const QMutexLocker lock(&g_decodedLock);
+    if (g_decoded.size() >= kRemembered)
+        g_decoded.clear();
+    g_decoded.insert(key);
+}
+
 // Decodes [0, n) into out; returns how many bytes at the end were held back
 // because they may be the start of a sequence (only when holdBack).
-qsizetype decodeInto(const uchar *p, qsizetype n, bool holdBack, QString &out)
+qsizetype decodeInto(const uchar *p, qsizetype n, bool holdBack, QString &out, bool *escaped = nullptr)
 {
     qsizetype run = 0, i = 0;
     auto flush = [&](qsizetype to) {
@@ -77,6 +101,8 @@ qsizetype decodeInto(const uchar *p, qsizetype n, bool holdBack, QString &out)
         }
         flush(i);
         out += QChar(char16_t(kEscapeBase + p[i]));
+        if (escaped)
+            *escaped = true;
         run = ++i;
     }
     flush(n);
@@ -89,8 +115,82 @@ QString textFromBytes(QByteArrayView bytes)
 {
     QString out;
     out.reserve(bytes.size());
-    decodeInto(reinterpret_cast<const uchar *>(bytes.data()), bytes.size(), false, out);
+    bool escaped = false;
+    decodeInto(reinterpret_cast<const uchar *>(bytes.data()), bytes.size(), false, out, &escaped);
+    if (escaped)
+        rememberDecoded(out);
     return out;
+}
+
+bool wasDecoded(QStringView text)
+{
+    if (text.size() > kLongestRemembered || std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isByteEscape(c.unicode()); }))
+        return false;
+    const size_t key = qHash(text, size_t(0x6b6976));
+    const QMutexLocker lock(&g_decodedLock);
+    return g_decoded.contains(key);
+}
+
+EditedText::EditedText(QByteArrayView decoded) : m_text(textFromBytes(decoded)), m_bytes(decoded.toByteArray())
+{
+    for (qsizetype i = 0; i < m_text.size(); ++i) {
+        if (isByteEscape(m_text[i].unicode()))
+            m_escapes.append(i);
+    }
+}
+
+void EditedText::takeAllEscapes()
+{
+    m_escapes.clear();
+    for (qsizetype i = 0; i < m_text.size(); ++i) {
+        if (isByteEscape(m_text[i].unicode()))
+            m_escapes.append(i);
+    }
+}
+
+void EditedText::setText(const QString &text)
+{
+    if (text == m_text && text.isNull() == m_text.isNull())
+        return;
+    const qsizetype oldSize = m_text.size();
+    // What the edit left alone: the same characters before it and after it.
+    const qsizetype shorter = std::min(oldSize, text.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && m_text[prefix] == text[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && m_text[oldSize - 1 - suffix] == text[text.size() - 1 - suffix])
+        ++suffix;
+    // A key adds one character at a time next to what was there; an entry picked
+    // or a start value set brings more at once, or replaces all.
+    if ((text.size() - prefix - suffix > 1 || prefix + suffix == 0) && wasDecoded(text)) {
+        m_text = text;
+        takeAllEscapes();
+        m_bytes = bytesFromText(text);
+        return;
+    }
+    QList<qsizetype> kept;
+    for (const qsizetype at : std::as_const(m_escapes)) {
+        if (at < prefix)
+            kept.append(at);
+        else if (at >= oldSize - suffix)
+            kept.append(at - oldSize + text.size());
+    }
+    m_text = text;
+    m_escapes = kept;
+    if (m_escapes.isEmpty()) {
+        m_bytes = m_text.toUtf8();
+        return;
+    }
+    QByteArray out;
+    qsizetype run = 0;
+    for (const qsizetype at : std::as_const(m_escapes)) {
+        out += QStringView(m_text).sliced(run, at - run).toUtf8();
+        out += char(m_text[at].unicode() - kEscapeBase);
+        run = at + 1;
+    }
+    out += QStringView(m_text).sliced(run).toUtf8();
+    m_bytes = out;
 }
 
 QByteArray bytesFromText(QStringView text)

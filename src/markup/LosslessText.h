@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -17,6 +18,33 @@ QByteArray bytesFromText(QStringView text);
 
 // True for the characters that stand for single bytes.
 inline bool isByteEscape(char16_t c) { return c >= 0xF780 && c <= 0xF7FF; }
+
+// A person may type or paste U+F780..U+F7FF as well: only escapes that kiv itself
+// decoded stand for bytes. True when text is one that textFromBytes gave lately
+// and it holds escapes: the text of a start value or of an entry to pick.
+bool wasDecoded(QStringView text);
+
+// A value as a widget shows it, edit after edit, with the escapes kiv decoded
+// told apart from characters a person typed, pasted or picked. Unchanged text
+// keeps its bytes, around an edit too; new text reaches commands as its UTF-8,
+// unless it is as a whole a text kiv decoded (an entry picked from a list).
+class EditedText
+{
+public:
+    EditedText() = default;
+    explicit EditedText(QByteArrayView decoded);
+
+    const QString &text() const { return m_text; }
+    const QByteArray &bytes() const { return m_bytes; }
+    void setText(const QString &text);
+
+private:
+    void takeAllEscapes();
+
+    QString m_text;
+    QList<qsizetype> m_escapes; // positions in m_text of escapes kiv decoded
+    QByteArray m_bytes;
+};
 
 // Decodes output that arrives in pieces: a UTF-8 sequence cut between two pieces
 // is held back until the rest arrives (or escaped at the end).

@@ -15,6 +15,7 @@ MEnvVar::MEnvVar(QObject *parent) : QObject(parent)
 {
     m_names.reserve(1);
     m_values.reserve(1);
+    m_shown.reserve(1);
 }
 
 bool MEnvVar::isShellName(const QByteArray &name)
@@ -37,6 +38,7 @@ int MEnvVar::addVariable(const QByteArray &name, const QByteArray &value)
                      name.constData());
     m_names.push_back(name);
     m_values.push_back(value.isNull() ? QByteArray("") : value);
+    m_shown.emplace_back(m_values.back());
     return int(m_names.size()) - 1;
 }
 
@@ -54,7 +56,9 @@ void MEnvVar::updateVal(int index, const QString &value)
 {
     if (index < 0 || index >= count())
         return;
-    m_values[size_t(index)] = bytesFromText(value);
+    EditedText &shown = m_shown[size_t(index)];
+    shown.setText(value);
+    m_values[size_t(index)] = shown.bytes();
 }
 
 void MEnvVar::appendSingleQuoted(QByteArray &out, const QByteArray &value)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "markup/LosslessText.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -35,6 +37,9 @@ public Q_SLOTS:
 private:
     std::vector<QByteArray> m_names;
     std::vector<QByteArray> m_values;
+    // What the widget bound to each variable shows, to tell escapes kiv decoded
+    // from the same characters typed by a person.
+    std::vector<EditedText> m_shown;
 };
 
 // The process-wide store that builders register variables in (null until set).

@@ -9,23 +9,6 @@
 namespace {
 MOHandler *g_handler = nullptr;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// Each nesting level of tables doubles the time of Qt's layout.
-int tableDepth(const QByteArray &bytes)
-{
-    int depth = 0, deepest = 0;
-    for (qsizetype i = bytes.indexOf('<'); i >= 0; i = bytes.indexOf('<', i + 1)) {
-        const bool closing = bytes.size() > i + 1 && bytes[i + 1] == '/';
-        const QByteArray name = bytes.mid(i + 1 + closing, 5).toLower();
-        const char after = bytes.size() > i + 6 + closing ? bytes[i + 6 + closing] : '>';
-        if (name != "table" || !(isBlank(after) || after == '>' || after == '/'))
-            continue;
-        depth = closing ? std::max(0, depth - 1) : depth + 1;
-        deepest = std::max(deepest, depth);
-    }
-    return deepest;
-}
 } // namespace
 
 MOHandler *outputHandler() { return g_handler; }
@@ -41,20 +24,12 @@ QString outputText(QByteArrayView bytes)
 
 bool fitsRichTextLayout(const QByteArray &bytes)
 {
-    if (bytes.size() > kRichTextMaxBytes)
-        return false;
-    qsizetype run = 0;
-    for (const char c : bytes) {
-        run = isBlank(c) ? 0 : run + 1;
-        if (run > kRichTextMaxRun)
-            return false;
-    }
-    return tableDepth(bytes) <= kRichTextMaxTables;
+    return bytes.size() <= kRichTextMaxBytes && richTextFits(outputText(bytes));
 }
 
 bool showsAsRichText(const QByteArray &bytes, const QString &text)
 {
-    return fitsRichTextLayout(bytes) && Qt::mightBeRichText(text);
+    return bytes.size() <= kRichTextMaxBytes && Qt::mightBeRichText(text) && richTextFits(text);
 }
 
 std::optional<ProgressLine> progressLine(QByteArrayView line)

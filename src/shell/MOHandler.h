@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/OutputStore.h"
+#include "shell/RichTextLimits.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -73,13 +74,9 @@ private:
 MOHandler *outputHandler();
 void setOutputHandler(MOHandler *handler);
 
-// Qt's own test for rich text (Qt::mightBeRichText), limited to outputs that its
-// layout shows at once: at most kRichTextMaxBytes, no run of more than
-// kRichTextMaxRun bytes without a blank or line end, tables nested at most
-// kRichTextMaxTables deep. Larger ones are shown as plain text.
-inline constexpr qint64 kRichTextMaxBytes = 256 * 1024;
-inline constexpr qint64 kRichTextMaxRun = 16 * 1024;
-inline constexpr int kRichTextMaxTables = 8;
+// Qt's own test for rich text (Qt::mightBeRichText), limited to outputs of at
+// most kRichTextMaxBytes that its layout shows at once (richTextFits). Others are
+// shown as plain text.
 bool showsAsRichText(const QByteArray &bytes, const QString &text);
 // The limits alone, for a log that always shows rich text.
 bool fitsRichTextLayout(const QByteArray &bytes);

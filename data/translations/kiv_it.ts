@@ -1,0 +1,70 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="it_IT">
+<context>
+    <name>MButton</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>MTextEdit</name>
+    <message numerus="yes">
+        <source>%n characters: too long to edit here; commands see all of them</source>
+        <translation>
+            <numerusform>%n carattere: troppo lungo da modificare qui; i comandi lo vedono intero</numerusform>
+            <numerusform>%n caratteri: troppo lungo da modificare qui; i comandi li vedono tutti</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>MTextFile</name>
+    <message>
+        <source>All files (*)</source>
+        <translation>Tutti i file (*)</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Apri</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Salva</translation>
+    </message>
+</context>
+<context>
+    <name>TextLogView</name>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>&amp;Copia</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Seleziona tutto</translation>
+    </message>
+</context>
+<context>
+    <name>kiv</name>
+    <message>
+        <source>%1 is not a file that holds a form.</source>
+        <translation>%1 non è un file che contiene un modulo.</translation>
+    </message>
+    <message>
+        <source>The form %1 cannot be opened: %2.</source>
+        <translation>Impossibile aprire il modulo %1: %2.</translation>
+    </message>
+    <message>
+        <source>Cannot start %1: %2</source>
+        <translation>Impossibile avviare %1: %2</translation>
+    </message>
+    <message>
+        <source>kiv: the form cannot be opened</source>
+        <translation>kiv: impossibile aprire il modulo</translation>
+    </message>
+    <message>
+        <source>Notice — kiv</source>
+        <translation>Avviso — kiv</translation>
+    </message>
+</context>
+</TS>
