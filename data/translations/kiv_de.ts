@@ -9,6 +9,23 @@
     </message>
 </context>
 <context>
+    <name>MColor</name>
+    <message>
+        <source>Choose a colour</source>
+        <translation>Farbe wählen</translation>
+    </message>
+</context>
+<context>
+    <name>MTextArea</name>
+    <message numerus="yes">
+        <source>%n characters: too long to edit here; commands see all of them</source>
+        <translation>
+            <numerusform>%n Zeichen: zu lang, um hier bearbeitet zu werden; Befehle sehen alle</numerusform>
+            <numerusform>%n Zeichen: zu lang, um hier bearbeitet zu werden; Befehle sehen alle</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>MTextEdit</name>
     <message numerus="yes">
         <source>%n characters: too long to edit here; commands see all of them</source>
@@ -34,6 +51,29 @@
     </message>
 </context>
 <context>
+    <name>RunningBar</name>
+    <message>
+        <source>Escape stops it</source>
+        <translation>Escape hält ihn an</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Stop the running command</source>
+        <translation>Den laufenden Befehl anhalten</translation>
+    </message>
+    <message>
+        <source>Running… %1</source>
+        <translation>Läuft… %1</translation>
+    </message>
+    <message>
+        <source>Stop (Esc)</source>
+        <translation>Anhalten (Esc)</translation>
+    </message>
+</context>
+<context>
     <name>TextLogView</name>
     <message>
         <source>&amp;Copy</source>
@@ -42,6 +82,18 @@
     <message>
         <source>Select All</source>
         <translation>Alles auswählen</translation>
+    </message>
+    <message>
+        <source>[stopped; had to be killed]</source>
+        <translation>[angehalten; musste beendet werden]</translation>
+    </message>
+    <message>
+        <source>[stopped]</source>
+        <translation>[angehalten]</translation>
+    </message>
+    <message>
+        <source>Copied only the first %1 MiB</source>
+        <translation>Nur die ersten %1 MiB kopiert</translation>
     </message>
 </context>
 <context>

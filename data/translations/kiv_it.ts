@@ -9,6 +9,23 @@
     </message>
 </context>
 <context>
+    <name>MColor</name>
+    <message>
+        <source>Choose a colour</source>
+        <translation>Scegli un colore</translation>
+    </message>
+</context>
+<context>
+    <name>MTextArea</name>
+    <message numerus="yes">
+        <source>%n characters: too long to edit here; commands see all of them</source>
+        <translation>
+            <numerusform>%n carattere: troppo lungo da modificare qui; i comandi lo vedono intero</numerusform>
+            <numerusform>%n caratteri: troppo lungo da modificare qui; i comandi li vedono tutti</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>MTextEdit</name>
     <message numerus="yes">
         <source>%n characters: too long to edit here; commands see all of them</source>
@@ -34,6 +51,29 @@
     </message>
 </context>
 <context>
+    <name>RunningBar</name>
+    <message>
+        <source>Escape stops it</source>
+        <translation>Esc lo ferma</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Ferma</translation>
+    </message>
+    <message>
+        <source>Stop the running command</source>
+        <translation>Ferma il comando in corso</translation>
+    </message>
+    <message>
+        <source>Running… %1</source>
+        <translation>In corso… %1</translation>
+    </message>
+    <message>
+        <source>Stop (Esc)</source>
+        <translation>Ferma (Esc)</translation>
+    </message>
+</context>
+<context>
     <name>TextLogView</name>
     <message>
         <source>&amp;Copy</source>
@@ -42,6 +82,18 @@
     <message>
         <source>Select All</source>
         <translation>Seleziona tutto</translation>
+    </message>
+    <message>
+        <source>[stopped; had to be killed]</source>
+        <translation>[fermato; è stato necessario terminarlo]</translation>
+    </message>
+    <message>
+        <source>[stopped]</source>
+        <translation>[fermato]</translation>
+    </message>
+    <message>
+        <source>Copied only the first %1 MiB</source>
+        <translation>Copiati solo i primi %1 MiB</translation>
     </message>
 </context>
 <context>
