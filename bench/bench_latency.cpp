@@ -6,7 +6,7 @@
 // Usage: bench_latency [runs]
 
 #include "EventLoopProbe.h"
-#include "app/BusyState.h"
+#include "shell/BusyState.h"
 #include "builder/TextLog.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"

@@ -7,7 +7,7 @@
 // Usage: bench_progress [runs]   (offscreen unless QT_QPA_PLATFORM says otherwise)
 
 #include "EventLoopProbe.h"
-#include "app/BusyState.h"
+#include "shell/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/ProgressBar.h"
 #include "markup/Document.h"

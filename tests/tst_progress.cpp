@@ -1,7 +1,7 @@
 // Progress bars fed by a command's output, and the Stop shown while a command runs.
 #include "FormFixture.h"
-#include "app/BusyState.h"
-#include "app/RunningBar.h"
+#include "shell/BusyState.h"
+#include "shell/RunningBar.h"
 #include "builder/ProgressBar.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/frmMain.h"
 
-#include "app/BusyState.h"
+#include "shell/BusyState.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
 #include "app/FormChecker.h"

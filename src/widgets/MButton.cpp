@@ -1,6 +1,6 @@
 #include "widgets/MButton.h"
 
-#include "app/BusyState.h"
+#include "shell/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
 

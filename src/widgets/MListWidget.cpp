@@ -1,6 +1,6 @@
 #include "widgets/MListWidget.h"
 
-#include "app/BusyState.h"
+#include "shell/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
@@ -174,9 +174,7 @@ MListWidgetItem *buildIconEntry(frmMain *window, const Element *element)
 {
     auto *entry = new MListWidgetItem;
 
-    OptText text = element->value(true);
-    if (!hasText(text))
-        text = element->attribute("text", true);
+    const OptText text = startValue(element);
 
     OptText source = element->attribute("src", true);
     if (!hasText(source))

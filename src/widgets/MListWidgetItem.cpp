@@ -1,6 +1,6 @@
 #include "widgets/MListWidgetItem.h"
 
-#include "app/BusyState.h"
+#include "shell/BusyState.h"
 
 #include <QListWidgetItem>
 #include <QMetaMethod>

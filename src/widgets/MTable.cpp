@@ -1,6 +1,6 @@
 #include "widgets/MTable.h"
 
-#include "app/BusyState.h"
+#include "shell/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
 #include "builder/KnownTags.h"

@@ -1,6 +1,6 @@
-#include "app/BusyState.h"
+#include "shell/BusyState.h"
 
-#include "app/RunningBar.h"
+#include "shell/RunningBar.h"
 
 #include "shell/CommandRunner.h"
 #include "shell/MOHandler.h"

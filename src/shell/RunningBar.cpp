@@ -1,4 +1,4 @@
-#include "app/RunningBar.h"
+#include "shell/RunningBar.h"
 
 #include "shell/CommandRunner.h"
 
