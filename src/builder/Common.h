@@ -25,6 +25,10 @@ void applySizeAttributes(frmMain *window, const Element *element, QWidget *widge
 // with the empty text: the new index, or -1 when the element names no variable.
 int bindVariable(const Element *element);
 
+// The start value of an input: the output of its content (or code), else its
+// "text" attribute, read in that order.
+OptText startValue(const Element *element);
+
 // Puts inner alone into a zero-margin column that fills outer: every bound widget
 // wraps its Qt widget this way, so sizes set on either pass through unchanged.
 void wrapInColumn(QWidget *outer, QWidget *inner);

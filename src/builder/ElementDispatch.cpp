@@ -176,6 +176,14 @@ int bindVariable(const Element *element)
     return hasText(name) && store ? store->addVariable(*name, QByteArray("")) : -1;
 }
 
+OptText startValue(const Element *element)
+{
+    OptText value = element->value(true);
+    if (!hasText(value))
+        value = element->attribute("text", true);
+    return value;
+}
+
 void wrapInColumn(QWidget *outer, QWidget *inner)
 {
     auto *layout = new QVBoxLayout;

@@ -77,9 +77,7 @@ void buildColor(frmMain *window, const Element *element, QLayout *parent)
     if (MEnvVar *store = variableStore())
         QObject::connect(color, &MColor::valueChanged, store, &MEnvVar::updateVal);
 
-    OptText start = element->value(true);
-    if (!hasText(start))
-        start = element->attribute("text", true);
+    const OptText start = startValue(element);
     color->setInitialText(start);
 
     applySizeAttributes(window, element, color->swatchButton());

@@ -108,9 +108,7 @@ void buildDate(frmMain *window, const Element *element, QLayout *parent)
 
     if (const OptText format = element->attribute("format", true))
         date->setFormat(toQString(*format));
-    OptText start = element->value(true);
-    if (!hasText(start))
-        start = element->attribute("text", true);
+    const OptText start = startValue(element);
     date->setInitialText(start);
 
     applySizeAttributes(window, element, date->dateEdit());

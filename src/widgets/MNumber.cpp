@@ -297,9 +297,7 @@ void buildNumberWidget(MNumber::Kind kind, frmMain *window, const Element *eleme
     texts.text[F::Maximum] = element->attribute("max", true);
     texts.text[F::Step] = element->attribute("step", true);
     texts.text[F::Decimals] = element->attribute("decimals", true);
-    OptText start = element->value(true);
-    if (!hasText(start))
-        start = element->attribute("text", true);
+    const OptText start = startValue(element);
     texts.text[F::Start] = start;
     number->setSettings(readNumberSettings(texts, kind == MNumber::Slider, nullptr));
 

@@ -61,9 +61,7 @@ void buildTextArea(frmMain *window, const Element *element, QLayout *parent)
     if (MEnvVar *store = variableStore())
         QObject::connect(area, &MTextArea::valueChanged, store, &MEnvVar::updateVal);
 
-    OptText text = element->value(true);
-    if (!hasText(text))
-        text = element->attribute("text", true);
+    const OptText text = startValue(element);
     area->setInitialText(text);
 
     applySizeAttributes(window, element, area->textEdit());

@@ -34,9 +34,7 @@ MTextEdit *createTextBox(const Element *element, bool hidden = false)
     if (store)
         QObject::connect(box, &MTextEdit::valueChanged, store, &MEnvVar::updateVal);
 
-    OptText text = element->value(true);
-    if (!hasText(text))
-        text = element->attribute("text", true);
+    const OptText text = startValue(element);
     box->setInitialText(text);
     return box;
 }

@@ -162,9 +162,7 @@ void buildFileChooser(frmMain *window, const Element *element, QLayout *parent)
     if (store)
         QObject::connect(chooser, &MTextFile::valueChanged, store, &MEnvVar::updateVal);
 
-    OptText path = element->value(true);
-    if (!hasText(path))
-        path = element->attribute("text", true);
+    const OptText path = startValue(element);
     chooser->setInitialText(path);
 
     applySizeAttributes(window, element, chooser);
