@@ -122,6 +122,14 @@ QString textFromBytes(QByteArrayView bytes)
     return out;
 }
 
+QString textForDisplay(QByteArrayView bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    decodeInto(reinterpret_cast<const uchar *>(bytes.data()), bytes.size(), false, out);
+    return out;
+}
+
 bool wasDecoded(QStringView text)
 {
     if (text.size() > kLongestRemembered || std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isByteEscape(c.unicode()); }))

@@ -15,6 +15,10 @@
 // unknown glyphs.
 QString textFromBytes(QByteArrayView bytes);
 QByteArray bytesFromText(QStringView text);
+// The same decoding for text that is only shown, never handed back as a value
+// (command output in the logs): not remembered for wasDecoded, so a flood of
+// output cannot push the entries of a form out of that memory.
+QString textForDisplay(QByteArrayView bytes);
 
 // True for the characters that stand for single bytes.
 inline bool isByteEscape(char16_t c) { return c >= 0xF780 && c <= 0xF7FF; }

@@ -17,7 +17,7 @@ void setOutputHandler(MOHandler *handler) { g_handler = handler; }
 QString outputText(QByteArrayView bytes)
 {
     // NUL bytes would cut the text short in a widget.
-    QString text = textFromBytes(bytes);
+    QString text = textForDisplay(bytes);
     text.replace(QChar(u'\0'), QChar(u'\uFFFD'));
     return text;
 }
