@@ -5,7 +5,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -45,8 +45,9 @@ void FindingsBar::setFindings(const QByteArray &lines)
     const int frame = 2 * m_text->frameWidth() + int(2 * m_text->document()->documentMargin());
     m_text->setMinimumWidth(std::min(widest, 72 * metrics.averageCharWidth()) + frame);
     const int shown = std::clamp(int(text.count(QLatin1Char('\n'))) + 1, 1, 6);
-    const int scrollBar = widest + frame > m_text->minimumWidth() ? m_text->horizontalScrollBar()->sizeHint().height() : 0;
-    m_text->setFixedHeight(shown * metrics.lineSpacing() + frame + scrollBar);
+    const int scrollBar = widest + frame > m_text->minimumWidth() ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+    // A line spare: the view keeps some room below the last one.
+    m_text->setFixedHeight((shown + 1) * metrics.lineSpacing() + frame + scrollBar);
 }
 
 QString FindingsBar::findings() const { return m_text->toPlainText(); }

@@ -225,9 +225,14 @@ void frmMain::rebuildWhenIdle()
     QObject *oldDocument = m_document;
     buildForm(path, std::move(form));
     delete oldDocument;
-    // As at start-up: the keyboard is in the form.
-    if (isActiveWindow())
-        focusNextChild();
+    // As at start-up the keyboard is in the form, once the layout has shown the
+    // new widgets (queued before this).
+    QMetaObject::invokeMethod(
+        this, [this] {
+            if (isActiveWindow() && !focusWidget())
+                focusNextChild();
+        },
+        Qt::QueuedConnection);
     std::fwrite(summary.constData(), 1, size_t(summary.size()), stderr);
     m_rebuilding = false;
     if (m_saved)
