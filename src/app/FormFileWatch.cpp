@@ -13,6 +13,7 @@ FormFileWatch::FormFileWatch(const QByteArray &path, const QByteArray &seen, QOb
     m_watcher.addPath(QFileInfo(name).absolutePath());
     m_watcher.addPath(name);
     m_quiet.setSingleShot(true);
+    // Long enough for an editor's write, rename and chmod; short beside a rebuild.
     m_quiet.setInterval(40);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &FormFileWatch::stirred);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FormFileWatch::stirred);
@@ -30,10 +31,9 @@ void FormFileWatch::settle()
     if (!QFileInfo::exists(name))
         return; // between the delete and the write of a replacing editor
     // The reader's own rules: FIFOs and devices are never opened.
-    QString error;
-    const std::optional<QByteArray> text = readMcFile(m_path, &error);
+    const std::optional<QByteArray> text = readMcFile(m_path);
     if (text && *text == m_seen)
         return;
     m_seen = text.value_or(QByteArray());
-    emit saved(text, error);
+    emit saved(text);
 }

@@ -19,12 +19,10 @@ public:
     FormFileWatch(const QByteArray &path, const QByteArray &seen, QObject *parent = nullptr);
 
     QByteArray path() const { return m_path; }
-    // How long the file must be quiet before it counts as saved.
-    void setQuietTime(int msec) { m_quiet.setInterval(msec); }
 
 signals:
-    // The new bytes, or nothing and why the file cannot be read.
-    void saved(const std::optional<QByteArray> &text, const QString &error);
+    // The new bytes, or nothing when the file cannot be read.
+    void saved(const std::optional<QByteArray> &text);
 
 private:
     void stirred();

@@ -162,12 +162,9 @@ void frmMain::watchForm(const QByteArray &path)
 
 FindingsBar *frmMain::findingsBar() const { return m_bar; }
 
-FormFileWatch *frmMain::fileWatch() const { return m_watch; }
-
-void frmMain::formSaved(const std::optional<QByteArray> &text, const QString &error)
+void frmMain::formSaved(const std::optional<QByteArray> &text)
 {
     m_saved = text;
-    m_savedError = error;
     rebuildWhenIdle();
 }
 
@@ -183,6 +180,7 @@ void frmMain::rebuildWhenIdle()
         return;
     }
     const QByteArray path = m_watch->path();
+    // An unreadable file is read again, for the checker's own words on why.
     CheckedForm form = *m_saved ? checkFormText(**m_saved) : checkFormFile(path);
     const bool errors = std::any_of(form.diagnostics.begin(), form.diagnostics.end(),
                                     [](const Diagnostic &d) { return d.kind == Diagnostic::Error; });

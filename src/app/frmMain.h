@@ -47,7 +47,6 @@ public:
     void watchForm(const QByteArray &path);
     // That bar; null until a save has had errors.
     FindingsBar *findingsBar() const;
-    FormFileWatch *fileWatch() const;
     void openLauncher();
     // first and second may be null.
     void openNotice(const char *first, const char *second);
@@ -62,7 +61,7 @@ protected:
 
 private:
     void buildForm(const QByteArray &path, CheckedForm form);
-    void formSaved(const std::optional<QByteArray> &text, const QString &error);
+    void formSaved(const std::optional<QByteArray> &text);
     void rebuildWhenIdle();
     void showFindings(const QByteArray &lines);
 
@@ -71,8 +70,8 @@ private:
     QByteArray m_formText;
     QPointer<FormFileWatch> m_watch;
     QPointer<FindingsBar> m_bar;
-    std::optional<std::optional<QByteArray>> m_saved; // not yet rebuilt from
-    QString m_savedError;
+    // A save not yet rebuilt from: its bytes, or nothing when it cannot be read.
+    std::optional<std::optional<QByteArray>> m_saved;
     bool m_rebuilding = false;
     bool m_stopping = false;
 };
