@@ -20,11 +20,13 @@ with --check|--check --watch f.mc|do not go together
 TABLE
 
 x11_begin
+command -v compare >/dev/null || { echo "SKIP: ImageMagick's compare is not installed"; exit 0; }
 cd "$WORK" || die "no scratch directory"
 # A button first (it gets the keyboard), and a label whose command logs each build.
+# One write each, as an editor's save.
 form() { # title, word
-    printf '<vlayout title="%s">\n<button title="Mark">echo %s >> pressed.log</button>\n' "$1" "$2"
-    printf '<label>echo %s >> built.log; echo %s</label>\n<text var="T" text="%s"/>\n</vlayout>\n' "$2" "$2" "$2"
+    printf '<vlayout title="%s">\n<button title="Mark">echo %s >> pressed.log</button>\n%s\n</vlayout>\n' "$1" "$2" \
+        "<label>echo $2 >> built.log; echo $2</label><text var=\"T\" text=\"$2\"/>"
 }
 built() { grep -qx "$1" built.log 2>/dev/null; }
 title_is() { [ "$(xdotool getwindowname "$WID" 2>/dev/null)" = "$1" ]; }
@@ -32,7 +34,13 @@ pressed() { # word: the button of the form built from it writes it
     xdotool windowfocus --sync "$WID" key space
     wait_until grep -qx "$1" pressed.log
 }
-height() { eval "$(xdotool getwindowgeometry --shell "$WID")" && echo "$HEIGHT"; }
+# The bar stands where the form's first widget stood: the top left corner tells.
+corner() { convert "$1" -crop 40x30+0+0 +repage "$2"; }
+corner_is_idle() {
+    corner "$WORK/look.png" "$WORK/corner.png" && compare -metric AE "$WORK/corner.png" "$WORK/idle-corner.png" null: 2>/dev/null
+}
+bar_shown() { window_settled "$WID" && ! corner_is_idle; }
+bar_gone() { window_settled "$WID" && corner_is_idle; }
 
 form "watch one" one >f.mc
 kiv_start "$WORK" --watch --print-values f.mc
@@ -51,18 +59,19 @@ wait_until title_is "watch three" && built three && ok "a file renamed over it r
 form "watch three b" threeb >f.mc
 wait_until title_is "watch three b" && ok "the renamed file is watched in turn" || fail "the renamed file is not watched"
 
-before=$(height)
+wait_until window_settled "$WID" || die "the form does not settle"
+corner "$WORK/look.png" "$WORK/idle-corner.png"
 printf '<vlayout title="broken">\n<label text="x">\n' >f.mc.tmp && mv f.mc.tmp f.mc
-wait_until grep -q "f.mc: the saved file has errors" "$WORK/kiv.err" &&
-    grep -q '^f.mc:2:1: error: <label> is never closed' "$WORK/kiv.err" &&
+wait_until grep -q '^f.mc:2:1: error: <label> is never closed' "$WORK/kiv.err" &&
     ok "a broken save lists its errors" || fail "no errors after a broken save: $(cat "$WORK/kiv.err")"
-wait_until test "$(height)" -gt "$before" && ok "the bar shows at the top" || fail "no bar over the form"
+wait_until bar_shown && ok "the bar shows at the top" || fail "no bar over the form"
 shot watch-errors "$WID"
 title_is "watch three b" && pressed threeb && ok "the previous form stays and works" || fail "the previous form is gone"
 
 form "watch four" four >f.mc
 wait_until title_is "watch four" && built four && ok "the fix rebuilt the form" || fail "no rebuild after the fix"
 pressed four || fail "the fixed form's button did nothing"
+wait_until bar_gone && ok "the fix removed the bar" || fail "the bar stayed after the fix"
 [ "$(grep -c . built.log)" = 5 ] && ok "one build per save" || fail "builds: $(tr '\n' ' ' <built.log)"
 
 kill -TERM "$KIV_PID"
