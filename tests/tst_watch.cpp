@@ -87,6 +87,7 @@ private slots:
     void saves();
     void errorsKeepTheFormUntilFixed();
     void runningCommandIsStoppedFirst();
+    void nameThatIsNotUtf8();
 
 private:
     // A form whose label tells each build in the log.
@@ -238,6 +239,23 @@ void TestWatch::runningCommandIsStoppedFirst()
     QCOMPARE(label(), QStringLiteral("after"));
     // Stopped, not waited for.
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("ran-out"))));
+}
+
+void TestWatch::nameThatIsNotUtf8()
+{
+    // Qt's file names cannot hold it: the file is watched by its bytes.
+    const QByteArray path = QFile::encodeName(m_dir->path()) + "/f\xe9.mc";
+    const auto write = [&](const QByteArray &text) {
+        std::FILE *file = std::fopen(path.constData(), "w");
+        const bool ok = file && std::fwrite(text.constData(), 1, size_t(text.size()), file) == size_t(text.size());
+        return file && std::fclose(file) == 0 && ok;
+    };
+    QVERIFY(write(form("A", "first")));
+    frmMain window;
+    QVERIFY(window.openForm(path));
+    window.watchForm(path);
+    QVERIFY(write(form("B", "second")));
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("B"), kWait);
 }
 
 QTEST_MAIN(TestWatch)
