@@ -198,10 +198,13 @@ void frmMain::rebuildWhenIdle()
         return;
     }
     if (commandRunning()) {
-        // Its widgets are still on the stack: the rebuild follows from the event
-        // loop once it has ended.
+        // It ends into its widgets: the rebuild follows from the event loop once
+        // it has ended.
         if (!m_stopping) {
             m_stopping = true;
+            // Nothing that waits starts once the running command has ended.
+            if (m_session)
+                m_session->queue().dropQueued();
             stopRunningCommand();
             afterRunningCommand([self = QPointer<frmMain>(this)] {
                 if (self)
