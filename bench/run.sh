@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds kiv in Release (build-bench) and runs every benchmark, printing each
 # figure next to its reference. The start-up benchmark needs Xvfb and libx11-dev;
-# it is skipped with a note when either is missing.
+# it and the --watch benchmark are skipped with a note when either is missing.
 # Usage: bench/run.sh [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +19,7 @@ status=0
 for bench in "$build"/bench/bench_*; do
   [ -f "$bench" ] && [ -x "$bench" ] || continue
   name=$(basename "$bench")
-  [ "$name" = bench_startup ] && continue
+  case $name in bench_startup | bench_watch) continue ;; esac
   echo
   echo "== $name"
   case $name in
@@ -55,6 +55,13 @@ else
   for f in bench/forms/demo-static.mc bench/forms/new-inputs.mc "$form"; do
     ( cd "$scratch" && DISPLAY=":$display" QT_QPA_PLATFORM=xcb \
         "$OLDPWD/$build/bench/bench_startup" "$OLDPWD/$build/kiv" "$OLDPWD/$f" "$runs" ) || status=1
+  done
+  # --watch: the save of each form to its rebuilt window painted, vs a fresh start.
+  echo
+  echo "== bench_watch"
+  for f in bench/forms/demo-static.mc bench/forms/new-inputs.mc "$form"; do
+    ( cd "$scratch" && DISPLAY=":$display" QT_QPA_PLATFORM=xcb \
+        "$OLDPWD/$build/bench/bench_watch" "$OLDPWD/$build/kiv" "$OLDPWD/$f" "$runs" ) || status=1
   done
   rm -rf "$scratch"
 fi

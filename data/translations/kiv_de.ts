@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>FindingsBar</name>
+    <message>
+        <source>The saved file has errors; the form below is the one before them.</source>
+        <translation>Die gespeicherte Datei hat Fehler; unten steht das Formular von vorher.</translation>
+    </message>
+    <message>
+        <source>Errors in the saved file</source>
+        <translation>Fehler in der gespeicherten Datei</translation>
+    </message>
+</context>
+<context>
     <name>MButton</name>
     <message>
         <source>OK</source>

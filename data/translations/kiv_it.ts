@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="it_IT">
 <context>
+    <name>FindingsBar</name>
+    <message>
+        <source>The saved file has errors; the form below is the one before them.</source>
+        <translation>Il file salvato contiene errori; sotto c’è il modulo di prima.</translation>
+    </message>
+    <message>
+        <source>Errors in the saved file</source>
+        <translation>Errori nel file salvato</translation>
+    </message>
+</context>
+<context>
     <name>MButton</name>
     <message>
         <source>OK</source>

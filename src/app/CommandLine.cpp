@@ -17,7 +17,7 @@ const char *const kQtOptionsWithValue[] = {
     "qwindowtitle", "session", "display", "geometry", "style", "stylesheet", "name", "title", "visual",
 };
 const char *const kQtOptionsAlone[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
-const char *const kOwnOptions[] = {"--help", "--version", "--check", "--print-values"};
+const char *const kOwnOptions[] = {"--help", "--version", "--check", "--print-values", "--watch"};
 
 template<size_t N>
 bool listed(QByteArrayView name, const char *const (&list)[N])
@@ -69,7 +69,7 @@ CommandLine usageError(QByteArray message)
 CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
 {
     CommandLine line;
-    bool check = false, optionsEnded = false, notice = false;
+    bool check = false, optionsEnded = false, notice = false, fromInput = false;
     std::vector<QByteArray> positional;
     for (int i = 1; i < argc && argv && argv[i]; ++i) {
         const QByteArrayView arg(argv[i]);
@@ -97,6 +97,10 @@ CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
             line.printValues = true;
             continue;
         }
+        if (arg == "--watch") {
+            line.watch = true;
+            continue;
+        }
         if (qtOptionsLeft) {
             if (const int n = qtOptionLength(arg, i + 1 < argc)) {
                 i += n - 1;
@@ -113,12 +117,14 @@ CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
         }
         if (positional.empty() && arg == "-show" && !check)
             notice = true;
+        fromInput |= positional.empty() && arg == "-";
         positional.emplace_back(arg.toByteArray());
     }
 
     if (check) {
-        if (line.printValues)
-            return usageError("--check and --print-values do not go together");
+        if (line.printValues || line.watch)
+            return usageError(line.watch ? "--check and --watch do not go together"
+                                         : "--check and --print-values do not go together");
         if (positional.empty())
             return usageError("--check needs at least one mc file");
         line.action = CommandLine::Check;
@@ -134,6 +140,10 @@ CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
     }
     if (line.printValues && line.screen != CommandLine::Form)
         return usageError("--print-values needs an mc file");
+    if (line.watch && line.screen != CommandLine::Form)
+        return usageError("--watch needs an mc file");
+    if (line.watch && fromInput)
+        return usageError("--watch needs a file: standard input is never saved again");
     line.arguments = std::move(positional);
     return line;
 }
@@ -142,6 +152,7 @@ QByteArray usageText()
 {
     return QByteArrayLiteral(
         "Usage: kiv [--print-values] FILE.mc   show the form that FILE.mc describes\n"
+        "       kiv --watch FILE.mc          the same, rebuilt each time FILE.mc is saved\n"
         "       kiv                          show the launcher, which picks an mc file\n"
         "                                    and starts kiv on it\n"
         "       kiv -show [LINE1 [LINE2]]    show a notice with LINE2 above LINE1\n"
@@ -154,6 +165,10 @@ QByteArray usageText()
         "                    line per finding: FILE:LINE:COLUMN: error|warning|note: text\n"
         "  --print-values    when the form ends, print every bound variable as NAME='value'\n"
         "                    for a calling script: eval \"$(kiv --print-values f.mc)\"\n"
+        "  --watch           rebuild the form in the same window whenever FILE.mc is saved\n"
+        "                    (a running command is stopped first); while the saved file\n"
+        "                    has errors the last good form stays, under a bar that lists\n"
+        "                    them as --check does\n"
         "  --                the arguments after it are files, even if they begin with '-'\n"
         "                    or read like Qt's options (kiv -- -reverse)\n"
         "Qt's own options (for example -platform, -display, -style) may come first.\n"

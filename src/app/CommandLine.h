@@ -19,6 +19,7 @@ struct CommandLine
     Action action = Run;
     Screen screen = Launcher;
     bool printValues = false;
+    bool watch = false; // --watch: rebuild the form whenever its file is saved
     // Check: every file. Run: the form's path (Form), or the notice's lines.
     std::vector<QByteArray> arguments;
     QByteArray error;

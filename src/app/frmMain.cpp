@@ -3,6 +3,8 @@
 #include "shell/BusyState.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
+#include "app/FindingsBar.h"
+#include "app/FormFileWatch.h"
 #include "app/FormChecker.h"
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
@@ -18,9 +20,12 @@
 #include "shell/FormSession.h"
 #include "shell/MOHandler.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -139,11 +144,114 @@ bool frmMain::openForm(const QByteArray &path, CheckedForm form, QString *error,
             *error = form.document ? form.document->error() : form.readError;
         return false;
     }
+    buildForm(path, std::move(form));
+    return true;
+}
+
+void frmMain::buildForm(const QByteArray &path, CheckedForm form)
+{
+    m_formText = form.text;
     buildDocumentWindow(this, form.document->root());
     // Read after the build: a title command sees the form's initial values.
     setWindowTitle(formTitle(*m_session, form.document->root(), path));
     // Widgets may refer back to their elements after the build: the tree lives
     // as long as the window.
-    new DocumentKeeper(std::move(form.document), this);
-    return true;
+    m_document = new DocumentKeeper(std::move(form.document), this);
+}
+
+void frmMain::watchForm(const QByteArray &path)
+{
+    delete m_watch;
+    m_watch = new FormFileWatch(path, m_formText, this);
+    connect(m_watch, &FormFileWatch::saved, this, &frmMain::formSaved);
+}
+
+FindingsBar *frmMain::findingsBar() const { return m_bar; }
+
+void frmMain::formSaved(const std::optional<QByteArray> &text)
+{
+    m_saved = text;
+    rebuildWhenIdle();
+}
+
+void frmMain::rebuildWhenIdle()
+{
+    // A build reading its commands picks up a newer save when it is done.
+    if (!m_saved || !m_watch || m_rebuilding || exitRequested())
+        return;
+    // A dialog of the form (a file or colour picker) waits on the stack of a
+    // widget that the rebuild would delete.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(250, this, &frmMain::rebuildWhenIdle);
+        return;
+    }
+    const QByteArray path = m_watch->path();
+    // An unreadable file is read again, for the checker's own words on why.
+    CheckedForm form = *m_saved ? checkFormText(**m_saved) : checkFormFile(path);
+    const bool errors = std::any_of(form.diagnostics.begin(), form.diagnostics.end(),
+                                    [](const Diagnostic &d) { return d.kind == Diagnostic::Error; });
+    if (errors || !form.document || !form.document->root()) {
+        m_saved.reset();
+        const QByteArray lines = formatDiagnostics(path, form);
+        // For an author who started kiv from a terminal, where the editor is.
+        const QByteArray said = "kiv: " + path + ": the saved file has errors; the form stays as it was\n" + lines;
+        std::fwrite(said.constData(), 1, size_t(said.size()), stderr);
+        showFindings(lines);
+        return;
+    }
+    if (commandRunning()) {
+        // It ends into its widgets: the rebuild follows from the event loop once
+        // it has ended.
+        if (!m_stopping) {
+            m_stopping = true;
+            // Nothing that waits starts once the running command has ended.
+            if (m_session)
+                m_session->queue().dropQueued();
+            stopRunningCommand();
+            afterRunningCommand([self = QPointer<frmMain>(this)] {
+                if (self)
+                    QTimer::singleShot(0, self, [self] {
+                        self->m_stopping = false;
+                        self->rebuildWhenIdle();
+                    });
+            });
+        }
+        return;
+    }
+    m_saved.reset();
+    m_rebuilding = true;
+    if (m_bar)
+        m_bar->hide();
+    // The old form goes before the new one is read: widgets, then the session
+    // they used, then the elements they pointed to.
+    delete layout();
+    for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (child != m_bar)
+            delete child;
+    const QByteArray summary = startupSummary(path, form);
+    QObject *oldDocument = m_document;
+    buildForm(path, std::move(form));
+    delete oldDocument;
+    // As at start-up the keyboard is in the form, once the layout has shown the
+    // new widgets (queued before this).
+    QMetaObject::invokeMethod(
+        this, [this] {
+            if (isActiveWindow() && !focusWidget())
+                focusNextChild();
+        },
+        Qt::QueuedConnection);
+    std::fwrite(summary.constData(), 1, size_t(summary.size()), stderr);
+    m_rebuilding = false;
+    if (m_saved)
+        QTimer::singleShot(0, this, &frmMain::rebuildWhenIdle);
+}
+
+void frmMain::showFindings(const QByteArray &lines)
+{
+    if (!m_bar)
+        m_bar = new FindingsBar(this);
+    m_bar->setFindings(lines);
+    if (auto *column = qobject_cast<QBoxLayout *>(layout()); column && column->indexOf(m_bar) < 0)
+        column->insertWidget(0, m_bar);
+    m_bar->show();
 }

@@ -5,11 +5,15 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 
 class Element;
 #include "shell/FormSession.h"
 struct CheckedForm;
 struct CommandLine;
+class FindingsBar;
+class FormFileWatch;
 
 // The one top-level window. setupForm chooses the screen from the command line.
 class frmMain : public QWidget
@@ -37,6 +41,12 @@ public:
     bool openForm(const QByteArray &path, QString *error = nullptr, QByteArray *summary = nullptr);
     // The same for a form already read and checked.
     bool openForm(const QByteArray &path, CheckedForm form, QString *error = nullptr, QByteArray *summary = nullptr);
+    // Rebuilds the open form in place whenever its file is saved (kiv --watch):
+    // a running command is stopped first. A save with errors keeps the form and
+    // shows them in a bar at the top, until a save without errors.
+    void watchForm(const QByteArray &path);
+    // That bar; null until a save has had errors.
+    FindingsBar *findingsBar() const;
     void openLauncher();
     // first and second may be null.
     void openNotice(const char *first, const char *second);
@@ -50,7 +60,20 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void buildForm(const QByteArray &path, CheckedForm form);
+    void formSaved(const std::optional<QByteArray> &text);
+    void rebuildWhenIdle();
+    void showFindings(const QByteArray &lines);
+
     QPointer<FormSession> m_session;
+    QPointer<QObject> m_document;
+    QByteArray m_formText;
+    QPointer<FormFileWatch> m_watch;
+    QPointer<FindingsBar> m_bar;
+    // A save not yet rebuilt from: its bytes, or nothing when it cannot be read.
+    std::optional<std::optional<QByteArray>> m_saved;
+    bool m_rebuilding = false;
+    bool m_stopping = false;
 };
 
 enum class StartMode { Launcher, Notice, Document };

@@ -162,6 +162,8 @@ int main(int argc, char **argv)
         return 1;
     }
     print(stderr, summary);
+    if (line.watch)
+        window.watchForm(line.arguments.front());
     window.setVisible(true);
     const int status = app.exec();
     // The form has ended: its window was closed (0), or kiv was asked to end by
