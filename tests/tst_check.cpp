@@ -1,4 +1,4 @@
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 #include "app/frmMain.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"

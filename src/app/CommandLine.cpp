@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -3,7 +3,7 @@
 #include "shell/BusyState.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
 #include "app/WindowIdentity.h"

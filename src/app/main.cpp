@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/ExitSignals.h"
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 #include "app/FormResults.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"

@@ -1,4 +1,4 @@
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
