@@ -315,6 +315,9 @@ private Q_SLOTS:
         QCOMPARE(startupSummary("f.mc", checkFormText("<vlayout>\n<buton/>\n<text var=\"A\"/>\n<text var=\"A\"/>\n"
                                                       "<label>\n")),
                  QByteArray("kiv: f.mc: 1 error, 1 warning, 3 notes; kiv --check f.mc shows them\n"));
+        CheckedForm fromInput = checkFormText("<label txt=\"x\"/>");
+        fromInput.standardInput = true;
+        QCOMPARE(startupSummary("-", fromInput), QByteArray("kiv: <stdin>: 1 warning; kiv --check - shows it\n"));
         QCOMPARE(shellQuoted("it's.mc"), QByteArray("'it'\\''s.mc'"));
         QCOMPARE(shellQuoted("/a/b-c_1.mc"), QByteArray("/a/b-c_1.mc"));
     }

@@ -141,7 +141,8 @@ bool frmMain::openForm(const QByteArray &path, CheckedForm form, QString *error,
     }
     buildDocumentWindow(this, form.document->root());
     // Read after the build: a title command sees the form's initial values.
-    setWindowTitle(formTitle(form.document->root(), path));
+    // A form from standard input has no file name to fall back on.
+    setWindowTitle(formTitle(form.document->root(), form.standardInput ? QByteArray("kiv") : path));
     // Widgets may refer back to their elements after the build: the tree lives
     // as long as the window.
     new DocumentKeeper(std::move(form.document), this);

@@ -206,16 +206,8 @@ private:
             add(D::Error, at, QStringLiteral("this tag never ends: no '>' follows it"));
             break;
         case IncompleteTag::OpenQuote: {
-            qsizetype quote = at;
-            bool quoted = false;
-            for (qsizetype i = at; i < m_text.size(); ++i) {
-                if (m_text[i] == '"') {
-                    quoted = !quoted;
-                    if (quoted)
-                        quote = i;
-                }
-            }
-            D &d = add(D::Error, quote,
+            const qsizetype quote = openQuoteAfter(m_text, at);
+            D &d = add(D::Error, quote >= 0 ? quote : at,
                        QStringLiteral("unterminated quoted value: this double quote is never closed, so the tag "
                                       "runs to the end of the file and nothing after it is read"));
             note(d, at, QStringLiteral("the tag starts here"));
@@ -435,21 +427,13 @@ private:
     void quoteHidingClose(const TagRecord &t, qsizetype end)
     {
         const QByteArray closing = "</" + nameOf(t).toByteArray();
-        bool quoted = false;
-        qsizetype quote = -1;
-        for (qsizetype i = t.next; i < end; ++i) {
-            if (m_text[i] == '"') {
-                quoted = !quoted;
-                quote = i;
-            } else if (quoted && m_text[i] == '<' && QByteArrayView(m_text).sliced(i).startsWith(closing)) {
-                add(D::Warning, quote,
-                    QStringLiteral("this double quote hides %1> on line %2 from the reader, which looks for tags "
-                                   "again only after the next double quote; keep double quotes in pairs")
-                        .arg(show(closing))
-                        .arg(lineOf(i)));
-                return;
-            }
-        }
+        qsizetype hidden = -1;
+        if (const qsizetype quote = quoteHiding(m_text, t.next, end, closing, &hidden); quote >= 0)
+            add(D::Warning, quote,
+                QStringLiteral("this double quote hides %1> on line %2 from the reader, which looks for tags "
+                               "again only after the next double quote; keep double quotes in pairs")
+                    .arg(show(closing))
+                    .arg(lineOf(hidden)));
     }
 
     void afterRoot()
@@ -892,6 +876,21 @@ CheckedForm checkFormFile(const QByteArray &path)
     return checkFormText(*text);
 }
 
+CheckedForm checkFormStandardInput()
+{
+    QString error;
+    const std::optional<QByteArray> text = readMcStandardInput(&error);
+    CheckedForm form;
+    if (text) {
+        form = checkFormText(*text);
+    } else {
+        form.readError = error;
+        form.diagnostics.push_back({D::Error, 0, QStringLiteral("cannot read standard input: %1").arg(error), {}});
+    }
+    form.standardInput = true;
+    return form;
+}
+
 QByteArray formatDiagnostics(const QByteArray &fileName, const CheckedForm &form)
 {
     QByteArray out;
@@ -924,16 +923,19 @@ QByteArray startupSummary(const QByteArray &fileName, const CheckedForm &form)
         return {};
     int total[3] = {0, 0, 0};
     countInto(form.diagnostics, total);
-    return "kiv: " + fileName + ": " + bytesFromText(counts) + "; kiv --check " + shellQuoted(fileName)
+    const QByteArray name = form.standardInput ? QByteArray(kStandardInputName) : fileName;
+    return "kiv: " + name + ": " + bytesFromText(counts) + "; kiv --check "
+           + (form.standardInput ? QByteArray("-") : shellQuoted(fileName))
            + (total[0] + total[1] + total[2] == 1 ? " shows it\n" : " shows them\n");
 }
 
-int checkFiles(const std::vector<QByteArray> &paths, std::FILE *out)
+int checkFiles(const std::vector<QByteArray> &paths, std::FILE *out, const std::vector<bool> &standardInput)
 {
     bool errors = false;
-    for (const QByteArray &path : paths) {
-        const CheckedForm form = checkFormFile(path);
-        const QByteArray text = formatDiagnostics(path, form);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const bool stdIn = i < standardInput.size() && standardInput[i];
+        const CheckedForm form = stdIn ? checkFormStandardInput() : checkFormFile(paths[i]);
+        const QByteArray text = formatDiagnostics(stdIn ? QByteArray(kStandardInputName) : paths[i], form);
         std::fwrite(text.constData(), 1, size_t(text.size()), out);
         for (const D &d : form.diagnostics)
             errors |= d.kind == D::Error;

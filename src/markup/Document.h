@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markup/Element.h"
+#include "markup/Scanner.h"
 
 #include <QString>
 
@@ -100,20 +101,6 @@ private:
     std::unique_ptr<Document> m_document;
 };
 
-// One tag as the reader sees it. Offsets count from the start of the text.
-struct TagRecord
-{
-    quint32 start = 0;                  // the '<'
-    quint32 next = 0;                   // just after the '>'
-    quint32 nameAt = 0, nameSize = 0;
-    quint32 attributesAt = 0, attributesSize = 0; // size 0: no attribute text
-    bool closing = false;
-    bool selfClosing = false;
-    bool inTree = false;                // the tag became an element of the tree
-
-    QByteArrayView name(const QByteArray &text) const { return {text.constData() + nameAt, qsizetype(nameSize)}; }
-};
-
 // What the reader went through, for those who explain a document to its author.
 struct ReadDetails
 {
@@ -151,14 +138,6 @@ std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::v
 // Null when the elements nest deeper than kMaxNesting.
 std::unique_ptr<Document> intendedDocument(const QByteArray &text, const std::vector<TagRecord> &tags, int last);
 
-// Why no complete tag starts at the '<' at offset at.
-enum class IncompleteTag {
-    NoName,    // "<>", "</>": nothing is a tag from here on
-    OpenQuote, // a double quote in the tag is never closed, so no '>' ends it
-    NoEnd,     // the text ends before a '>'
-};
-IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at);
-
 // Reads and parses the mc file at path. Null when the file cannot be read or holds
 // no tag (error then says why: the system's error text, or "no element found").
 // A document whose root could not be built carries the reason in Document::error.
@@ -170,6 +149,8 @@ std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error = 
 // The whole content of the mc file at path; nothing, with the system's reason in
 // error, when it cannot be read.
 std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error = nullptr);
+// The same for standard input, read to its end (a terminal too).
+std::optional<QByteArray> readMcStandardInput(QString *error = nullptr);
 
 // Parses the text of an mc file as loadDocument does: anything before the root,
 // <?...?> declarations included, is skipped. Null when the text holds no tag.
@@ -179,35 +160,3 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error =
 // Parses a text whose first character is the root's '<'. Never null.
 std::unique_ptr<Document> parseDocumentText(const QByteArray &text, ReadDetails *details = nullptr);
 
-// One tag as the scanner found it. Positions are offsets into the parsed text.
-struct ScannedTag
-{
-    QByteArray name;
-    bool closing = false;
-    bool selfClosing = false;
-    OptText attributeText;
-    qsizetype start = 0; // the tag's '<'
-    qsizetype next = 0;  // just after the tag's '>'
-};
-
-// The first complete tag at or after from and before end, or nothing.
-std::optional<ScannedTag> scanTag(const char *text, qsizetype from, qsizetype end);
-
-// One attribute of an attribute text as written. Offsets count from the start of
-// the attribute text.
-struct AttributeSpan
-{
-    qsizetype nameAt = 0, nameEnd = 0;
-    qsizetype equalsAt = -1;           // -1: no '=' follows: the value is empty
-    qsizetype valueAt = 0, valueEnd = 0;
-    bool quoted = false;
-    bool unterminated = false;         // quoted, and the closing quote never comes
-};
-
-// The attributes of an attribute text, in order.
-std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText);
-// The same one at a time, without keeping them all (a tag may hold millions).
-void visitAttributeSpans(QByteArrayView attributeText, const std::function<void(const AttributeSpan &)> &visit);
-
-// The attributes of an attribute text as name and value pairs, in order.
-std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText);

@@ -1,185 +1,22 @@
 #include "markup/Document.h"
 #include "markup/LosslessText.h"
+#include "markup/Scanner.h"
 
 #include <QStringList>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
+
+using namespace scan;
 
 namespace {
 
-// Offsets are kept in 32 bits.
-constexpr qsizetype kMaxTextSize = 0x7fffffff;
-
-// The characters that the scanner stops at, so that a byte of plain text costs
-// one look-up.
-enum : uchar { kBlankChar = 1, kGtChar = 2, kQuoteChar = 4, kLtChar = 8 };
-constexpr std::array<uchar, 256> kCharClass = [] {
-    std::array<uchar, 256> c{};
-    c[uchar(' ')] = c[uchar('\t')] = c[uchar('\n')] = kBlankChar;
-    c[uchar('>')] = kGtChar;
-    c[uchar('"')] = kQuoteChar;
-    c[uchar('<')] = kLtChar;
-    return c;
-}();
-inline bool is(char c, uchar classes) { return kCharClass[uchar(c)] & classes; }
-
-// First '<' outside a double-quoted run, searching [from, end); end if none.
-qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
+QString systemError(int err)
 {
-    bool quoted = false;
-    for (qsizetype i = from; i < end; ++i) {
-        const char c = text[i];
-        if (!is(c, kQuoteChar | kLtChar))
-            continue;
-        if (c == '"')
-            quoted = !quoted;
-        else if (!quoted)
-            return i;
-    }
-    return end;
-}
-
-qsizetype skipBlanks(const char *text, qsizetype i, qsizetype end)
-{
-    while (i < end && isBlank(text[i]))
-        ++i;
-    return i;
-}
-
-// The tag at the first '<' outside quotes from 'from', its parts found in place.
-// lt receives that '<', or end when there is none; false when no complete tag
-// starts there.
-bool scanTagInto(const char *text, qsizetype from, qsizetype end, TagRecord &tag, qsizetype *lt)
-{
-    const qsizetype start = findTagStart(text, from, end);
-    *lt = start;
-    if (start >= end)
-        return false;
-    tag = TagRecord();
-    tag.start = quint32(start);
-    qsizetype p = skipBlanks(text, start + 1, end);
-    if (p >= end)
-        return false;
-    if (text[p] == '/') {
-        tag.closing = true;
-        p = skipBlanks(text, p + 1, end);
-        if (p >= end)
-            return false;
-    }
-    if (text[p] == '>')
-        return false;
-    qsizetype q = p + 1;
-    while (q < end && !is(text[q], kBlankChar | kGtChar))
-        ++q;
-    if (q >= end)
-        return false;
-    qsizetype nameEnd = q;
-    if (text[q - 1] == '/' && q - 1 > p)
-        --nameEnd;
-    tag.nameAt = quint32(p);
-    tag.nameSize = quint32(nameEnd - p);
-
-    const qsizetype attrStart = skipBlanks(text, q, end);
-    if (attrStart >= end)
-        return false;
-    qsizetype gt = attrStart;
-    bool quoted = false;
-    for (; gt < end; ++gt) {
-        const char c = text[gt];
-        if (!is(c, kQuoteChar | kGtChar))
-            continue;
-        if (c == '"')
-            quoted = !quoted;
-        else if (!quoted)
-            break;
-    }
-    if (gt >= end)
-        return false;
-    tag.next = quint32(gt + 1);
-
-    qsizetype k = gt - 1;
-    while (k > start && (isBlank(text[k]) || text[k] == '>'))
-        --k;
-    qsizetype attrEnd = k + 1;
-    if (text[k] == '/') {
-        tag.selfClosing = true;
-        attrEnd = k;
-    }
-    tag.attributesAt = quint32(attrStart);
-    tag.attributesSize = attrEnd - attrStart >= 2 ? quint32(attrEnd - attrStart) : 0;
-    return true;
-}
-
-// Calls sink with each attribute of the attribute text s[0, n), in order.
-template<typename Sink>
-void forEachAttribute(const char *s, qsizetype n, Sink &&sink)
-{
-    qsizetype i = 0;
-    for (;;) {
-        i = skipBlanks(s, i, n);
-        if (i >= n)
-            break;
-        AttributeSpan a;
-        a.nameAt = i++;
-        while (i < n && !isBlank(s[i]) && s[i] != '=')
-            ++i;
-        a.nameEnd = i;
-        // Anything between the name and the next '=' is skipped.
-        qsizetype eq = i;
-        while (eq < n && s[eq] != '=')
-            ++eq;
-        if (eq >= n) {
-            a.valueAt = a.valueEnd = i;
-            sink(a);
-            break;
-        }
-        a.equalsAt = eq;
-        i = skipBlanks(s, a.equalsAt + 1, n);
-        if (i < n && s[i] == '"') {
-            a.quoted = true;
-            a.valueAt = i + 1;
-            qsizetype close = a.valueAt;
-            while (close < n && s[close] != '"')
-                ++close;
-            a.valueEnd = close;
-            a.unterminated = close >= n;
-            i = close < n ? close + 1 : n;
-        } else {
-            a.valueAt = i;
-            while (i < n && s[i] != ' ')
-                ++i;
-            a.valueEnd = i;
-            if (i < n)
-                ++i;
-        }
-        sink(a);
-    }
-}
-
-bool sameName(const char *text, const TagRecord &a, quint32 nameAt, quint32 nameSize)
-{
-    if (a.nameSize != nameSize)
-        return false;
-    // Names are short: a plain loop beats a call.
-    const char *x = text + a.nameAt, *y = text + nameAt;
-    for (quint32 i = 0; i < nameSize; ++i) {
-        if (x[i] != y[i])
-            return false;
-    }
-    return true;
-}
-
-bool sameName(const char *text, const TagRecord &a, const TagRecord &b)
-{
-    return sameName(text, a, b.nameAt, b.nameSize);
+    return QString::fromLocal8Bit(std::strerror(err));
 }
 
 QString nameText(const char *text, const TagRecord &tag)
@@ -665,85 +502,6 @@ private:
     Element m_root;
 };
 
-QString systemError(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
-// Why a file that is not a regular file cannot be a form; empty for a regular one.
-// A FIFO would block the open until some writer came, a device may never end.
-QString notRegular(mode_t mode)
-{
-    if (S_ISREG(mode))
-        return {};
-    if (S_ISDIR(mode))
-        return systemError(EISDIR);
-    const char *what = S_ISFIFO(mode)                    ? "a named pipe (FIFO)"
-                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
-                       : S_ISSOCK(mode)                 ? "a socket"
-                                                        : "no regular file";
-    return QStringLiteral("Is %1: kiv reads forms only from regular files").arg(QLatin1String(what));
-}
-
-QString tooLarge()
-{
-    return QStringLiteral("File too large: a form may hold at most %1 bytes").arg(kMaxTextSize);
-}
-
-// Reads a whole regular file, never more than kMaxTextSize bytes; on failure
-// returns nothing and says why.
-std::optional<QByteArray> readWholeFile(const QByteArray &path, QString *why)
-{
-    if (path.contains('\0')) {
-        *why = systemError(ENOENT);
-        return std::nullopt;
-    }
-    // Looked at before opening: opening a FIFO waits for a writer.
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0) {
-        *why = systemError(errno);
-        return std::nullopt;
-    }
-    if (*why = notRegular(st.st_mode); !why->isEmpty())
-        return std::nullopt;
-    // Non-blocking all the same, should the name have become a FIFO meanwhile.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        *why = systemError(errno);
-        return std::nullopt;
-    }
-    auto fail = [&](QString reason) {
-        ::close(fd);
-        *why = std::move(reason);
-        return std::nullopt;
-    };
-    if (::fstat(fd, &st) != 0)
-        return fail(systemError(errno));
-    if (QString reason = notRegular(st.st_mode); !reason.isEmpty())
-        return fail(reason);
-    if (st.st_size > kMaxTextSize)
-        return fail(tooLarge());
-    QByteArray data;
-    if (st.st_size > 0)
-        data.reserve(qsizetype(st.st_size) + 1);
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(systemError(errno));
-        if (n == 0)
-            break;
-        // A file that grows while it is read stops at the limit too.
-        if (data.size() + n > kMaxTextSize)
-            return fail(tooLarge());
-        data.append(buffer, n);
-    }
-    ::close(fd);
-    return data;
-}
-
 int levelsOf(const QByteArray &name)
 {
     for (const NestingWeight &w : kNestingWeights) {
@@ -967,63 +725,6 @@ std::unique_ptr<Document> intendedDocument(const QByteArray &text, const std::ve
     return builder.finish(open.front().element);
 }
 
-IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at)
-{
-    const char *s = text.constData();
-    const qsizetype end = text.size();
-    qsizetype p = skipBlanks(s, at + 1, end);
-    if (p < end && s[p] == '/')
-        p = skipBlanks(s, p + 1, end);
-    if (p < end && s[p] == '>')
-        return IncompleteTag::NoName;
-    while (p < end && !isBlank(s[p]) && s[p] != '>')
-        ++p;
-    bool quoted = false;
-    for (; p < end; ++p)
-        quoted ^= s[p] == '"';
-    return quoted ? IncompleteTag::OpenQuote : IncompleteTag::NoEnd;
-}
-
-std::optional<ScannedTag> scanTag(const char *text, qsizetype from, qsizetype end)
-{
-    TagRecord t;
-    qsizetype lt = 0;
-    if (!scanTagInto(text, from, end, t, &lt))
-        return std::nullopt;
-    ScannedTag tag;
-    tag.name = QByteArray(text + t.nameAt, t.nameSize);
-    tag.closing = t.closing;
-    tag.selfClosing = t.selfClosing;
-    if (t.attributesSize)
-        tag.attributeText = QByteArray(text + t.attributesAt, t.attributesSize);
-    tag.start = t.start;
-    tag.next = t.next;
-    return tag;
-}
-
-std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText)
-{
-    std::vector<AttributeSpan> spans;
-    forEachAttribute(attributeText.data(), attributeText.size(), [&](const AttributeSpan &a) { spans.push_back(a); });
-    return spans;
-}
-
-void visitAttributeSpans(QByteArrayView attributeText, const std::function<void(const AttributeSpan &)> &visit)
-{
-    forEachAttribute(attributeText.data(), attributeText.size(), visit);
-}
-
-std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText)
-{
-    std::vector<std::pair<QByteArray, QByteArray>> out;
-    const char *s = attributeText.data();
-    forEachAttribute(s, attributeText.size(), [&](const AttributeSpan &a) {
-        out.emplace_back(QByteArray(s + a.nameAt, a.nameEnd - a.nameAt),
-                         QByteArray(s + a.valueAt, a.valueEnd - a.valueAt));
-    });
-    return out;
-}
-
 std::unique_ptr<Document> parseDocumentText(const QByteArray &text, ReadDetails *details)
 {
     return readFrom(text, 0, details);
@@ -1052,24 +753,4 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error, 
             *error = doc->error();
         return doc;
     }
-}
-
-std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error)
-{
-    QString why;
-    std::optional<QByteArray> text = readWholeFile(path, &why);
-    if (!text && error)
-        *error = why;
-    return text;
-}
-
-std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error, ReadDetails *details)
-{
-    const std::optional<QByteArray> text = readMcFile(path, error);
-    if (!text) {
-        if (details)
-            *details = ReadDetails();
-        return nullptr;
-    }
-    return parseDocument(*text, error, details);
 }
