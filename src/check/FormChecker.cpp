@@ -723,7 +723,7 @@ private:
                         .arg(kMaxWidgetSize)
                         .arg(*n < 0 ? 0 : kMaxWidgetSize));
         } else if ((name == "iconwidth" || name == "iconheight") && !value.isEmpty()
-                   && !(value[0] >= '0' && value[0] <= '9')) {
+                   && !leadingDigits(value, 0)) {
             add(D::Warning, a->offset(),
                 QStringLiteral("%1 \"%2\" does not begin with a digit: it is ignored").arg(show(name), show(value)));
         } else if (name == "mode" && !value.isEmpty() && (e->name() == "file" || e->name() == "iconlist")) {
