@@ -1,5 +1,7 @@
 #include "check/FormChecker.h"
 
+#include "check/LiveAttributes.h"
+
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
 #include "builder/KnownTags.h"
@@ -40,18 +42,7 @@ bool listed(QByteArrayView name, const char *const (&list)[N])
     return std::any_of(std::begin(list), std::end(list), [&](const char *n) { return name == QByteArrayView(n); });
 }
 
-// Texts from the file go into messages byte for byte, cut where a name or a
-// text would no longer be readable (a hostile form may hold a 10 MB name).
-QString show(QByteArrayView bytes, qsizetype most = 60)
-{
-    if (bytes.size() <= most)
-        return textFromBytes(bytes);
-    // Not inside a UTF-8 sequence: half a character would show as escapes.
-    qsizetype cut = most;
-    while (cut > most - 3 && (uchar(bytes[cut]) & 0xC0) == 0x80)
-        --cut;
-    return textFromBytes(bytes.first(cut)) + QStringLiteral("...");
-}
+QString show(QByteArrayView bytes, qsizetype most = 60) { return shownBytes(bytes, most); }
 
 QString shortened(QByteArrayView bytes, qsizetype most = 40) { return show(bytes, most); }
 
@@ -153,8 +144,12 @@ public:
             textsBetweenTags();
             afterRoot();
             m_root = m_doc->root();
+            m_live = std::make_unique<LiveAttributes>(*m_doc);
             dispatched(m_root, nullptr);
             mnemonics();
+            for (D &d : m_live->finish())
+                m_out.push_back(std::move(d));
+            m_live.reset();
         }
         leftOut();
         return take();
@@ -489,6 +484,8 @@ private:
                 unknownTag(e);
             return;
         }
+        if (m_live)
+            m_live->element(e, *k);
         if (!k->has(KnownTag::Remark))
             element(e, *k);
     }
@@ -679,6 +676,8 @@ private:
             if (c->isAttribute() || k.reads(c->name()) || (readsTitle(e) && c->name() == "title"))
                 continue;
             if (k.entryTag && c->name() == k.entryTag) {
+                if (m_live)
+                    m_live->element(c, iconEntryTag());
                 element(c, iconEntryTag());
                 continue;
             }
@@ -801,6 +800,7 @@ private:
     QSet<int> m_unclosed;
     const Element *m_root = nullptr;
     bool m_droppedOnly = false; // checking what the reader leaves out
+    std::unique_ptr<LiveAttributes> m_live; // while the form's own tree is checked
     int m_lastTag = -1; // the root's closing tag as the author wrote it, or the last tag
     std::vector<D> m_out;
 };
@@ -822,6 +822,17 @@ QByteArray line(const QByteArray &fileName, const Document *doc, const D &d)
 }
 
 } // namespace
+
+QString shownBytes(QByteArrayView bytes, qsizetype most)
+{
+    if (bytes.size() <= most)
+        return textFromBytes(bytes);
+    // Not inside a UTF-8 sequence: half a character would show as escapes.
+    qsizetype cut = most;
+    while (cut > most - 3 && (uchar(bytes[cut]) & 0xC0) == 0x80)
+        --cut;
+    return textFromBytes(bytes.first(cut)) + QStringLiteral("...");
+}
 
 QByteArray closestName(QByteArrayView name, const std::vector<QByteArray> &known)
 {
