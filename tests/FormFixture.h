@@ -6,6 +6,7 @@
 #include "builder/TextLog.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
+#include "shell/FormSession.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
 #include "widgets/MButton.h"
@@ -27,12 +28,13 @@
 
 namespace kivtest {
 
-// A fresh store, runner store and output handler, two text logs on the handler and
+// A fresh form session, two text logs on its output handler and
 // a window that receives the built widgets. Commands run in a private directory.
 struct Form
 {
-    MEnvVar store;
-    MOHandler handler;
+    FormSession session;
+    MEnvVar &store = session.store();
+    MOHandler &handler = session.output();
     TextLogView log1, log2;
     QTemporaryDir dir;
     QString home = QDir::currentPath();
@@ -41,9 +43,6 @@ struct Form
 
     Form()
     {
-        setVariableStore(&store);
-        setRunnerStore(&store);
-        setOutputHandler(&handler);
         for (TextLogView *log : {&log1, &log2})
             log->setHandler(&handler);
         QDir::setCurrent(dir.path());
@@ -51,9 +50,6 @@ struct Form
     ~Form()
     {
         QDir::setCurrent(home);
-        setVariableStore(nullptr);
-        setRunnerStore(nullptr);
-        setOutputHandler(nullptr);
     }
     // Builds the children of the mc text's root into the window and shows it.
     bool build(const QByteArray &mc)
@@ -61,8 +57,8 @@ struct Form
         doc = parseDocumentText(mc);
         auto *layout = new QVBoxLayout(&window);
         for (int i = 0; doc->root() && i < doc->root()->childCount(); ++i)
-            buildElement(nullptr, doc->root()->child(i), layout);
-        nameWidgetsByLabels(layout);
+            buildElement(session, doc->root()->child(i), layout);
+        nameWidgetsByLabels(layout, store);
         window.show();
         return doc->root() && QTest::qWaitForWindowExposed(&window);
     }
@@ -124,5 +120,44 @@ inline bool processAlive(pid_t pid)
     const QByteArray text = stat.readAll();
     return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
 }
+
+} // namespace kivtest
+
+namespace kivtest {
+
+// One widget built alone from mc text into a holder, with a fresh session and a
+// private directory: init and cleanup of a test class call the two of them.
+template <class W> struct LoneWidget
+{
+    std::unique_ptr<FormSession> session;
+    std::unique_ptr<QWidget> holder;
+    std::unique_ptr<Document> doc;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    bool init()
+    {
+        session = std::make_unique<FormSession>();
+        dir = std::make_unique<QTemporaryDir>();
+        return dir->isValid();
+    }
+    void cleanup()
+    {
+        holder.reset();
+        doc.reset();
+        session.reset();
+        dir.reset();
+    }
+    W *build(const QByteArray &markup, void (*builder)(FormSession &, const Element *, QLayout *))
+    {
+        doc = parseDocumentText(markup);
+        if (!doc->root())
+            return nullptr;
+        holder = std::make_unique<QWidget>();
+        builder(*session, doc->root(), new QVBoxLayout(holder.get()));
+        return holder->findChild<W *>();
+    }
+    MEnvVar &store() const { return session->store(); }
+    MOHandler &handler() const { return session->output(); }
+};
 
 } // namespace kivtest

@@ -3,6 +3,7 @@
 #include "markup/Element.h"
 #include "markup/LosslessText.h"
 #include "markup/TextRules.h"
+#include "shell/FormSession.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -10,22 +11,20 @@
 #include <optional>
 
 class QWidget;
-class frmMain;
-
 
 // "width" and "height" (evaluated) become the widget's minimum size; a value that
 // does not begin with a number is ignored, one outside 0..kMaxWidgetSize is
 // clamped: Qt cannot lay out, nor many windowing systems show, a larger widget.
 constexpr int kMaxWidgetSize = 16384;
-void applySizeAttributes(frmMain *window, const Element *element, QWidget *widget);
+void applySizeAttributes(FormSession &session, const Element *element, QWidget *widget);
 
 // Reads the element's "var" (evaluated) and registers it in the variable store
 // with the empty text: the new index, or -1 when the element names no variable.
-int bindVariable(const Element *element);
+int bindVariable(FormSession &session, const Element *element);
 
 // The start value of an input: the output of its content (or code), else its
 // "text" attribute, read in that order.
-OptText startValue(const Element *element);
+OptText startValue(FormSession &session, const Element *element);
 
 // Puts inner alone into a zero-margin column that fills outer: every bound widget
 // wraps its Qt widget this way, so sizes set on either pass through unchanged.
@@ -33,7 +32,7 @@ void wrapInColumn(QWidget *outer, QWidget *inner);
 
 // name if it can be read, else the same name in the icons directory, else the
 // default icon.
-QByteArray resolveIconPath(frmMain *window, const QByteArray &name);
+QByteArray resolveIconPath(const QByteArray &name);
 
 QByteArray dataDirectory();    // where kiv's pictures are installed
 QByteArray defaultIconPath();  // <data dir>/icona.png

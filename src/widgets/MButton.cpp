@@ -39,24 +39,24 @@ void MButton::click()
         Q_EMIT clicked();
 }
 
-void buildButton(frmMain *window, const Element *element, QLayout *parent)
+void buildButton(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *button = new MButton;
 
     // The command is kept as written and run anew at every click.
-    OptText command = element->value(false);
+    OptText command = element->value();
     if (!hasText(command))
-        command = element->attribute("onclick", false);
+        command = element->attribute("onclick");
 
-    OptText title = element->attribute("title", true);
+    OptText title = session.attribute(element, "title");
     if (!hasText(title))
-        title = element->attribute("text", true);
+        title = session.attribute(element, "text");
     if (!hasText(title))
         title = QByteArray("OK");
 
     // The output reaches the text logs while it runs, not through outputEmit.
     button->configure(title, command);
-    applySizeAttributes(window, element, button->pushButton());
+    applySizeAttributes(session, element, button->pushButton());
     if (parent)
         parent->addWidget(button);
     else

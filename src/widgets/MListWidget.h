@@ -13,7 +13,7 @@ class Element;
 class MListWidgetItem;
 class QListWidget;
 class QListWidgetItem;
-class frmMain;
+class FormSession;
 
 // An icon list: entries with a picture and a text. The selected entry's text is
 // the bound variable's value; a double click runs the entry's own command, else
@@ -83,4 +83,4 @@ private:
 void addIconListEntries(MListWidget *list, const OptText &text);
 
 // The entry for an "icon" element (or attribute); the caller adds it to a list.
-MListWidgetItem *buildIconEntry(frmMain *window, const Element *element);
+MListWidgetItem *buildIconEntry(FormSession &session, const Element *element);

@@ -1,0 +1,53 @@
+#include "shell/FormSession.h"
+
+#include "shell/BusyState.h"
+#include "shell/CommandRunner.h"
+#include "shell/MEnvVar.h"
+#include "shell/MOHandler.h"
+
+#include <QTabWidget>
+
+FormSession::FormSession(QObject *parent)
+    : QObject(parent), m_store(new MEnvVar(this)), m_output(new MOHandler(this))
+{
+    setVariableStore(m_store);
+    setRunnerStore(m_store);
+    setOutputHandler(m_output);
+}
+
+FormSession::~FormSession()
+{
+    if (variableStore() == m_store)
+        setVariableStore(nullptr);
+    if (runnerStore() == m_store)
+        setRunnerStore(nullptr);
+    if (outputHandler() == m_output)
+        setOutputHandler(nullptr);
+}
+
+OptText FormSession::value(const Element *element) const
+{
+    if (!element)
+        return std::nullopt;
+    if (element->isAttribute())
+        return element->value();
+    return trimWhitespace(runCommand(element->value()));
+}
+
+OptText FormSession::attribute(const Element *element, const char *name) const
+{
+    if (!element)
+        return std::nullopt;
+    const Element *child = element->attributeNode(name);
+    return child ? value(child) : std::nullopt;
+}
+
+void FormSession::keepHidden(QWidget *widget) { m_hidden.emplace_back(widget); }
+
+void FormSession::setPendingTab(QTabWidget *tabs) { m_pendingTab = tabs; }
+
+void FormSession::setBarWindow(QWidget *window)
+{
+    m_barWindow = window;
+    setRunningBarWindow(window);
+}
