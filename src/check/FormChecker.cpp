@@ -172,6 +172,20 @@ private:
     }
 
     int lineOf(qsizetype offset) const { return m_doc->position(offset).line; }
+    ReadProblem problem(ReadProblem::Code code, const NestingProblem &p) const
+    {
+        const TagRecord &t = m_tags[size_t(p.tag)];
+        ReadProblem r{code, t.start, nameOf(t).toByteArray()};
+        if (p.other >= 0) {
+            r.otherName = nameOf(m_tags[size_t(p.other)]).toByteArray();
+            r.otherAt = m_tags[size_t(p.other)].start;
+        }
+        return r;
+    }
+    QString words(const ReadProblem &problem) const
+    {
+        return problemText(problem, ProblemWording::Check, [this](qsizetype at) { return lineOf(at); });
+    }
     QByteArrayView nameOf(const TagRecord &t) const { return t.name(m_text); }
     QString tagText(const TagRecord &t) const
     {
@@ -186,36 +200,24 @@ private:
             incompleteTag(at);
             return;
         }
-        add(D::Error, 0, QStringLiteral("no element found: the file holds no tag, so there is no form"));
+        add(D::Error, 0, words({ReadProblem::NoElement}));
     }
 
     void incompleteTag(qsizetype at)
     {
-        switch (incompleteTagAt(m_text, at)) {
-        case IncompleteTag::NoName:
-            add(D::Error, at,
-                QStringLiteral("'<' followed by '>' is no tag, and the reader looks for no tags after it: "
-                               "nothing that follows is read"));
-            break;
-        case IncompleteTag::NoEnd:
-            add(D::Error, at, QStringLiteral("this tag never ends: no '>' follows it"));
-            break;
-        case IncompleteTag::OpenQuote: {
-            const qsizetype quote = openQuoteAfter(m_text, at);
-            D &d = add(D::Error, quote >= 0 ? quote : at,
-                       QStringLiteral("unterminated quoted value: this double quote is never closed, so the tag "
-                                      "runs to the end of the file and nothing after it is read"));
-            note(d, at, QStringLiteral("the tag starts here"));
-            break;
+        const ReadProblem problem = incompleteTagProblem(m_text, at);
+        if (problem.code != ReadProblem::OpenQuote) {
+            add(D::Error, at, words(problem));
+            return;
         }
-        }
+        D &d = add(D::Error, openQuoteAfter(m_text, at), words(problem));
+        note(d, at, QStringLiteral("the tag starts here"));
     }
 
     void nesting()
     {
         if (m_details.tooDeepAt >= 0)
-            add(D::Error, m_details.tooDeepAt,
-                tooDeepText() + QStringLiteral(": kiv refuses the form"));
+            add(D::Error, m_details.tooDeepAt, words({ReadProblem::TooDeep, m_details.tooDeepAt}));
         if (m_details.tagsEnd < m_details.readEnd && m_details.tagsEnd < m_text.size())
             incompleteTag(m_details.tagsEnd);
 
@@ -236,14 +238,10 @@ private:
             const TagRecord &t = m_tags[size_t(p.tag)];
             if (p.kind == NestingProblem::Stray) {
                 endGroup();
-                QString message = QStringLiteral("closing tag %1 matches no open element").arg(tagText(t));
-                if (p.other >= 0) {
-                    const TagRecord &open = m_tags[size_t(p.other)];
-                    message = QStringLiteral("closing tag %1 does not match %2 on line %3")
-                                  .arg(tagText(t), tagText(open))
-                                  .arg(lineOf(open.start));
-                    message += didYouMean(nameOf(t), {nameOf(open).toByteArray()}, QStringLiteral("</%1>"));
-                }
+                const ReadProblem stray = problem(ReadProblem::Stray, p);
+                QString message = words(stray);
+                if (p.other >= 0)
+                    message += didYouMean(stray.name, {stray.otherName}, QStringLiteral("</%1>"));
                 D &d = add(D::Error, t.start, message);
                 note(d, t.start,
                      QStringLiteral("the reader takes it for the start of an element <%1>").arg(show(nameOf(t))));
@@ -263,16 +261,7 @@ private:
                 continue;
             }
             endGroup();
-            QString message = isComment(nameOf(t))
-                ? QStringLiteral("'<!--' opens an element named '!--' that is never closed (kiv's format has "
-                                 "no comments)")
-                : QStringLiteral("%1 is never closed").arg(tagText(t));
-            if (p.other >= 0) {
-                const TagRecord &closer = m_tags[size_t(p.other)];
-                message += QStringLiteral("; %1 on line %2 closes the element around it")
-                               .arg(tagText(closer))
-                               .arg(lineOf(closer.start));
-            }
+            const QString message = words(problem(ReadProblem::Unclosed, p));
             add(D::Error, t.start, message);
             group = int(m_out.size()) - 1;
             groupOther = p.other;
@@ -822,17 +811,6 @@ QByteArray line(const QByteArray &fileName, const Document *doc, const D &d)
 }
 
 } // namespace
-
-QString shownBytes(QByteArrayView bytes, qsizetype most)
-{
-    if (bytes.size() <= most)
-        return textFromBytes(bytes);
-    // Not inside a UTF-8 sequence: half a character would show as escapes.
-    qsizetype cut = most;
-    while (cut > most - 3 && (uchar(bytes[cut]) & 0xC0) == 0x80)
-        --cut;
-    return textFromBytes(bytes.first(cut)) + QStringLiteral("...");
-}
 
 QByteArray closestName(QByteArrayView name, const std::vector<QByteArray> &known)
 {

@@ -60,10 +60,6 @@ QByteArray startupSummary(const QByteArray &fileName, const CheckedForm &form);
 // standard input (then named "<stdin>").
 int checkFiles(const std::vector<QByteArray> &paths, std::FILE *out, const std::vector<bool> &standardInput = {});
 
-// Texts from the file go into messages byte for byte, cut where a name or a
-// text would no longer be readable (a hostile form may hold a 10 MB name).
-QString shownBytes(QByteArrayView bytes, qsizetype most = 60);
-
 // The known name closest to name, for a "did you mean"; empty when none is close.
 QByteArray closestName(QByteArrayView name, const std::vector<QByteArray> &known);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markup/Element.h"
+#include "markup/ReadProblem.h"
 #include "markup/Scanner.h"
 
 #include <QString>
@@ -53,14 +54,15 @@ class ElementStore;
 class Document
 {
 public:
-    Document(QByteArray text, QString error, qsizetype errorAt = -1);
+    explicit Document(QByteArray text, ReadProblem problem = {});
     ~Document();
 
     const Element *root() const { return m_root; }
     // Why there is no root ("element <a> opened on line 3 is never closed", ...).
     const QString &error() const { return m_error; }
     // Where the reason lies in the text, or -1.
-    qsizetype errorOffset() const { return m_errorAt; }
+    qsizetype errorOffset() const { return m_problem.offset; }
+    const ReadProblem &problem() const { return m_problem; }
     // The whole text as read: element names and contents point into it.
     const QByteArray &text() const { return m_text; }
     TextPosition position(qsizetype offset) const { return positionIn(m_text, offset, m_index); }
@@ -69,8 +71,10 @@ public:
 private:
     friend class TreeBuilder;
     QByteArray m_text;
-    QString m_error;
-    qsizetype m_errorAt;
+    void setProblem(ReadProblem problem);
+
+    ReadProblem m_problem;
+    QString m_error; // m_problem in words
     const Element *m_root = nullptr;
     std::unique_ptr<ElementStore> m_store;
     mutable TextIndex m_index;
@@ -95,7 +99,7 @@ public:
     // Copies count elements into the document; they become element's children.
     void setChildren(Element &element, const Element *children, int count);
     std::unique_ptr<Document> finish(const Element &root);
-    std::unique_ptr<Document> fail(QString error, qsizetype errorAt);
+    std::unique_ptr<Document> fail(ReadProblem problem);
 
 private:
     std::unique_ptr<Document> m_document;

@@ -14,16 +14,6 @@ using namespace scan;
 
 namespace {
 
-QString systemError(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
-QString nameText(const char *text, const TagRecord &tag)
-{
-    return textFromBytes(QByteArrayView(text + tag.nameAt, qsizetype(tag.nameSize)));
-}
-
 // What both readers below start from: the text, kept by the document being
 // built, and where its root begins.
 class TextReader
@@ -95,15 +85,13 @@ private:
         if (m_count == 0) {
             if (m_details)
                 m_details->readEnd = m_size;
-            return m_builder.fail(QStringLiteral("no element found"), -1);
+            return m_builder.fail({ReadProblem::NoElement});
         }
         const bool ok = solve(0, 1);
         if (m_tooDeepAt >= 0) {
             if (m_details)
                 m_details->readEnd = m_size;
-            const qsizetype at = m_tags[size_t(m_tooDeepAt)].start;
-            TextIndex lines;
-            return m_builder.fail(tooDeepText(positionIn(m_builder.text(), at, lines).line), at);
+            return m_builder.fail({ReadProblem::TooDeep, m_tags[size_t(m_tooDeepAt)].start});
         }
         if (!ok) {
             if (m_details)
@@ -313,48 +301,22 @@ private:
     // open, not the root.
     std::unique_ptr<Document> whyRootFails()
     {
-        const QByteArray &text = m_builder.text();
-        TextIndex lines;
-        auto lineOf = [&](const TagRecord &t) { return positionIn(text, t.start, lines).line; };
-        const std::vector<NestingProblem> problems = nestingProblems(text, m_tags);
+        const std::vector<NestingProblem> problems = nestingProblems(m_builder.text(), m_tags);
         const auto unclosed = std::find_if(problems.begin(), problems.end(),
                                            [](const NestingProblem &p) { return p.kind == NestingProblem::Unclosed; });
-        if (unclosed != problems.end() && unclosed->other < 0 && m_tagsEnd < m_size) {
-            // The tags ran out early: an unfinished tag hides the rest.
-            const int line = positionIn(text, m_tagsEnd, lines).line;
-            QString why;
-            switch (incompleteTagAt(text, m_tagsEnd)) {
-            case IncompleteTag::NoName:
-                why = QStringLiteral("'<' on line %1 starts no tag, and the reader stops looking for tags there");
-                break;
-            case IncompleteTag::OpenQuote:
-                why = QStringLiteral("the tag on line %1 never ends: a double quote in it is never closed");
-                break;
-            case IncompleteTag::NoEnd:
-                why = QStringLiteral("the tag on line %1 never ends: no '>' follows it");
-                break;
-            }
-            return m_builder.fail(why.arg(line), m_tagsEnd);
-        }
+        // The tags ran out early: an unfinished tag hides the rest.
+        if (unclosed != problems.end() && unclosed->other < 0 && m_tagsEnd < m_size)
+            return m_builder.fail(incompleteTagProblem(m_builder.text(), m_tagsEnd));
+        int culprit = 0; // the root, when nothing else is wrong
+        ReadProblem::Code code = ReadProblem::Unclosed;
         if (unclosed != problems.end()) {
-            const TagRecord &t = m_tags[size_t(unclosed->tag)];
-            return m_builder.fail(QStringLiteral("element <%1> opened on line %2 is never closed")
-                                      .arg(nameText(m_text, t))
-                                      .arg(lineOf(t)),
-                                  t.start);
+            culprit = unclosed->tag;
+        } else if (!problems.empty()) {
+            culprit = problems.front().tag;
+            code = ReadProblem::Stray;
         }
-        if (!problems.empty()) {
-            const TagRecord &t = m_tags[size_t(problems.front().tag)];
-            return m_builder.fail(QStringLiteral("closing tag </%1> on line %2 matches no open element")
-                                      .arg(nameText(m_text, t))
-                                      .arg(lineOf(t)),
-                                  t.start);
-        }
-        const TagRecord &root = m_tags[0];
-        return m_builder.fail(QStringLiteral("element <%1> opened on line %2 is never closed")
-                                  .arg(nameText(m_text, root))
-                                  .arg(lineOf(root)),
-                              root.start);
+        const TagRecord &t = m_tags[size_t(culprit)];
+        return m_builder.fail({code, t.start, QByteArray(m_text + t.nameAt, t.nameSize)});
     }
 
     std::vector<TagRecord> m_tags;
@@ -411,7 +373,7 @@ public:
                     return nullptr;
                 if (m_details)
                     m_details->tagsEnd = m_details->readEnd = lt;
-                return m_builder.fail(QStringLiteral("no element found"), -1);
+                return m_builder.fail({ReadProblem::NoElement});
             }
             from = tag.next;
             // The root is an element whatever its tag looks like.
@@ -541,15 +503,14 @@ std::unique_ptr<Document> weighed(std::unique_ptr<Document> doc, ReadDetails *de
         for (TagRecord &t : details->tags)
             t.inTree = false;
     }
-    const int line = doc->position(at).line;
-    return std::make_unique<Document>(doc->text(), tooDeepText(line), at);
+    return std::make_unique<Document>(doc->text(), ReadProblem{ReadProblem::TooDeep, at});
 }
 
 std::unique_ptr<Document> readFrom(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
 {
     if (text.size() > kMaxTextSize) {
         TreeBuilder builder(QByteArray{});
-        return builder.fail(systemError(EFBIG), -1);
+        return builder.fail({ReadProblem::TooLarge});
     }
     if (details)
         *details = ReadDetails();
@@ -740,7 +701,7 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error, 
             if (details)
                 *details = ReadDetails();
             if (error)
-                *error = QStringLiteral("no element found");
+                *error = problemText({ReadProblem::NoElement}, ProblemWording::StartUp, {});
             return nullptr;
         }
         const qsizetype pos = static_cast<const char *>(hit) - data;
