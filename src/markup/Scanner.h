@@ -81,7 +81,8 @@ qsizetype openQuoteAfter(const QByteArray &text, qsizetype at);
 qsizetype quoteHiding(QByteArrayView text, qsizetype from, qsizetype end, QByteArrayView closing,
                       qsizetype *hiddenAt);
 
-// Inline: the readers call these once per byte or per tag.
+// Static inline: the readers call these once per byte or per tag, and each
+// reader gets its own copy to inline.
 namespace scan {
 
 // The characters that the scanner stops at, so that a byte of plain text costs
@@ -95,10 +96,10 @@ constexpr std::array<uchar, 256> kCharClass = [] {
     c[uchar('<')] = kLtChar;
     return c;
 }();
-inline bool is(char c, uchar classes) { return kCharClass[uchar(c)] & classes; }
+static inline bool is(char c, uchar classes) { return kCharClass[uchar(c)] & classes; }
 
 // First '<' outside a double-quoted run, searching [from, end); end if none.
-inline qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
+static inline qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
 {
     bool quoted = false;
     for (qsizetype i = from; i < end; ++i) {
@@ -113,7 +114,7 @@ inline qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
     return end;
 }
 
-inline qsizetype skipBlanks(const char *text, qsizetype i, qsizetype end)
+static inline qsizetype skipBlanks(const char *text, qsizetype i, qsizetype end)
 {
     while (i < end && isBlank(text[i]))
         ++i;
@@ -123,7 +124,7 @@ inline qsizetype skipBlanks(const char *text, qsizetype i, qsizetype end)
 // The tag at the first '<' outside quotes from 'from', its parts found in place.
 // lt receives that '<', or end when there is none; false when no complete tag
 // starts there.
-inline bool scanTagInto(const char *text, qsizetype from, qsizetype end, TagRecord &tag, qsizetype *lt)
+static inline bool scanTagInto(const char *text, qsizetype from, qsizetype end, TagRecord &tag, qsizetype *lt)
 {
     const qsizetype start = findTagStart(text, from, end);
     *lt = start;
@@ -186,7 +187,7 @@ inline bool scanTagInto(const char *text, qsizetype from, qsizetype end, TagReco
 
 // Calls sink with each attribute of the attribute text s[0, n), in order.
 template<typename Sink>
-inline void forEachAttribute(const char *s, qsizetype n, Sink &&sink)
+static inline void forEachAttribute(const char *s, qsizetype n, Sink &&sink)
 {
     qsizetype i = 0;
     for (;;) {
@@ -230,7 +231,7 @@ inline void forEachAttribute(const char *s, qsizetype n, Sink &&sink)
     }
 }
 
-inline bool sameName(const char *text, const TagRecord &a, quint32 nameAt, quint32 nameSize)
+static inline bool sameName(const char *text, const TagRecord &a, quint32 nameAt, quint32 nameSize)
 {
     if (a.nameSize != nameSize)
         return false;
@@ -243,7 +244,7 @@ inline bool sameName(const char *text, const TagRecord &a, quint32 nameAt, quint
     return true;
 }
 
-inline bool sameName(const char *text, const TagRecord &a, const TagRecord &b)
+static inline bool sameName(const char *text, const TagRecord &a, const TagRecord &b)
 {
     return sameName(text, a, b.nameAt, b.nameSize);
 }
