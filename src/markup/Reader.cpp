@@ -5,7 +5,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
