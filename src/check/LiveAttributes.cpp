@@ -9,7 +9,7 @@ namespace {
 using D = Diagnostic;
 
 // Tags that build no widget of their own, so nothing to enable or show.
-// TODO(merge): a trait of the tag table once it has one.
+// Here until the tag table marks widgets itself.
 const char *const kNoWidget[] = {"global", "config", "note", "icon", "hlayout", "vlayout", "scrolllayout"};
 
 bool isWidget(QByteArrayView tag)
