@@ -9,7 +9,7 @@
 // Every figure is the median of several runs. Usage: bench_parse [runs]
 
 #include "Measure.h"
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 #include "markup/Document.h"
 
 #include <algorithm>

@@ -32,6 +32,18 @@ if [ $rc = 1 ] && grep -qx 'broken.mc:2:3: error: <label> is never closed.*' <<<
 else
     fail "--check broken.mc: status $rc, output: $out"
 fi
+# "-" is standard input, read to its end and named <stdin>; after "--" it is a file.
+printf '<vlayout/>\n' >./-
+out=$(printf '<vlayout>\n  <buton/>\n</vlayout>\n' \
+    | env -u DISPLAY -u QT_QPA_PLATFORM timeout 60 "$KIV" --check clean.mc - broken.mc -- - 2>&1)
+rc=$?
+if [ $rc = 1 ] && [ "$(grep -c '^<stdin>:2:3: warning: unknown tag <buton>' <<<"$out")" = 1 ] \
+    && grep -q '^broken\.mc:2:3: error:' <<<"$out" && ! grep -q '^-:' <<<"$out"; then
+    ok "--check mixes files and standard input"
+else
+    fail "--check clean.mc - broken.mc -- -: status $rc, output: $out"
+fi
+
 # A kiv in its build tree finds its pictures in the data staged beside it; they
 # link into the icon theme, which must be installed for them to count.
 if [ -e "$(dirname "$KIV")/kiv-data/icons/folder.png" ]; then
@@ -192,6 +204,36 @@ sed 's|^<vlayout>$|<vlayout><button title="Done">kill "$KIV_MY_PID"</button>|' v
 # The button is the first widget that takes the focus: space presses it.
 press_space() { xdotool windowfocus --sync "$1" key space; }
 values_after killed.mc 143 "kill \$KIV_MY_PID" press_space
+
+# A form from a here-document in a script: titled "kiv" when its root has no title,
+# its commands read an empty standard input, its values come back through eval.
+if command -v python3 >/dev/null; then
+cat >stdin-script.sh <<'SH'
+eval "$("$KIV" --print-values - <<'MC'
+<vlayout>
+  <text var="FROM">printf 'here doc'</text>
+  <text var="INPUT">cat; echo "[$?]"</text>
+  <label>echo built > "$OUT"; echo x</label>
+</vlayout>
+MC
+)"
+printf '%s|%s\n' "$FROM" "$INPUT" >"$OUT.values"
+SH
+(cd "$WORK" && KIV=$KIV OUT=$WORK/stdin.out exec bash stdin-script.sh) >"$WORK/stdin.log" 2>&1 &
+script_pid=$!
+x11_track "$script_pid"
+wid=$(timeout "$KIV_TEST_WAIT" xdotool search --sync --onlyvisible --name '^kiv$' 2>/dev/null | head -n 1)
+if [ -n "$wid" ] && wait_until test -s "$WORK/stdin.out"; then
+    ok "a form from standard input is titled kiv"
+    close_window "$wid"
+    exit_status "$script_pid"
+    [ "$REPLY" = 0 ] && [ "$(cat "$WORK/stdin.out.values" 2>/dev/null)" = 'here doc|[0]' ] \
+        && ok "eval \"\$(kiv --print-values - <<EOF)\" reads the values back" \
+        || fail "script status $REPLY, values: $(cat "$WORK/stdin.out.values" 2>&1), log: $(cat "$WORK/stdin.log")"
+else
+    fail "no window titled kiv for a form from standard input: $(cat "$WORK/stdin.log")"
+fi
+fi
 
 # A form that cannot open, started as a file manager starts it (standard error
 # no terminal): a dialog says why, and kiv ends with status 1 once it is closed.

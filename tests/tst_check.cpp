@@ -1,4 +1,4 @@
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 #include "app/frmMain.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
@@ -199,6 +199,52 @@ private Q_SLOTS:
         }
     }
 
+    // Each row: a form with the attributes that make it change after it opens,
+    // and what --check says about their values. Whether the tag table lists
+    // them is another concern: those lines are left out.
+    void shouldCheckLiveAttributes_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArrayList>("expected");
+        auto row = [](const char *name, const QByteArray &text, const QByteArrayList &expected) {
+            QTest::newRow(name) << text << expected;
+        };
+        row("targets found", "<vlayout>\n<text var=\"SRC\" refresh=\" go\tSRC \"/>\n<button id=\"go\" every=\"0.1\" "
+                             "exit=\"0\"/>\n<button title=\"b\" exit=\" 125 \"><exit>999</exit></button>\n</vlayout>\n",
+            {});
+        row("target names nothing", "<vlayout>\n<text var=\"SRC\" refresh=\"SCR nothing\"/>\n</vlayout>\n",
+            {"2:26: error: refresh target \"SCR\" names nothing: no bound widget has this var and no element this id "
+             "(did you mean \"SRC\"?)",
+             "2:30: error: refresh target \"nothing\" names nothing"});
+        row("a global is no widget", "<vlayout>\n<global var=\"G\">echo</global>\n<label refresh=\"G\"/>\n</vlayout>\n",
+            {"3:17: error: refresh target \"G\" names nothing"});
+        row("id used twice", "<vlayout>\n<label id=\"a\"/>\n<img id=\"a\"/>\n<label refresh=\"a\"/>\n</vlayout>\n",
+            {"3:6: error: id \"a\" is used twice", "2:8: note: \"a\" is first used here"});
+        row("every", "<vlayout>\n<label every=\"0.05\">date</label>\n<label every=\"soon\">date</label>\n"
+                     "<label every=\"1.5\">date</label>\n</vlayout>\n",
+            {"2:8: error: every \"0.05\" is below 0.1 seconds", "3:8: error: every \"soon\" is not a number of seconds"});
+        row("exit", "<vlayout>\n<button exit=\"126\"/>\n<button exit=\"-1\"/>\n<button exit=\"2.5\"/>\n"
+                    "<label exit=\"300\"/>\n</vlayout>\n",
+            {"2:9: error: exit \"126\" is no whole number from 0 to 125", "3:9: error: exit \"-1\" is no whole number",
+             "4:9: error: exit \"2.5\" is no whole number"});
+        row("enabled on no widget", "<vlayout enabled=\"0\">\n<config visible=\"0\"/>\n<button enabled=\"0\"/>\n</vlayout>\n",
+            {"1:10: warning: <vlayout> is no widget: 'enabled' changes nothing",
+             "2:9: warning: <config> is no widget: 'visible' changes nothing"});
+    }
+    void shouldCheckLiveAttributes()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArrayList, expected);
+        QByteArrayList found;
+        for (const QByteArray &line : lines(checkFormText(text))) {
+            if (!line.contains("has no attribute") && !line.contains("does not use a child"))
+                found << line;
+        }
+        QVERIFY2(found.size() == expected.size(), found.join('\n').constData());
+        for (qsizetype i = 0; i < found.size(); ++i)
+            QVERIFY2(found[i].startsWith(expected[i]), QByteArray(found[i] + "\n  expected: " + expected[i]).constData());
+    }
+
     // Every form file shipped, and every xml example of the guide.
     void shouldCheckEveryShippedFormClean_data()
     {
@@ -312,6 +358,9 @@ private Q_SLOTS:
         QCOMPARE(startupSummary("f.mc", checkFormText("<vlayout>\n<buton/>\n<text var=\"A\"/>\n<text var=\"A\"/>\n"
                                                       "<label>\n")),
                  QByteArray("kiv: f.mc: 1 error, 1 warning, 3 notes; kiv --check f.mc shows them\n"));
+        CheckedForm fromInput = checkFormText("<label txt=\"x\"/>");
+        fromInput.standardInput = true;
+        QCOMPARE(startupSummary("-", fromInput), QByteArray("kiv: <stdin>: 1 warning; kiv --check - shows it\n"));
         QCOMPARE(shellQuoted("it's.mc"), QByteArray("'it'\\''s.mc'"));
         QCOMPARE(shellQuoted("/a/b-c_1.mc"), QByteArray("/a/b-c_1.mc"));
     }

@@ -167,6 +167,13 @@ void TestStartup::commandLine_data()
                                          << QByteArrayList{"at least one"};
     QTest::newRow("values without a form") << QByteArrayList{"--print-values"} << false << int(C::UsageError) << 0
                                            << false << QByteArrayList{"needs an mc file"};
+    QTest::newRow("- is standard input") << QByteArrayList{"--print-values", "-"} << false << int(C::Run)
+                                         << int(C::Form) << true << QByteArrayList{"<stdin>"};
+    QTest::newRow("check mixes files and standard input")
+        << QByteArrayList{"--check", "a.mc", "-", "--", "-"} << false << int(C::Check) << 0 << false
+        << QByteArrayList{"a.mc", "<stdin>", "-"};
+    QTest::newRow("a file named - after --") << QByteArrayList{"--", "-"} << false << int(C::Run) << int(C::Form)
+                                             << false << QByteArrayList{"-"};
     QTest::newRow("values of a notice") << QByteArrayList{"--print-values", "-show", "x"} << false
                                         << int(C::UsageError) << 0 << false << QByteArrayList{"needs an mc file"};
 }
@@ -197,7 +204,11 @@ void TestStartup::commandLine()
     if (line.action == CommandLine::Run)
         QCOMPARE(int(line.screen), screen);
     QCOMPARE(line.printValues, printValues);
-    QCOMPARE(QByteArrayList(line.arguments.begin(), line.arguments.end()), arguments);
+    QCOMPARE(line.standardInput.size(), line.arguments.size());
+    QByteArrayList named; // standard input as "<stdin>"
+    for (size_t i = 0; i < line.arguments.size(); ++i)
+        named << (line.standardInput[i] ? QByteArray("<stdin>") : line.arguments[i]);
+    QCOMPARE(named, arguments);
 }
 
 void TestStartup::informationTexts()

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -71,10 +71,12 @@ CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
     CommandLine line;
     bool check = false, optionsEnded = false, notice = false, fromInput = false;
     std::vector<QByteArray> positional;
+    std::vector<bool> standardInput;
     for (int i = 1; i < argc && argv && argv[i]; ++i) {
         const QByteArrayView arg(argv[i]);
         if (notice || optionsEnded) {
             positional.emplace_back(arg.toByteArray());
+            standardInput.push_back(false);
             continue;
         }
         if (arg == "--") {
@@ -119,6 +121,7 @@ CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
             notice = true;
         fromInput |= positional.empty() && arg == "-";
         positional.emplace_back(arg.toByteArray());
+        standardInput.push_back(arg == "-");
     }
 
     if (check) {
@@ -129,14 +132,17 @@ CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
             return usageError("--check needs at least one mc file");
         line.action = CommandLine::Check;
         line.arguments = std::move(positional);
+        line.standardInput = std::move(standardInput);
         return line;
     }
     if (notice) {
         line.screen = CommandLine::Notice;
         positional.erase(positional.begin());
+        standardInput.assign(positional.size(), false);
     } else if (!positional.empty()) {
         line.screen = CommandLine::Form;
         positional.resize(1); // further arguments are ignored
+        standardInput.resize(1);
     }
     if (line.printValues && line.screen != CommandLine::Form)
         return usageError("--print-values needs an mc file");
@@ -145,6 +151,7 @@ CommandLine parseCommandLine(int argc, char **argv, bool qtOptionsLeft)
     if (line.watch && fromInput)
         return usageError("--watch needs a file: standard input is never saved again");
     line.arguments = std::move(positional);
+    line.standardInput = std::move(standardInput);
     return line;
 }
 
@@ -158,6 +165,8 @@ QByteArray usageText()
         "       kiv -show [LINE1 [LINE2]]    show a notice with LINE2 above LINE1\n"
         "                                    and an OK button (Return, Escape close it)\n"
         "       kiv --check FILE.mc...       find mistakes in mc files; runs nothing\n"
+        "       kiv [--print-values] -       the form on standard input (here-documents);\n"
+        "                                    --check - too; named <stdin> in messages\n"
         "       kiv -h | --help | --version\n"
         "\n"
         "Options:\n"
@@ -170,7 +179,8 @@ QByteArray usageText()
         "                    has errors the last good form stays, under a bar that lists\n"
         "                    them as --check does\n"
         "  --                the arguments after it are files, even if they begin with '-'\n"
-        "                    or read like Qt's options (kiv -- -reverse)\n"
+        "                    or read like Qt's options (kiv -- -reverse; kiv -- - opens\n"
+        "                    a file named -)\n"
         "Qt's own options (for example -platform, -display, -style) may come first.\n"
         "Windows open on X11 (DISPLAY) or natively on Wayland (WAYLAND_DISPLAY).\n"
         "\n"

@@ -5,7 +5,7 @@
 #include "app/ExitSignals.h"
 #include "app/FindingsBar.h"
 #include "app/FormFileWatch.h"
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
 #include "app/WindowIdentity.h"
@@ -153,7 +153,8 @@ void frmMain::buildForm(const QByteArray &path, CheckedForm form)
     m_formText = form.text;
     buildDocumentWindow(this, form.document->root());
     // Read after the build: a title command sees the form's initial values.
-    setWindowTitle(formTitle(*m_session, form.document->root(), path));
+    // A form from standard input has no file name to fall back on.
+    setWindowTitle(formTitle(*m_session, form.document->root(), form.standardInput ? QByteArray("kiv") : path));
     // Widgets may refer back to their elements after the build: the tree lives
     // as long as the window.
     m_document = new DocumentKeeper(std::move(form.document), this);

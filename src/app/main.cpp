@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/ExitSignals.h"
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
 #include "app/FormResults.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"
@@ -15,6 +15,7 @@
 #include <QMessageBox>
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -42,7 +43,7 @@ int answerWithoutWindow(const CommandLine &line)
         print(stderr, "kiv: " + line.error + "\nTry 'kiv --help' for more information.\n");
         return 2;
     case CommandLine::Check:
-        return checkFiles(line.arguments, stdout);
+        return checkFiles(line.arguments, stdout, line.standardInput);
     case CommandLine::Run:
         break;
     }
@@ -71,10 +72,18 @@ void tellThePerson(const QByteArray &path, const QString &reason, const QByteArr
 // The form read before any display is opened: what is wrong with the file is
 // said with or without one. Null when it cannot become a form; the message is
 // then out.
-std::optional<CheckedForm> readForm(const QByteArray &path)
+std::optional<CheckedForm> readForm(const QByteArray &argument, bool standardInput)
 {
     // The reader refuses FIFOs and devices without opening them.
-    CheckedForm form = checkFormFile(path);
+    CheckedForm form = standardInput ? checkFormStandardInput() : checkFormFile(argument);
+    if (standardInput) {
+        // Read to its end: the form's commands get an empty input of their own.
+        if (const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC); fd >= 0) {
+            ::dup2(fd, STDIN_FILENO);
+            ::close(fd);
+        }
+    }
+    const QByteArray path = standardInput ? QByteArray(kStandardInputName) : argument;
     if (form.document && form.document->root())
         return form;
     const QString reason = form.document ? form.document->error() : form.readError;
@@ -119,7 +128,7 @@ int main(int argc, char **argv)
 
     std::optional<CheckedForm> form;
     if (early.screen == CommandLine::Form) {
-        form = readForm(early.arguments.front());
+        form = readForm(early.arguments.front(), early.standardInput.front());
         if (!form)
             return 1;
     }
@@ -153,10 +162,11 @@ int main(int argc, char **argv)
     QString reason;
     QByteArray summary;
     const bool opened = form && line.screen == CommandLine::Form && line.arguments.front() == early.arguments.front()
+            && line.standardInput.front() == early.standardInput.front()
         ? window.openForm(line.arguments.front(), std::move(*form), &reason, &summary)
         : window.open(line, &reason, &summary);
     if (!opened) {
-        const QByteArray &path = line.arguments.front();
+        const QByteArray path = line.standardInput.front() ? QByteArray(kStandardInputName) : line.arguments.front();
         print(stderr, "kiv: " + path + ": " + bytesFromText(reason) + '\n' + summary);
         tellThePerson(path, reason, summary);
         return 1;

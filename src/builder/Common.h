@@ -2,6 +2,7 @@
 
 #include "markup/Element.h"
 #include "markup/LosslessText.h"
+#include "markup/TextRules.h"
 #include "shell/FormSession.h"
 
 #include <QByteArrayView>
@@ -10,11 +11,6 @@
 #include <optional>
 
 class QWidget;
-
-
-// The leading integer of text as "%d" reads it: blanks, a sign, digits; nothing
-// when it does not begin with one.
-std::optional<int> leadingInt(QByteArrayView text);
 
 // "width" and "height" (evaluated) become the widget's minimum size; a value that
 // does not begin with a number is ignored, one outside 0..kMaxWidgetSize is

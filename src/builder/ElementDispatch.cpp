@@ -107,23 +107,6 @@ const KnownTag kIconEntry = {"icon", T::RunsContent, kIconAttributes, nullptr, n
 
 } // namespace
 
-std::optional<int> leadingInt(QByteArrayView text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    if (i >= text.size() || text[i] < '0' || text[i] > '9')
-        return std::nullopt;
-    long long v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        v = std::min<long long>(v * 10 + (text[i] - '0'), 1LL << 31);
-    v = negative ? -v : v;
-    return int(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
-}
-
 bool KnownTag::reads(QByteArrayView attribute) const
 {
     for (const char *const *a = attributes; *a; ++a) {

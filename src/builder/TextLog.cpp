@@ -750,10 +750,9 @@ void TextLogView::selectWordAt(QPoint point)
     const OutputStore::Block block = s.block(index);
     const QString text = layout(index, &block)->text();
     qint64 from = std::clamp<qint64>(at - block.start, 0, text.size()), to = from;
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (from > 0 && !blank(text[from - 1]))
+    while (from > 0 && !isBlank(text[from - 1]))
         --from;
-    while (to < text.size() && !blank(text[to]))
+    while (to < text.size() && !isBlank(text[to]))
         ++to;
     setSelection(block.start + from, block.start + to);
 }

@@ -123,14 +123,20 @@ TextPosition positionIn(const QByteArray &text, qsizetype offset, TextIndex &ind
     return {int(after - index.lineStarts.begin()), int(charsBefore(offset) - charsBefore(start) + 1)};
 }
 
-Document::Document(QByteArray text, QString error, qsizetype errorAt)
-    : m_text(std::move(text)), m_error(std::move(error)), m_errorAt(errorAt)
+Document::Document(QByteArray text, ReadProblem problem) : m_text(std::move(text)), m_problem(std::move(problem))
 {
+    setProblem(std::move(m_problem));
+}
+
+void Document::setProblem(ReadProblem problem)
+{
+    m_problem = std::move(problem);
+    m_error = problemText(m_problem, ProblemWording::StartUp, [this](qsizetype at) { return position(at).line; });
 }
 
 Document::~Document() = default;
 
-TreeBuilder::TreeBuilder(const QByteArray &text) : m_document(std::make_unique<Document>(text, QString()))
+TreeBuilder::TreeBuilder(const QByteArray &text) : m_document(std::make_unique<Document>(text))
 {
     // Elements point into the text: a text that does not own its bytes is copied.
     QByteArray &own = m_document->m_text;
@@ -178,9 +184,8 @@ std::unique_ptr<Document> TreeBuilder::finish(const Element &root)
     return std::move(m_document);
 }
 
-std::unique_ptr<Document> TreeBuilder::fail(QString error, qsizetype errorAt)
+std::unique_ptr<Document> TreeBuilder::fail(ReadProblem problem)
 {
-    m_document->m_error = std::move(error);
-    m_document->m_errorAt = errorAt;
+    m_document->setProblem(std::move(problem));
     return std::move(m_document);
 }

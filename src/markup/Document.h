@@ -1,6 +1,8 @@
 #pragma once
 
 #include "markup/Element.h"
+#include "markup/ReadProblem.h"
+#include "markup/Scanner.h"
 
 #include <QString>
 
@@ -52,14 +54,15 @@ class ElementStore;
 class Document
 {
 public:
-    Document(QByteArray text, QString error, qsizetype errorAt = -1);
+    explicit Document(QByteArray text, ReadProblem problem = {});
     ~Document();
 
     const Element *root() const { return m_root; }
     // Why there is no root ("element <a> opened on line 3 is never closed", ...).
     const QString &error() const { return m_error; }
     // Where the reason lies in the text, or -1.
-    qsizetype errorOffset() const { return m_errorAt; }
+    qsizetype errorOffset() const { return m_problem.offset; }
+    const ReadProblem &problem() const { return m_problem; }
     // The whole text as read: element names and contents point into it.
     const QByteArray &text() const { return m_text; }
     TextPosition position(qsizetype offset) const { return positionIn(m_text, offset, m_index); }
@@ -68,8 +71,10 @@ public:
 private:
     friend class TreeBuilder;
     QByteArray m_text;
-    QString m_error;
-    qsizetype m_errorAt;
+    void setProblem(ReadProblem problem);
+
+    ReadProblem m_problem;
+    QString m_error; // m_problem in words
     const Element *m_root = nullptr;
     std::unique_ptr<ElementStore> m_store;
     mutable TextIndex m_index;
@@ -94,24 +99,10 @@ public:
     // Copies count elements into the document; they become element's children.
     void setChildren(Element &element, const Element *children, int count);
     std::unique_ptr<Document> finish(const Element &root);
-    std::unique_ptr<Document> fail(QString error, qsizetype errorAt);
+    std::unique_ptr<Document> fail(ReadProblem problem);
 
 private:
     std::unique_ptr<Document> m_document;
-};
-
-// One tag as the reader sees it. Offsets count from the start of the text.
-struct TagRecord
-{
-    quint32 start = 0;                  // the '<'
-    quint32 next = 0;                   // just after the '>'
-    quint32 nameAt = 0, nameSize = 0;
-    quint32 attributesAt = 0, attributesSize = 0; // size 0: no attribute text
-    bool closing = false;
-    bool selfClosing = false;
-    bool inTree = false;                // the tag became an element of the tree
-
-    QByteArrayView name(const QByteArray &text) const { return {text.constData() + nameAt, qsizetype(nameSize)}; }
 };
 
 // What the reader went through, for those who explain a document to its author.
@@ -151,14 +142,6 @@ std::vector<NestingProblem> nestingProblems(const QByteArray &text, const std::v
 // Null when the elements nest deeper than kMaxNesting.
 std::unique_ptr<Document> intendedDocument(const QByteArray &text, const std::vector<TagRecord> &tags, int last);
 
-// Why no complete tag starts at the '<' at offset at.
-enum class IncompleteTag {
-    NoName,    // "<>", "</>": nothing is a tag from here on
-    OpenQuote, // a double quote in the tag is never closed, so no '>' ends it
-    NoEnd,     // the text ends before a '>'
-};
-IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at);
-
 // Reads and parses the mc file at path. Null when the file cannot be read or holds
 // no tag (error then says why: the system's error text, or "no element found").
 // A document whose root could not be built carries the reason in Document::error.
@@ -170,6 +153,8 @@ std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error = 
 // The whole content of the mc file at path; nothing, with the system's reason in
 // error, when it cannot be read.
 std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error = nullptr);
+// The same for standard input, read to its end (a terminal too).
+std::optional<QByteArray> readMcStandardInput(QString *error = nullptr);
 
 // Parses the text of an mc file as loadDocument does: anything before the root,
 // <?...?> declarations included, is skipped. Null when the text holds no tag.
@@ -179,35 +164,3 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error =
 // Parses a text whose first character is the root's '<'. Never null.
 std::unique_ptr<Document> parseDocumentText(const QByteArray &text, ReadDetails *details = nullptr);
 
-// One tag as the scanner found it. Positions are offsets into the parsed text.
-struct ScannedTag
-{
-    QByteArray name;
-    bool closing = false;
-    bool selfClosing = false;
-    OptText attributeText;
-    qsizetype start = 0; // the tag's '<'
-    qsizetype next = 0;  // just after the tag's '>'
-};
-
-// The first complete tag at or after from and before end, or nothing.
-std::optional<ScannedTag> scanTag(const char *text, qsizetype from, qsizetype end);
-
-// One attribute of an attribute text as written. Offsets count from the start of
-// the attribute text.
-struct AttributeSpan
-{
-    qsizetype nameAt = 0, nameEnd = 0;
-    qsizetype equalsAt = -1;           // -1: no '=' follows: the value is empty
-    qsizetype valueAt = 0, valueEnd = 0;
-    bool quoted = false;
-    bool unterminated = false;         // quoted, and the closing quote never comes
-};
-
-// The attributes of an attribute text, in order.
-std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText);
-// The same one at a time, without keeping them all (a tag may hold millions).
-void visitAttributeSpans(QByteArrayView attributeText, const std::function<void(const AttributeSpan &)> &visit);
-
-// The attributes of an attribute text as name and value pairs, in order.
-std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText);

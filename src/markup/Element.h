@@ -1,5 +1,7 @@
 #pragma once
 
+#include "markup/TextRules.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -65,8 +67,6 @@ private:
 // Drops blanks (space, tab, newline) at both ends. A text made only of blanks
 // trims to the empty text.
 OptText trimWhitespace(const OptText &text);
-
-inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 // Called with every name that Element::attribute looks up (tests use it to learn
 // which attributes the builders read). Null, the default, costs one test.

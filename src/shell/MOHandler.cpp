@@ -1,6 +1,7 @@
 #include "shell/MOHandler.h"
 
 #include "markup/LosslessText.h"
+#include "markup/TextRules.h"
 #include "shell/TerminalText.h"
 
 #include <QMetaMethod>
@@ -31,9 +32,9 @@ std::optional<ProgressLine> progressLine(QByteArrayView line)
     if (line.startsWith("# "))
         return ProgressLine{-1, line.sliced(2).toByteArray()};
     qsizetype i = 0, end = line.size();
-    while (i < end && (line[i] == ' ' || line[i] == '\t'))
+    while (i < end && isBlank(line[i]))
         ++i;
-    while (end > i && (line[end - 1] == ' ' || line[end - 1] == '\t'))
+    while (end > i && isBlank(line[end - 1]))
         --end;
     if (end > i && line[end - 1] == '%')
         --end;

@@ -19,18 +19,6 @@
 
 namespace {
 
-// The leading decimal number of a text that starts with a digit, kept within
-// 0..max; nothing for any other text.
-std::optional<int> leadingSide(const QByteArray &text, int max)
-{
-    if (text.isEmpty() || text[0] < '0' || text[0] > '9')
-        return std::nullopt;
-    long long v = 0;
-    for (qsizetype i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        v = std::min<long long>(v * 10 + (text[i] - '0'), max);
-    return int(v);
-}
-
 QIcon iconFromPath(const QByteArray &path)
 {
     const QImage picture = loadImageFile(path);
@@ -75,7 +63,7 @@ void MListWidget::setMode(const QByteArray &mode)
 
 void MListWidget::setIconWidth(const QByteArray &width)
 {
-    if (const auto n = leadingSide(width, kMaxIconSide)) {
+    if (const auto n = leadingDigits(width, kMaxIconSide)) {
         m_iconWidth = *n;
         applyIconSize();
     }
@@ -83,7 +71,7 @@ void MListWidget::setIconWidth(const QByteArray &width)
 
 void MListWidget::setIconHeight(const QByteArray &height)
 {
-    if (const auto n = leadingSide(height, kMaxIconSide)) {
+    if (const auto n = leadingDigits(height, kMaxIconSide)) {
         m_iconHeight = *n;
         applyIconSize();
     }

@@ -27,11 +27,18 @@ struct CheckedForm
     std::unique_ptr<Document> document; // null when unreadable or without a tag
     ReadDetails details;
     std::vector<Diagnostic> diagnostics; // in text order
+    bool standardInput = false;          // read from standard input, not a file
 };
+
+// What diagnostics call a form read from standard input.
+inline constexpr char kStandardInputName[] = "<stdin>";
 
 // Reads and checks the mc file at path. Never runs a command; picture names are
 // looked up as kiv would look them up, from the current directory.
 CheckedForm checkFormFile(const QByteArray &path);
+
+// The same for the text on standard input, read to its end.
+CheckedForm checkFormStandardInput();
 
 // The same for a text already in memory.
 CheckedForm checkFormText(const QByteArray &text);
@@ -45,12 +52,13 @@ QString diagnosticCounts(const CheckedForm &form);
 
 // The line kiv adds on standard error at start-up when a form has something to
 // say: "kiv: FILE: 1 error, 2 warnings; kiv --check FILE shows them". Empty when
-// there is nothing.
+// there is nothing. A form from standard input is "<stdin>", checked by "-".
 QByteArray startupSummary(const QByteArray &fileName, const CheckedForm &form);
 
 // kiv --check: checks each file, prints every diagnostic to out. 1 when any
-// error was found, else 0.
-int checkFiles(const std::vector<QByteArray> &paths, std::FILE *out);
+// error was found, else 0. standardInput: per path, whether it stands for
+// standard input (then named "<stdin>").
+int checkFiles(const std::vector<QByteArray> &paths, std::FILE *out, const std::vector<bool> &standardInput = {});
 
 // The known name closest to name, for a "did you mean"; empty when none is close.
 QByteArray closestName(QByteArrayView name, const std::vector<QByteArray> &known);

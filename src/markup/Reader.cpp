@@ -1,191 +1,17 @@
 #include "markup/Document.h"
 #include "markup/LosslessText.h"
+#include "markup/Scanner.h"
 
 #include <QStringList>
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 
+using namespace scan;
+
 namespace {
-
-// Offsets are kept in 32 bits.
-constexpr qsizetype kMaxTextSize = 0x7fffffff;
-
-// The characters that the scanner stops at, so that a byte of plain text costs
-// one look-up.
-enum : uchar { kBlankChar = 1, kGtChar = 2, kQuoteChar = 4, kLtChar = 8 };
-constexpr std::array<uchar, 256> kCharClass = [] {
-    std::array<uchar, 256> c{};
-    c[uchar(' ')] = c[uchar('\t')] = c[uchar('\n')] = kBlankChar;
-    c[uchar('>')] = kGtChar;
-    c[uchar('"')] = kQuoteChar;
-    c[uchar('<')] = kLtChar;
-    return c;
-}();
-inline bool is(char c, uchar classes) { return kCharClass[uchar(c)] & classes; }
-
-// First '<' outside a double-quoted run, searching [from, end); end if none.
-qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
-{
-    bool quoted = false;
-    for (qsizetype i = from; i < end; ++i) {
-        const char c = text[i];
-        if (!is(c, kQuoteChar | kLtChar))
-            continue;
-        if (c == '"')
-            quoted = !quoted;
-        else if (!quoted)
-            return i;
-    }
-    return end;
-}
-
-qsizetype skipBlanks(const char *text, qsizetype i, qsizetype end)
-{
-    while (i < end && isBlank(text[i]))
-        ++i;
-    return i;
-}
-
-// The tag at the first '<' outside quotes from 'from', its parts found in place.
-// lt receives that '<', or end when there is none; false when no complete tag
-// starts there.
-bool scanTagInto(const char *text, qsizetype from, qsizetype end, TagRecord &tag, qsizetype *lt)
-{
-    const qsizetype start = findTagStart(text, from, end);
-    *lt = start;
-    if (start >= end)
-        return false;
-    tag = TagRecord();
-    tag.start = quint32(start);
-    qsizetype p = skipBlanks(text, start + 1, end);
-    if (p >= end)
-        return false;
-    if (text[p] == '/') {
-        tag.closing = true;
-        p = skipBlanks(text, p + 1, end);
-        if (p >= end)
-            return false;
-    }
-    if (text[p] == '>')
-        return false;
-    qsizetype q = p + 1;
-    while (q < end && !is(text[q], kBlankChar | kGtChar))
-        ++q;
-    if (q >= end)
-        return false;
-    qsizetype nameEnd = q;
-    if (text[q - 1] == '/' && q - 1 > p)
-        --nameEnd;
-    tag.nameAt = quint32(p);
-    tag.nameSize = quint32(nameEnd - p);
-
-    const qsizetype attrStart = skipBlanks(text, q, end);
-    if (attrStart >= end)
-        return false;
-    qsizetype gt = attrStart;
-    bool quoted = false;
-    for (; gt < end; ++gt) {
-        const char c = text[gt];
-        if (!is(c, kQuoteChar | kGtChar))
-            continue;
-        if (c == '"')
-            quoted = !quoted;
-        else if (!quoted)
-            break;
-    }
-    if (gt >= end)
-        return false;
-    tag.next = quint32(gt + 1);
-
-    qsizetype k = gt - 1;
-    while (k > start && (isBlank(text[k]) || text[k] == '>'))
-        --k;
-    qsizetype attrEnd = k + 1;
-    if (text[k] == '/') {
-        tag.selfClosing = true;
-        attrEnd = k;
-    }
-    tag.attributesAt = quint32(attrStart);
-    tag.attributesSize = attrEnd - attrStart >= 2 ? quint32(attrEnd - attrStart) : 0;
-    return true;
-}
-
-// Calls sink with each attribute of the attribute text s[0, n), in order.
-template<typename Sink>
-void forEachAttribute(const char *s, qsizetype n, Sink &&sink)
-{
-    qsizetype i = 0;
-    for (;;) {
-        i = skipBlanks(s, i, n);
-        if (i >= n)
-            break;
-        AttributeSpan a;
-        a.nameAt = i++;
-        while (i < n && !isBlank(s[i]) && s[i] != '=')
-            ++i;
-        a.nameEnd = i;
-        // Anything between the name and the next '=' is skipped.
-        qsizetype eq = i;
-        while (eq < n && s[eq] != '=')
-            ++eq;
-        if (eq >= n) {
-            a.valueAt = a.valueEnd = i;
-            sink(a);
-            break;
-        }
-        a.equalsAt = eq;
-        i = skipBlanks(s, a.equalsAt + 1, n);
-        if (i < n && s[i] == '"') {
-            a.quoted = true;
-            a.valueAt = i + 1;
-            qsizetype close = a.valueAt;
-            while (close < n && s[close] != '"')
-                ++close;
-            a.valueEnd = close;
-            a.unterminated = close >= n;
-            i = close < n ? close + 1 : n;
-        } else {
-            a.valueAt = i;
-            while (i < n && s[i] != ' ')
-                ++i;
-            a.valueEnd = i;
-            if (i < n)
-                ++i;
-        }
-        sink(a);
-    }
-}
-
-bool sameName(const char *text, const TagRecord &a, quint32 nameAt, quint32 nameSize)
-{
-    if (a.nameSize != nameSize)
-        return false;
-    // Names are short: a plain loop beats a call.
-    const char *x = text + a.nameAt, *y = text + nameAt;
-    for (quint32 i = 0; i < nameSize; ++i) {
-        if (x[i] != y[i])
-            return false;
-    }
-    return true;
-}
-
-bool sameName(const char *text, const TagRecord &a, const TagRecord &b)
-{
-    return sameName(text, a, b.nameAt, b.nameSize);
-}
-
-QString nameText(const char *text, const TagRecord &tag)
-{
-    return textFromBytes(QByteArrayView(text + tag.nameAt, qsizetype(tag.nameSize)));
-}
 
 // What both readers below start from: the text, kept by the document being
 // built, and where its root begins.
@@ -258,15 +84,13 @@ private:
         if (m_count == 0) {
             if (m_details)
                 m_details->readEnd = m_size;
-            return m_builder.fail(QStringLiteral("no element found"), -1);
+            return m_builder.fail({ReadProblem::NoElement});
         }
         const bool ok = solve(0, 1);
         if (m_tooDeepAt >= 0) {
             if (m_details)
                 m_details->readEnd = m_size;
-            const qsizetype at = m_tags[size_t(m_tooDeepAt)].start;
-            TextIndex lines;
-            return m_builder.fail(tooDeepText(positionIn(m_builder.text(), at, lines).line), at);
+            return m_builder.fail({ReadProblem::TooDeep, m_tags[size_t(m_tooDeepAt)].start});
         }
         if (!ok) {
             if (m_details)
@@ -476,48 +300,22 @@ private:
     // open, not the root.
     std::unique_ptr<Document> whyRootFails()
     {
-        const QByteArray &text = m_builder.text();
-        TextIndex lines;
-        auto lineOf = [&](const TagRecord &t) { return positionIn(text, t.start, lines).line; };
-        const std::vector<NestingProblem> problems = nestingProblems(text, m_tags);
+        const std::vector<NestingProblem> problems = nestingProblems(m_builder.text(), m_tags);
         const auto unclosed = std::find_if(problems.begin(), problems.end(),
                                            [](const NestingProblem &p) { return p.kind == NestingProblem::Unclosed; });
-        if (unclosed != problems.end() && unclosed->other < 0 && m_tagsEnd < m_size) {
-            // The tags ran out early: an unfinished tag hides the rest.
-            const int line = positionIn(text, m_tagsEnd, lines).line;
-            QString why;
-            switch (incompleteTagAt(text, m_tagsEnd)) {
-            case IncompleteTag::NoName:
-                why = QStringLiteral("'<' on line %1 starts no tag, and the reader stops looking for tags there");
-                break;
-            case IncompleteTag::OpenQuote:
-                why = QStringLiteral("the tag on line %1 never ends: a double quote in it is never closed");
-                break;
-            case IncompleteTag::NoEnd:
-                why = QStringLiteral("the tag on line %1 never ends: no '>' follows it");
-                break;
-            }
-            return m_builder.fail(why.arg(line), m_tagsEnd);
-        }
+        // The tags ran out early: an unfinished tag hides the rest.
+        if (unclosed != problems.end() && unclosed->other < 0 && m_tagsEnd < m_size)
+            return m_builder.fail(incompleteTagProblem(m_builder.text(), m_tagsEnd));
+        int culprit = 0; // the root, when nothing else is wrong
+        ReadProblem::Code code = ReadProblem::Unclosed;
         if (unclosed != problems.end()) {
-            const TagRecord &t = m_tags[size_t(unclosed->tag)];
-            return m_builder.fail(QStringLiteral("element <%1> opened on line %2 is never closed")
-                                      .arg(nameText(m_text, t))
-                                      .arg(lineOf(t)),
-                                  t.start);
+            culprit = unclosed->tag;
+        } else if (!problems.empty()) {
+            culprit = problems.front().tag;
+            code = ReadProblem::Stray;
         }
-        if (!problems.empty()) {
-            const TagRecord &t = m_tags[size_t(problems.front().tag)];
-            return m_builder.fail(QStringLiteral("closing tag </%1> on line %2 matches no open element")
-                                      .arg(nameText(m_text, t))
-                                      .arg(lineOf(t)),
-                                  t.start);
-        }
-        const TagRecord &root = m_tags[0];
-        return m_builder.fail(QStringLiteral("element <%1> opened on line %2 is never closed")
-                                  .arg(nameText(m_text, root))
-                                  .arg(lineOf(root)),
-                              root.start);
+        const TagRecord &t = m_tags[size_t(culprit)];
+        return m_builder.fail({code, t.start, QByteArray(m_text + t.nameAt, t.nameSize)});
     }
 
     std::vector<TagRecord> m_tags;
@@ -574,7 +372,7 @@ public:
                     return nullptr;
                 if (m_details)
                     m_details->tagsEnd = m_details->readEnd = lt;
-                return m_builder.fail(QStringLiteral("no element found"), -1);
+                return m_builder.fail({ReadProblem::NoElement});
             }
             from = tag.next;
             // The root is an element whatever its tag looks like.
@@ -665,85 +463,6 @@ private:
     Element m_root;
 };
 
-QString systemError(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
-// Why a file that is not a regular file cannot be a form; empty for a regular one.
-// A FIFO would block the open until some writer came, a device may never end.
-QString notRegular(mode_t mode)
-{
-    if (S_ISREG(mode))
-        return {};
-    if (S_ISDIR(mode))
-        return systemError(EISDIR);
-    const char *what = S_ISFIFO(mode)                    ? "a named pipe (FIFO)"
-                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
-                       : S_ISSOCK(mode)                 ? "a socket"
-                                                        : "no regular file";
-    return QStringLiteral("Is %1: kiv reads forms only from regular files").arg(QLatin1String(what));
-}
-
-QString tooLarge()
-{
-    return QStringLiteral("File too large: a form may hold at most %1 bytes").arg(kMaxTextSize);
-}
-
-// Reads a whole regular file, never more than kMaxTextSize bytes; on failure
-// returns nothing and says why.
-std::optional<QByteArray> readWholeFile(const QByteArray &path, QString *why)
-{
-    if (path.contains('\0')) {
-        *why = systemError(ENOENT);
-        return std::nullopt;
-    }
-    // Looked at before opening: opening a FIFO waits for a writer.
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0) {
-        *why = systemError(errno);
-        return std::nullopt;
-    }
-    if (*why = notRegular(st.st_mode); !why->isEmpty())
-        return std::nullopt;
-    // Non-blocking all the same, should the name have become a FIFO meanwhile.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        *why = systemError(errno);
-        return std::nullopt;
-    }
-    auto fail = [&](QString reason) {
-        ::close(fd);
-        *why = std::move(reason);
-        return std::nullopt;
-    };
-    if (::fstat(fd, &st) != 0)
-        return fail(systemError(errno));
-    if (QString reason = notRegular(st.st_mode); !reason.isEmpty())
-        return fail(reason);
-    if (st.st_size > kMaxTextSize)
-        return fail(tooLarge());
-    QByteArray data;
-    if (st.st_size > 0)
-        data.reserve(qsizetype(st.st_size) + 1);
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(systemError(errno));
-        if (n == 0)
-            break;
-        // A file that grows while it is read stops at the limit too.
-        if (data.size() + n > kMaxTextSize)
-            return fail(tooLarge());
-        data.append(buffer, n);
-    }
-    ::close(fd);
-    return data;
-}
-
 int levelsOf(const QByteArray &name)
 {
     for (const NestingWeight &w : kNestingWeights) {
@@ -783,15 +502,14 @@ std::unique_ptr<Document> weighed(std::unique_ptr<Document> doc, ReadDetails *de
         for (TagRecord &t : details->tags)
             t.inTree = false;
     }
-    const int line = doc->position(at).line;
-    return std::make_unique<Document>(doc->text(), tooDeepText(line), at);
+    return std::make_unique<Document>(doc->text(), ReadProblem{ReadProblem::TooDeep, at});
 }
 
 std::unique_ptr<Document> readFrom(const QByteArray &text, qsizetype rootAt, ReadDetails *details)
 {
     if (text.size() > kMaxTextSize) {
         TreeBuilder builder(QByteArray{});
-        return builder.fail(systemError(EFBIG), -1);
+        return builder.fail({ReadProblem::TooLarge});
     }
     if (details)
         *details = ReadDetails();
@@ -967,63 +685,6 @@ std::unique_ptr<Document> intendedDocument(const QByteArray &text, const std::ve
     return builder.finish(open.front().element);
 }
 
-IncompleteTag incompleteTagAt(const QByteArray &text, qsizetype at)
-{
-    const char *s = text.constData();
-    const qsizetype end = text.size();
-    qsizetype p = skipBlanks(s, at + 1, end);
-    if (p < end && s[p] == '/')
-        p = skipBlanks(s, p + 1, end);
-    if (p < end && s[p] == '>')
-        return IncompleteTag::NoName;
-    while (p < end && !isBlank(s[p]) && s[p] != '>')
-        ++p;
-    bool quoted = false;
-    for (; p < end; ++p)
-        quoted ^= s[p] == '"';
-    return quoted ? IncompleteTag::OpenQuote : IncompleteTag::NoEnd;
-}
-
-std::optional<ScannedTag> scanTag(const char *text, qsizetype from, qsizetype end)
-{
-    TagRecord t;
-    qsizetype lt = 0;
-    if (!scanTagInto(text, from, end, t, &lt))
-        return std::nullopt;
-    ScannedTag tag;
-    tag.name = QByteArray(text + t.nameAt, t.nameSize);
-    tag.closing = t.closing;
-    tag.selfClosing = t.selfClosing;
-    if (t.attributesSize)
-        tag.attributeText = QByteArray(text + t.attributesAt, t.attributesSize);
-    tag.start = t.start;
-    tag.next = t.next;
-    return tag;
-}
-
-std::vector<AttributeSpan> attributeSpans(QByteArrayView attributeText)
-{
-    std::vector<AttributeSpan> spans;
-    forEachAttribute(attributeText.data(), attributeText.size(), [&](const AttributeSpan &a) { spans.push_back(a); });
-    return spans;
-}
-
-void visitAttributeSpans(QByteArrayView attributeText, const std::function<void(const AttributeSpan &)> &visit)
-{
-    forEachAttribute(attributeText.data(), attributeText.size(), visit);
-}
-
-std::vector<std::pair<QByteArray, QByteArray>> parseAttributes(QByteArrayView attributeText)
-{
-    std::vector<std::pair<QByteArray, QByteArray>> out;
-    const char *s = attributeText.data();
-    forEachAttribute(s, attributeText.size(), [&](const AttributeSpan &a) {
-        out.emplace_back(QByteArray(s + a.nameAt, a.nameEnd - a.nameAt),
-                         QByteArray(s + a.valueAt, a.valueEnd - a.valueAt));
-    });
-    return out;
-}
-
 std::unique_ptr<Document> parseDocumentText(const QByteArray &text, ReadDetails *details)
 {
     return readFrom(text, 0, details);
@@ -1039,7 +700,7 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error, 
             if (details)
                 *details = ReadDetails();
             if (error)
-                *error = QStringLiteral("no element found");
+                *error = problemText({ReadProblem::NoElement}, ProblemWording::StartUp, {});
             return nullptr;
         }
         const qsizetype pos = static_cast<const char *>(hit) - data;
@@ -1052,24 +713,4 @@ std::unique_ptr<Document> parseDocument(const QByteArray &text, QString *error, 
             *error = doc->error();
         return doc;
     }
-}
-
-std::optional<QByteArray> readMcFile(const QByteArray &path, QString *error)
-{
-    QString why;
-    std::optional<QByteArray> text = readWholeFile(path, &why);
-    if (!text && error)
-        *error = why;
-    return text;
-}
-
-std::unique_ptr<Document> loadDocument(const QByteArray &path, QString *error, ReadDetails *details)
-{
-    const std::optional<QByteArray> text = readMcFile(path, error);
-    if (!text) {
-        if (details)
-            *details = ReadDetails();
-        return nullptr;
-    }
-    return parseDocument(*text, error, details);
 }

@@ -1,4 +1,6 @@
-#include "app/FormChecker.h"
+#include "check/FormChecker.h"
+
+#include "check/LiveAttributes.h"
 
 #include "builder/Common.h"
 #include "builder/ImageFile.h"
@@ -40,18 +42,7 @@ bool listed(QByteArrayView name, const char *const (&list)[N])
     return std::any_of(std::begin(list), std::end(list), [&](const char *n) { return name == QByteArrayView(n); });
 }
 
-// Texts from the file go into messages byte for byte, cut where a name or a
-// text would no longer be readable (a hostile form may hold a 10 MB name).
-QString show(QByteArrayView bytes, qsizetype most = 60)
-{
-    if (bytes.size() <= most)
-        return textFromBytes(bytes);
-    // Not inside a UTF-8 sequence: half a character would show as escapes.
-    qsizetype cut = most;
-    while (cut > most - 3 && (uchar(bytes[cut]) & 0xC0) == 0x80)
-        --cut;
-    return textFromBytes(bytes.first(cut)) + QStringLiteral("...");
-}
+QString show(QByteArrayView bytes, qsizetype most = 60) { return shownBytes(bytes, most); }
 
 QString shortened(QByteArrayView bytes, qsizetype most = 40) { return show(bytes, most); }
 
@@ -153,8 +144,12 @@ public:
             textsBetweenTags();
             afterRoot();
             m_root = m_doc->root();
+            m_live = std::make_unique<LiveAttributes>(*m_doc);
             dispatched(m_root, nullptr);
             mnemonics();
+            for (D &d : m_live->finish())
+                m_out.push_back(std::move(d));
+            m_live.reset();
         }
         leftOut();
         return take();
@@ -177,6 +172,20 @@ private:
     }
 
     int lineOf(qsizetype offset) const { return m_doc->position(offset).line; }
+    ReadProblem problem(ReadProblem::Code code, const NestingProblem &p) const
+    {
+        const TagRecord &t = m_tags[size_t(p.tag)];
+        ReadProblem r{code, t.start, nameOf(t).toByteArray()};
+        if (p.other >= 0) {
+            r.otherName = nameOf(m_tags[size_t(p.other)]).toByteArray();
+            r.otherAt = m_tags[size_t(p.other)].start;
+        }
+        return r;
+    }
+    QString words(const ReadProblem &problem) const
+    {
+        return problemText(problem, ProblemWording::Check, [this](qsizetype at) { return lineOf(at); });
+    }
     QByteArrayView nameOf(const TagRecord &t) const { return t.name(m_text); }
     QString tagText(const TagRecord &t) const
     {
@@ -191,44 +200,24 @@ private:
             incompleteTag(at);
             return;
         }
-        add(D::Error, 0, QStringLiteral("no element found: the file holds no tag, so there is no form"));
+        add(D::Error, 0, words({ReadProblem::NoElement}));
     }
 
     void incompleteTag(qsizetype at)
     {
-        switch (incompleteTagAt(m_text, at)) {
-        case IncompleteTag::NoName:
-            add(D::Error, at,
-                QStringLiteral("'<' followed by '>' is no tag, and the reader looks for no tags after it: "
-                               "nothing that follows is read"));
-            break;
-        case IncompleteTag::NoEnd:
-            add(D::Error, at, QStringLiteral("this tag never ends: no '>' follows it"));
-            break;
-        case IncompleteTag::OpenQuote: {
-            qsizetype quote = at;
-            bool quoted = false;
-            for (qsizetype i = at; i < m_text.size(); ++i) {
-                if (m_text[i] == '"') {
-                    quoted = !quoted;
-                    if (quoted)
-                        quote = i;
-                }
-            }
-            D &d = add(D::Error, quote,
-                       QStringLiteral("unterminated quoted value: this double quote is never closed, so the tag "
-                                      "runs to the end of the file and nothing after it is read"));
-            note(d, at, QStringLiteral("the tag starts here"));
-            break;
+        const ReadProblem problem = incompleteTagProblem(m_text, at);
+        if (problem.code != ReadProblem::OpenQuote) {
+            add(D::Error, at, words(problem));
+            return;
         }
-        }
+        D &d = add(D::Error, openQuoteAfter(m_text, at), words(problem));
+        note(d, at, QStringLiteral("the tag starts here"));
     }
 
     void nesting()
     {
         if (m_details.tooDeepAt >= 0)
-            add(D::Error, m_details.tooDeepAt,
-                tooDeepText() + QStringLiteral(": kiv refuses the form"));
+            add(D::Error, m_details.tooDeepAt, words({ReadProblem::TooDeep, m_details.tooDeepAt}));
         if (m_details.tagsEnd < m_details.readEnd && m_details.tagsEnd < m_text.size())
             incompleteTag(m_details.tagsEnd);
 
@@ -249,14 +238,10 @@ private:
             const TagRecord &t = m_tags[size_t(p.tag)];
             if (p.kind == NestingProblem::Stray) {
                 endGroup();
-                QString message = QStringLiteral("closing tag %1 matches no open element").arg(tagText(t));
-                if (p.other >= 0) {
-                    const TagRecord &open = m_tags[size_t(p.other)];
-                    message = QStringLiteral("closing tag %1 does not match %2 on line %3")
-                                  .arg(tagText(t), tagText(open))
-                                  .arg(lineOf(open.start));
-                    message += didYouMean(nameOf(t), {nameOf(open).toByteArray()}, QStringLiteral("</%1>"));
-                }
+                const ReadProblem stray = problem(ReadProblem::Stray, p);
+                QString message = words(stray);
+                if (p.other >= 0)
+                    message += didYouMean(stray.name, {stray.otherName}, QStringLiteral("</%1>"));
                 D &d = add(D::Error, t.start, message);
                 note(d, t.start,
                      QStringLiteral("the reader takes it for the start of an element <%1>").arg(show(nameOf(t))));
@@ -276,16 +261,7 @@ private:
                 continue;
             }
             endGroup();
-            QString message = isComment(nameOf(t))
-                ? QStringLiteral("'<!--' opens an element named '!--' that is never closed (kiv's format has "
-                                 "no comments)")
-                : QStringLiteral("%1 is never closed").arg(tagText(t));
-            if (p.other >= 0) {
-                const TagRecord &closer = m_tags[size_t(p.other)];
-                message += QStringLiteral("; %1 on line %2 closes the element around it")
-                               .arg(tagText(closer))
-                               .arg(lineOf(closer.start));
-            }
+            const QString message = words(problem(ReadProblem::Unclosed, p));
             add(D::Error, t.start, message);
             group = int(m_out.size()) - 1;
             groupOther = p.other;
@@ -435,21 +411,13 @@ private:
     void quoteHidingClose(const TagRecord &t, qsizetype end)
     {
         const QByteArray closing = "</" + nameOf(t).toByteArray();
-        bool quoted = false;
-        qsizetype quote = -1;
-        for (qsizetype i = t.next; i < end; ++i) {
-            if (m_text[i] == '"') {
-                quoted = !quoted;
-                quote = i;
-            } else if (quoted && m_text[i] == '<' && QByteArrayView(m_text).sliced(i).startsWith(closing)) {
-                add(D::Warning, quote,
-                    QStringLiteral("this double quote hides %1> on line %2 from the reader, which looks for tags "
-                                   "again only after the next double quote; keep double quotes in pairs")
-                        .arg(show(closing))
-                        .arg(lineOf(i)));
-                return;
-            }
-        }
+        qsizetype hidden = -1;
+        if (const qsizetype quote = quoteHiding(m_text, t.next, end, closing, &hidden); quote >= 0)
+            add(D::Warning, quote,
+                QStringLiteral("this double quote hides %1> on line %2 from the reader, which looks for tags "
+                               "again only after the next double quote; keep double quotes in pairs")
+                    .arg(show(closing))
+                    .arg(lineOf(hidden)));
     }
 
     void afterRoot()
@@ -505,6 +473,8 @@ private:
                 unknownTag(e);
             return;
         }
+        if (m_live)
+            m_live->element(e, *k);
         if (!k->has(KnownTag::Remark))
             element(e, *k);
     }
@@ -695,6 +665,8 @@ private:
             if (c->isAttribute() || k.reads(c->name()) || (readsTitle(e) && c->name() == "title"))
                 continue;
             if (k.entryTag && c->name() == k.entryTag) {
+                if (m_live)
+                    m_live->element(c, iconEntryTag());
                 element(c, iconEntryTag());
                 continue;
             }
@@ -739,7 +711,7 @@ private:
                         .arg(kMaxWidgetSize)
                         .arg(*n < 0 ? 0 : kMaxWidgetSize));
         } else if ((name == "iconwidth" || name == "iconheight") && !value.isEmpty()
-                   && !(value[0] >= '0' && value[0] <= '9')) {
+                   && !leadingDigits(value, 0)) {
             add(D::Warning, a->offset(),
                 QStringLiteral("%1 \"%2\" does not begin with a digit: it is ignored").arg(show(name), show(value)));
         } else if (name == "mode" && !value.isEmpty() && (e->name() == "file" || e->name() == "iconlist")) {
@@ -817,6 +789,7 @@ private:
     QSet<int> m_unclosed;
     const Element *m_root = nullptr;
     bool m_droppedOnly = false; // checking what the reader leaves out
+    std::unique_ptr<LiveAttributes> m_live; // while the form's own tree is checked
     int m_lastTag = -1; // the root's closing tag as the author wrote it, or the last tag
     std::vector<D> m_out;
 };
@@ -892,6 +865,21 @@ CheckedForm checkFormFile(const QByteArray &path)
     return checkFormText(*text);
 }
 
+CheckedForm checkFormStandardInput()
+{
+    QString error;
+    const std::optional<QByteArray> text = readMcStandardInput(&error);
+    CheckedForm form;
+    if (text) {
+        form = checkFormText(*text);
+    } else {
+        form.readError = error;
+        form.diagnostics.push_back({D::Error, 0, QStringLiteral("cannot read standard input: %1").arg(error), {}});
+    }
+    form.standardInput = true;
+    return form;
+}
+
 QByteArray formatDiagnostics(const QByteArray &fileName, const CheckedForm &form)
 {
     QByteArray out;
@@ -924,16 +912,19 @@ QByteArray startupSummary(const QByteArray &fileName, const CheckedForm &form)
         return {};
     int total[3] = {0, 0, 0};
     countInto(form.diagnostics, total);
-    return "kiv: " + fileName + ": " + bytesFromText(counts) + "; kiv --check " + shellQuoted(fileName)
+    const QByteArray name = form.standardInput ? QByteArray(kStandardInputName) : fileName;
+    return "kiv: " + name + ": " + bytesFromText(counts) + "; kiv --check "
+           + (form.standardInput ? QByteArray("-") : shellQuoted(fileName))
            + (total[0] + total[1] + total[2] == 1 ? " shows it\n" : " shows them\n");
 }
 
-int checkFiles(const std::vector<QByteArray> &paths, std::FILE *out)
+int checkFiles(const std::vector<QByteArray> &paths, std::FILE *out, const std::vector<bool> &standardInput)
 {
     bool errors = false;
-    for (const QByteArray &path : paths) {
-        const CheckedForm form = checkFormFile(path);
-        const QByteArray text = formatDiagnostics(path, form);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const bool stdIn = i < standardInput.size() && standardInput[i];
+        const CheckedForm form = stdIn ? checkFormStandardInput() : checkFormFile(paths[i]);
+        const QByteArray text = formatDiagnostics(stdIn ? QByteArray(kStandardInputName) : paths[i], form);
         std::fwrite(text.constData(), 1, size_t(text.size()), out);
         for (const D &d : form.diagnostics)
             errors |= d.kind == D::Error;
