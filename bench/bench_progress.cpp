@@ -13,6 +13,7 @@
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
+#include "shell/FormSession.h"
 #include "shell/MOHandler.h"
 
 #include <QApplication>
@@ -48,6 +49,7 @@ const QByteArray kFlood = "yes 50 | head -n 3000000; echo 100";
 // A form as kiv builds it: the elements of mc in a shown window.
 struct Window
 {
+    FormSession session;
     std::unique_ptr<Document> doc;
     QWidget widget;
     explicit Window(const QByteArray &mc)
@@ -55,7 +57,7 @@ struct Window
         doc = parseDocumentText(mc);
         auto *layout = new QVBoxLayout(&widget);
         for (int i = 0; doc->root() && i < doc->root()->childCount(); ++i)
-            buildElement(nullptr, doc->root()->child(i), layout);
+            buildElement(session, doc->root()->child(i), layout);
         widget.resize(400, 120);
         widget.show();
     }
@@ -69,10 +71,6 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-
-    MEnvVar store;
-    setRunnerStore(&store);
-    setVariableStore(&store);
 
     struct Case
     {
@@ -97,9 +95,8 @@ int main(int argc, char **argv)
         double rate = 0;
         bool shown = true;
         for (int i = 0; i < runs; ++i) {
-            MOHandler handler;
-            setOutputHandler(&handler);
             Window window(c.form);
+            MOHandler &handler = window.session.output();
             qint64 lines = 0;
             QObject::connect(&handler, &MOHandler::outputAppended, &handler,
                              [&](const QByteArray &piece) { lines += piece.count('\n'); });
@@ -109,7 +106,7 @@ int main(int argc, char **argv)
                 if (c.command.isEmpty())
                     idle(2000);
                 else
-                    runUserCommand(c.command, false);
+                    runToEnd(window.session, c.command);
             });
             rate = std::max(rate, double(lines) / (double(clock.elapsed()) / 1000.0));
             // The bars end on the last number.
@@ -117,7 +114,6 @@ int main(int argc, char **argv)
                 shown = shown && bar->value() == 100;
             if (l.p99 >= worst.p99)
                 worst = l;
-            setOutputHandler(nullptr);
         }
         const bool met = worst.p99 < 50 && shown;
         all = all && met;
@@ -126,7 +122,5 @@ int main(int argc, char **argv)
                     met ? "yes" : (shown ? "NO" : "NO (bar not at 100)"));
     }
     std::printf("runs per figure: %d\n", runs);
-    setRunnerStore(nullptr);
-    setVariableStore(nullptr);
     return all ? 0 : 1;
 }

@@ -22,14 +22,14 @@ void walk(const Document &doc, const Element *e)
     const TextPosition at = doc.position(e);
     if (at.line < 1 || at.column < 1 || e->offset() > doc.text().size())
         std::abort();
-    const OptText raw = e->value(false);
+    const OptText raw = e->value();
     const OptText trimmed = trimWhitespace(raw);
     if (raw.has_value() != trimmed.has_value() || (raw && trimmed->size() > raw->size()))
         std::abort();
     if (e->name().isEmpty() || (e->isAttribute() && !e->content()))
         std::abort();
     for (const char *name : {"code", "var", "title", "width", "height", "icon", "onclick"})
-        (void)trimWhitespace(e->attribute(name, false));
+        (void)trimWhitespace(e->attribute(name));
     for (int i = 0; i < e->childCount(); ++i)
         walk(doc, e->child(i));
 }

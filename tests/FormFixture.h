@@ -6,6 +6,8 @@
 #include "builder/TextLog.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
+#include "shell/CommandQueue.h"
+#include "shell/FormSession.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
 #include "widgets/MButton.h"
@@ -27,12 +29,20 @@
 
 namespace kivtest {
 
-// A fresh store, runner store and output handler, two text logs on the handler and
+// Waits until no command of session runs or waits (a minute at most): commands
+// run from the event loop, after the click that asked for them.
+inline bool settled(const FormSession &session)
+{
+    return QTest::qWaitFor([&] { return !session.queue().running() && !session.queue().queued(); }, 60000);
+}
+
+// A fresh form session, two text logs on its output handler and
 // a window that receives the built widgets. Commands run in a private directory.
 struct Form
 {
-    MEnvVar store;
-    MOHandler handler;
+    FormSession session;
+    MEnvVar &store = session.store();
+    MOHandler &handler = session.output();
     TextLogView log1, log2;
     QTemporaryDir dir;
     QString home = QDir::currentPath();
@@ -41,9 +51,6 @@ struct Form
 
     Form()
     {
-        setVariableStore(&store);
-        setRunnerStore(&store);
-        setOutputHandler(&handler);
         for (TextLogView *log : {&log1, &log2})
             log->setHandler(&handler);
         QDir::setCurrent(dir.path());
@@ -51,9 +58,6 @@ struct Form
     ~Form()
     {
         QDir::setCurrent(home);
-        setVariableStore(nullptr);
-        setRunnerStore(nullptr);
-        setOutputHandler(nullptr);
     }
     // Builds the children of the mc text's root into the window and shows it.
     bool build(const QByteArray &mc)
@@ -61,8 +65,8 @@ struct Form
         doc = parseDocumentText(mc);
         auto *layout = new QVBoxLayout(&window);
         for (int i = 0; doc->root() && i < doc->root()->childCount(); ++i)
-            buildElement(nullptr, doc->root()->child(i), layout);
-        nameWidgetsByLabels(layout);
+            buildElement(session, doc->root()->child(i), layout);
+        nameWidgetsByLabels(layout, store);
         window.show();
         return doc->root() && QTest::qWaitForWindowExposed(&window);
     }
@@ -72,13 +76,17 @@ struct Form
         return i < all.size() ? all[i] : nullptr;
     }
     QByteArray var(int i) const { return store.valueOf(i); }
-    // Clicks button i as a user would and returns what the first log shows.
+    // Clicks button i as a user would and returns what the first log shows once
+    // its command has ended.
     QString click(int i = 0)
     {
         if (MButton *button = find<MButton>(i))
             QTest::mouseClick(button->pushButton(), Qt::LeftButton);
+        settle();
         return log1.toPlainText();
     }
+    // Waits until no command of the form runs or waits (a minute at most).
+    bool settle() const { return settled(session); }
     QString file(const char *name) const
     {
         QFile f(dir.filePath(QString::fromUtf8(name)));
@@ -124,5 +132,47 @@ inline bool processAlive(pid_t pid)
     const QByteArray text = stat.readAll();
     return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
 }
+
+} // namespace kivtest
+
+namespace kivtest {
+
+// One widget built alone from mc text into a holder, with a fresh session and a
+// private directory: init and cleanup of a test class call the two of them.
+template <class W> struct LoneWidget
+{
+    std::unique_ptr<FormSession> session;
+    std::unique_ptr<QWidget> holder;
+    std::unique_ptr<Document> doc;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    bool init()
+    {
+        session = std::make_unique<FormSession>();
+        dir = std::make_unique<QTemporaryDir>();
+        return dir->isValid();
+    }
+    void cleanup()
+    {
+        holder.reset();
+        doc.reset();
+        session.reset();
+        dir.reset();
+    }
+    W *build(const QByteArray &markup, void (*builder)(FormSession &, const Element *, QLayout *))
+    {
+        doc = parseDocumentText(markup);
+        if (!doc->root())
+            return nullptr;
+        holder = std::make_unique<QWidget>();
+        builder(*session, doc->root(), new QVBoxLayout(holder.get()));
+        return holder->findChild<W *>();
+    }
+    MEnvVar &store() const { return session->store(); }
+    MOHandler &handler() const { return session->output(); }
+    bool settle() const { return settled(*session); }
+    // A command run now with the form's variables.
+    QByteArray run(const QByteArray &command) const { return runCommand(&store(), command); }
+};
 
 } // namespace kivtest

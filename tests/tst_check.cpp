@@ -247,14 +247,12 @@ private Q_SLOTS:
     {
         frmMain window;
         auto *layout = new QVBoxLayout(&window);
-        MEnvVar store;
-        setVariableStore(&store);
-        setRunnerStore(&store);
+        FormSession session;
         setAttributeReadObserver(recordRead);
         auto build = [&](const QByteArray &text) {
             g_reads.clear();
             const std::unique_ptr<Document> doc = parseDocumentText(text);
-            buildElement(&window, doc->root(), layout);
+            buildElement(session, doc->root(), layout);
         };
         auto expected = [](const KnownTag &tag) {
             std::set<QByteArray> names;
@@ -281,8 +279,6 @@ private Q_SLOTS:
             QVERIFY2(g_reads.empty(), other);
         }
         setAttributeReadObserver(nullptr);
-        setVariableStore(nullptr);
-        setRunnerStore(nullptr);
     }
 
     // Qt cannot lay out larger widgets, and on some platforms fails to show them.
@@ -302,7 +298,8 @@ private Q_SLOTS:
         const std::unique_ptr<Document> doc =
             parseDocumentText("<label width=\"" + value + "\" height=\"" + value + "\"/>");
         QWidget widget;
-        applySizeAttributes(nullptr, doc->root(), &widget);
+        FormSession session;
+        applySizeAttributes(session, doc->root(), &widget);
         QCOMPARE(widget.minimumWidth(), expected);
         QCOMPARE(widget.minimumHeight(), expected);
     }

@@ -2,7 +2,6 @@
 #include "builder/Common.h"
 #include "builder/MHLayout.h"
 #include "builder/MScroll.h"
-#include "builder/PendingTab.h"
 #include "builder/TextLog.h"
 #include "markup/Document.h"
 #include "shell/MEnvVar.h"
@@ -204,11 +203,8 @@ void TestForms::pendingTabBelongsToOneDocument()
     const Form second = build(R"(<tab title="two"/>)");
     QCOMPARE(describe(first.top()), QStringLiteral("tabs(one[])"));
     QCOMPARE(describe(second.top()), QStringLiteral("tabs(two[])"));
-    {
-        const Form third = build(R"(<tab title="three"/>)");
-        QVERIFY(pendingTabWidget());
-    }
-    QVERIFY(!pendingTabWidget());
+    QVERIFY(first.window->session()->pendingTab());
+    QVERIFY(first.window->session()->pendingTab() != second.window->session()->pendingTab());
 }
 
 void TestForms::contentCommandsRunOnceEvenWhenHidden()
@@ -236,9 +232,9 @@ void TestForms::processIdVariable()
     const Form f = build(R"(<label>echo "$KIV_MY_PID"</label>)");
     const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid());
     QCOMPARE(describe(f.top()), QString::fromLatin1(pid));
-    QCOMPARE(variableStore()->count(), 1);
-    QCOMPARE(variableStore()->name(0), QByteArray("KIV_MY_PID"));
-    QCOMPARE(variableStore()->valueOf(0), pid);
+    QCOMPARE(f.window->session()->store().count(), 1);
+    QCOMPARE(f.window->session()->store().name(0), QByteArray("KIV_MY_PID"));
+    QCOMPARE(f.window->session()->store().valueOf(0), pid);
 }
 
 void TestForms::images()
@@ -303,7 +299,7 @@ void TestForms::textLogsShowEachOutput()
     QCOMPARE(QFontInfo(logs[0]->font()).fixedPitch(), QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).fixedPitch());
     QCOMPARE(logs[0]->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
     for (const QByteArray &output : {QByteArray("first\n"), QByteArray("<b>second</b>"), QByteArray()}) {
-        outputHandler()->outputGathered(output);
+        f.window->session()->output().outputGathered(output);
         for (TextLogView *log : logs)
             QCOMPARE(log->toPlainText(), QString::fromUtf8(output).remove(QStringLiteral("<b>")).remove(QStringLiteral("</b>")));
     }

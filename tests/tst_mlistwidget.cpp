@@ -44,47 +44,18 @@ private:
     MListWidget *build(const QByteArray &markup);
     static QStringList texts(const MListWidget *list);
 
-    std::unique_ptr<MEnvVar> m_store;
-    std::unique_ptr<MOHandler> m_handler;
-    std::unique_ptr<QWidget> m_holder;
-    std::unique_ptr<Document> m_doc;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    kivtest::LoneWidget<MListWidget> m_w;
 };
 
 void TestMListWidget::init()
 {
-    m_store = std::make_unique<MEnvVar>();
-    setVariableStore(m_store.get());
-    setRunnerStore(m_store.get());
-    m_handler = std::make_unique<MOHandler>();
-    setOutputHandler(m_handler.get());
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    qputenv("KIV_TEST_DIR", QFile::encodeName(m_dir->path()));
+    QVERIFY(m_w.init());
+    qputenv("KIV_TEST_DIR", QFile::encodeName(m_w.dir->path()));
 }
 
-void TestMListWidget::cleanup()
-{
-    m_holder.reset();
-    m_doc.reset();
-    setOutputHandler(nullptr);
-    m_handler.reset();
-    setVariableStore(nullptr);
-    setRunnerStore(nullptr);
-    m_store.reset();
-    m_dir.reset();
-}
+void TestMListWidget::cleanup() { m_w.cleanup(); }
 
-MListWidget *TestMListWidget::build(const QByteArray &markup)
-{
-    m_doc = parseDocumentText(markup);
-    if (!m_doc->root())
-        return nullptr;
-    m_holder = std::make_unique<QWidget>();
-    auto *layout = new QVBoxLayout(m_holder.get());
-    buildIconList(nullptr, m_doc->root(), layout);
-    return m_holder->findChild<MListWidget *>();
-}
+MListWidget *TestMListWidget::build(const QByteArray &markup) { return m_w.build(markup, buildIconList); }
 
 QStringList TestMListWidget::texts(const MListWidget *list)
 {
@@ -127,8 +98,8 @@ void TestMListWidget::entryIcons()
 {
     // Two pictures of distinct colours: "src" wins over "href"; an empty "src"
     // falls back to "href".
-    const QString red = m_dir->filePath(QStringLiteral("red.png"));
-    const QString blue = m_dir->filePath(QStringLiteral("blue.png"));
+    const QString red = m_w.dir->filePath(QStringLiteral("red.png"));
+    const QString blue = m_w.dir->filePath(QStringLiteral("blue.png"));
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::red);
     QVERIFY(image.save(red));
@@ -203,21 +174,21 @@ void TestMListWidget::selectionIsTheValue()
                               "<icon text=\"three\"/></iconlist>");
     QVERIFY(list);
     const int index = list->varIndex();
-    QCOMPARE(m_store->name(index), QByteArray("PICK"));
+    QCOMPARE(m_w.store().name(index), QByteArray("PICK"));
     // Building selects nothing: the variable stays empty until the user acts.
     QVERIFY(list->listWidget()->selectedItems().isEmpty());
-    QCOMPARE(m_store->valueOf(index), QByteArray(""));
+    QCOMPARE(m_w.store().valueOf(index), QByteArray(""));
 
     QListWidget *view = list->listWidget();
     view->setCurrentRow(1);
-    QCOMPARE(m_store->valueOf(index), QByteArray("two"));
+    QCOMPARE(m_w.store().valueOf(index), QByteArray("two"));
     view->setCurrentRow(2);
-    QCOMPARE(m_store->valueOf(index), QByteArray("three"));
+    QCOMPARE(m_w.store().valueOf(index), QByteArray("three"));
     // A command run now sees the selection.
-    QCOMPARE(runCommand(QByteArray("printf %s \"$PICK\"")), QByteArray("three"));
+    QCOMPARE(m_w.run(QByteArray("printf %s \"$PICK\"")), QByteArray("three"));
 
     view->clearSelection();
-    QCOMPARE(m_store->valueOf(index), QByteArray(""));
+    QCOMPARE(m_w.store().valueOf(index), QByteArray(""));
 }
 
 void TestMListWidget::unboundListRegistersNothing()
@@ -225,12 +196,12 @@ void TestMListWidget::unboundListRegistersNothing()
     MListWidget *list = build("<iconlist var=\"\"><icon text=\"a\"/></iconlist>");
     QVERIFY(list);
     QCOMPARE(list->varIndex(), -1);
-    QCOMPARE(m_store->count(), 0);
+    QCOMPARE(m_w.store().count(), 0);
     QSignalSpy spy(list, &MListWidget::valueChanged);
     list->listWidget()->setCurrentRow(0);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), -1);
-    QCOMPARE(m_store->count(), 0);
+    QCOMPARE(m_w.store().count(), 0);
 }
 
 void TestMListWidget::doubleClickRouting()
@@ -243,13 +214,13 @@ void TestMListWidget::doubleClickRouting()
     QVERIFY(list);
     QListWidget *view = list->listWidget();
     QCOMPARE(view->count(), 4);
-    QSignalSpy shown(m_handler.get(), &MOHandler::outputEmit);
+    QSignalSpy shown(&m_w.handler(), &MOHandler::outputEmit);
 
     const QString expected[] = {QStringLiteral("list\n"), QStringLiteral("entry\n"),
                                 QStringLiteral("list\n"), QStringLiteral("list\n")};
     for (int row = 0; row < 4; ++row) {
         Q_EMIT view->itemDoubleClicked(view->item(row));
-        QCOMPARE(shown.count(), row + 1);
+        QTRY_COMPARE(shown.count(), row + 1);
         QCOMPARE(shown.last().at(0).toString(), expected[row]);
     }
 
@@ -260,7 +231,7 @@ void TestMListWidget::doubleClickRouting()
     // Neither the entry nor the list has a command: nothing runs, nothing is shown.
     list = build("<iconlist code=\"echo content\"><icon text=\"plain\"/></iconlist>");
     QVERIFY(list);
-    QSignalSpy quiet(m_handler.get(), &MOHandler::outputEmit);
+    QSignalSpy quiet(&m_w.handler(), &MOHandler::outputEmit);
     for (int row = 0; row < list->listWidget()->count(); ++row)
         list->doubleClicked(list->listWidget()->item(row));
     list->doubleClicked(nullptr);
@@ -274,11 +245,11 @@ void TestMListWidget::realDoubleClickSeesSelection()
                               "ondoubleclick=\"echo got $PICK\">"
                               "<icon text=\"alpha\"/><icon text=\"beta\"/></iconlist>");
     QVERIFY(list);
-    m_holder->resize(300, 200);
-    m_holder->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_holder.get()));
+    m_w.holder->resize(300, 200);
+    m_w.holder->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_w.holder.get()));
     QListWidget *view = list->listWidget();
-    QSignalSpy shown(m_handler.get(), &MOHandler::outputEmit);
+    QSignalSpy shown(&m_w.handler(), &MOHandler::outputEmit);
     const QPoint where = view->visualItemRect(view->item(1)).center();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, where);
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, where);
@@ -289,7 +260,6 @@ void TestMListWidget::realDoubleClickSeesSelection()
 void TestMListWidget::commandsRunWithoutHandler()
 {
     // Outside document mode nothing is connected, yet commands still run.
-    setOutputHandler(nullptr);
     MListWidget *list = build("<iconlist ondoubleclick=\"echo l >> $KIV_TEST_DIR/log\">"
                               "<icon text=\"a\" ondoubleclick=\"echo e >> $KIV_TEST_DIR/log\"/>"
                               "<icon text=\"b\"/></iconlist>");
@@ -298,12 +268,13 @@ void TestMListWidget::commandsRunWithoutHandler()
     QSignalSpy entryOut(list->entry(0), &MListWidgetItem::outputEmit);
     list->doubleClicked(list->listWidget()->item(0));
     list->doubleClicked(list->listWidget()->item(1));
+    QVERIFY(m_w.settle());
     QCOMPARE(entryOut.count(), 1);
     QCOMPARE(listOut.count(), 1);
-    QFile log(m_dir->filePath(QStringLiteral("log")));
+    QFile log(m_w.dir->filePath(QStringLiteral("log")));
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll(), QByteArray("e\nl\n"));
-    QCOMPARE(m_handler->lastOutput(), QByteArray());
+    QCOMPARE(m_w.handler().lastOutput(), QByteArray());
 }
 
 void TestMListWidget::doubleClicksDuringARunRunNothing()
@@ -314,16 +285,17 @@ void TestMListWidget::doubleClicksDuringARunRunNothing()
                               "<icon text=\"b\"/></iconlist>");
     QVERIFY(list);
     QListWidget *view = list->listWidget();
-    QSignalSpy shown(m_handler.get(), &MOHandler::outputEmit);
-    const QString runs = m_dir->filePath(QStringLiteral("runs"));
+    QSignalSpy shown(&m_w.handler(), &MOHandler::outputEmit);
+    const QString runs = m_w.dir->filePath(QStringLiteral("runs"));
     kivtest::whileRunning(this, [&] {
         QTRY_VERIFY(QFile::exists(runs));
         list->doubleClicked(view->item(0));
         Q_EMIT view->itemDoubleClicked(view->item(1));
-        QFile go(m_dir->filePath(QStringLiteral("go")));
+        QFile go(m_w.dir->filePath(QStringLiteral("go")));
         QVERIFY(go.open(QIODevice::WriteOnly));
     });
     list->doubleClicked(view->item(1));
+    QVERIFY(m_w.settle());
     QCOMPARE(shown.count(), 1);
     QFile log(runs);
     QVERIFY(log.open(QIODevice::ReadOnly));
@@ -348,7 +320,7 @@ void TestMListWidget::entriesDieWithTheList()
     QPointer<MListWidgetItem> first = list->entry(0);
     QPointer<MListWidgetItem> second = list->entry(1);
     QCOMPARE(first->parent(), list);
-    m_holder.reset();
+    m_w.holder.reset();
     QVERIFY(first.isNull());
     QVERIFY(second.isNull());
 

@@ -1,3 +1,4 @@
+#include "FormFixture.h"
 #include "builder/Builders.h"
 #include "markup/LosslessText.h"
 #include "markup/Document.h"
@@ -117,50 +118,21 @@ private:
     MTextFile *build(const QByteArray &markup);
     QString makeFile(const QString &relative);
 
-    std::unique_ptr<MEnvVar> m_store;
-    std::unique_ptr<MOHandler> m_handler;
-    std::unique_ptr<QWidget> m_holder;
-    std::unique_ptr<Document> m_doc;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    kivtest::LoneWidget<MTextFile> m_w;
 };
 
 void TestMTextFile::init()
 {
-    m_store = std::make_unique<MEnvVar>();
-    setVariableStore(m_store.get());
-    setRunnerStore(m_store.get());
-    m_handler = std::make_unique<MOHandler>();
-    setOutputHandler(m_handler.get());
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
+    QVERIFY(m_w.init());
 }
 
-void TestMTextFile::cleanup()
-{
-    m_holder.reset();
-    m_doc.reset();
-    setOutputHandler(nullptr);
-    m_handler.reset();
-    setVariableStore(nullptr);
-    setRunnerStore(nullptr);
-    m_store.reset();
-    m_dir.reset();
-}
+void TestMTextFile::cleanup() { m_w.cleanup(); }
 
-MTextFile *TestMTextFile::build(const QByteArray &markup)
-{
-    m_doc = parseDocumentText(markup);
-    if (!m_doc->root())
-        return nullptr;
-    m_holder = std::make_unique<QWidget>();
-    auto *layout = new QVBoxLayout(m_holder.get());
-    buildFileChooser(nullptr, m_doc->root(), layout);
-    return m_holder->findChild<MTextFile *>();
-}
+MTextFile *TestMTextFile::build(const QByteArray &markup) { return m_w.build(markup, buildFileChooser); }
 
 QString TestMTextFile::makeFile(const QString &relative)
 {
-    const QString path = m_dir->filePath(relative);
+    const QString path = m_w.dir->filePath(relative);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
@@ -248,21 +220,21 @@ void TestMTextFile::initialPath()
     MTextFile *chooser = build("<file var=\"F\">echo '  /tmp/a b.txt  '</file>");
     QVERIFY(chooser);
     QCOMPARE(chooser->lineEdit()->text(), QStringLiteral("/tmp/a b.txt"));
-    QCOMPARE(m_store->valueOf(chooser->varIndex()), QByteArray("/tmp/a b.txt"));
+    QCOMPARE(m_w.store().valueOf(chooser->varIndex()), QByteArray("/tmp/a b.txt"));
 
     // A command printing nothing falls back to "text"; with neither it stays empty.
     chooser = build("<file var=\"G\" text=\"/etc/hosts\">true</file>");
     QCOMPARE(chooser->lineEdit()->text(), QStringLiteral("/etc/hosts"));
-    QCOMPARE(m_store->valueOf(chooser->varIndex()), QByteArray("/etc/hosts"));
+    QCOMPARE(m_w.store().valueOf(chooser->varIndex()), QByteArray("/etc/hosts"));
     chooser = build("<file var=\"H\"/>");
     QCOMPARE(chooser->lineEdit()->text(), QString());
-    QCOMPARE(m_store->valueOf(chooser->varIndex()), QByteArray(""));
+    QCOMPARE(m_w.store().valueOf(chooser->varIndex()), QByteArray(""));
 
     // The code attribute serves when there is no content; UTF-8 stays intact.
     chooser = build("<file var=\"I\" code=\"printf '/tmp/gr\\303\\274n'\"/>");
     QCOMPARE(chooser->lineEdit()->text(), QString::fromUtf8("/tmp/grün"));
-    QCOMPARE(m_store->valueOf(chooser->varIndex()), QByteArray("/tmp/gr\xc3\xbcn"));
-    QCOMPARE(m_store->count(), 4);
+    QCOMPARE(m_w.store().valueOf(chooser->varIndex()), QByteArray("/tmp/gr\xc3\xbcn"));
+    QCOMPARE(m_w.store().count(), 4);
 }
 
 void TestMTextFile::typingReachesVariable()
@@ -270,8 +242,8 @@ void TestMTextFile::typingReachesVariable()
     MTextFile *chooser = build("<file var=\"F\"/>");
     QVERIFY(chooser);
     QTest::keyClicks(chooser->lineEdit(), QStringLiteral("/x"));
-    QCOMPARE(m_store->valueOf(chooser->varIndex()), QByteArray("/x"));
-    QCOMPARE(runCommand(QByteArray("printf %s \"$F\"")), QByteArray("/x"));
+    QCOMPARE(m_w.store().valueOf(chooser->varIndex()), QByteArray("/x"));
+    QCOMPARE(m_w.run(QByteArray("printf %s \"$F\"")), QByteArray("/x"));
 
     // Unbound: the text changes, the store does not.
     chooser = build("<file var=\"\"/>");
@@ -280,8 +252,8 @@ void TestMTextFile::typingReachesVariable()
     QTest::keyClicks(chooser->lineEdit(), QStringLiteral("y"));
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), -1);
-    QCOMPARE(m_store->count(), 1);
-    QCOMPARE(m_store->valueOf(0), QByteArray("/x"));
+    QCOMPARE(m_w.store().count(), 1);
+    QCOMPARE(m_w.store().valueOf(0), QByteArray("/x"));
 }
 
 void TestMTextFile::pickedFileReachesVariable()
@@ -291,7 +263,7 @@ void TestMTextFile::pickedFileReachesVariable()
     MTextFile *chooser = build("<file var=\"F\"/>");
     QVERIFY(chooser);
     DialogAnswer answer(chooser->dialog(), [&](QFileDialog *d) {
-        d->setDirectory(m_dir->path());
+        d->setDirectory(m_w.dir->path());
         typeName(d, QStringLiteral("picked.txt"));
         static_cast<QDialog *>(d)->accept();
     });
@@ -300,7 +272,7 @@ void TestMTextFile::pickedFileReachesVariable()
     QVERIFY(answer.answered());
     QVERIFY(!answer.stray());
     QCOMPARE(chooser->lineEdit()->text(), file);
-    QCOMPARE(m_store->valueOf(chooser->varIndex()), file.toUtf8());
+    QCOMPARE(m_w.store().valueOf(chooser->varIndex()), file.toUtf8());
 }
 
 void TestMTextFile::cancelChangesNothing()
@@ -310,7 +282,7 @@ void TestMTextFile::cancelChangesNothing()
     chooser->lineEdit()->setText(QStringLiteral("typed/earlier"));
     QSignalSpy spy(chooser, &MTextFile::valueChanged);
     DialogAnswer answer(chooser->dialog(), [&](QFileDialog *d) {
-        d->setDirectory(m_dir->path());
+        d->setDirectory(m_w.dir->path());
         typeName(d, QFileInfo(makeFile(QStringLiteral("other.txt"))).fileName());
         d->reject();
     });
@@ -318,7 +290,7 @@ void TestMTextFile::cancelChangesNothing()
     QVERIFY(answer.answered());
     QVERIFY(!answer.stray());
     QCOMPARE(chooser->lineEdit()->text(), QStringLiteral("typed/earlier"));
-    QCOMPARE(m_store->valueOf(chooser->varIndex()), QByteArray("typed/earlier"));
+    QCOMPARE(m_w.store().valueOf(chooser->varIndex()), QByteArray("typed/earlier"));
     QCOMPARE(spy.count(), 0);
 }
 
@@ -372,14 +344,14 @@ void TestMTextFile::startsAtTheTypedPath()
     for (const char *f : {"docs/README", "docs/notes.txt", "before/x"})
         QVERIFY(!makeFile(QString::fromLatin1(f)).isEmpty());
     const QString home = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
+    QDir::setCurrent(m_w.dir->path());
     const auto back = qScopeGuard([&] { QDir::setCurrent(home); });
 
     MTextFile *chooser = build("<file/>");
-    chooser->dialog()->setDirectory(m_dir->filePath(QStringLiteral("before")));
-    chooser->lineEdit()->setText(textFromBytes(typed.replace('@', QFile::encodeName(m_dir->path()))));
+    chooser->dialog()->setDirectory(m_w.dir->filePath(QStringLiteral("before")));
+    chooser->lineEdit()->setText(textFromBytes(typed.replace('@', QFile::encodeName(m_w.dir->path()))));
     DialogAnswer answer(chooser->dialog(), [&](QFileDialog *d) {
-        QCOMPARE(QDir(m_dir->path()).relativeFilePath(d->directory().absolutePath()), opensAt);
+        QCOMPARE(QDir(m_w.dir->path()).relativeFilePath(d->directory().absolutePath()), opensAt);
         QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text(), name);
         // The default filter offers README too.
         auto *view = d->findChild<QListView *>(QStringLiteral("listView"));
@@ -395,16 +367,16 @@ void TestMTextFile::saveModeTakesNewName()
     MTextFile *chooser = build("<file var=\"OUT\" mode=\"save\"/>");
     QVERIFY(chooser);
     DialogAnswer answer(chooser->dialog(), [&](QFileDialog *d) {
-        d->setDirectory(m_dir->path());
+        d->setDirectory(m_w.dir->path());
         typeName(d, QStringLiteral("new file.txt"));
         static_cast<QDialog *>(d)->accept();
     });
     chooser->trovaFile();
     QVERIFY(answer.answered() && !answer.stray());
-    const QString expected = m_dir->filePath(QStringLiteral("new file.txt"));
+    const QString expected = m_w.dir->filePath(QStringLiteral("new file.txt"));
     QVERIFY(!QFile::exists(expected));
     QCOMPARE(chooser->lineEdit()->text(), expected);
-    QCOMPARE(runCommand(QByteArray("printf %s \"$OUT\"")), expected.toUtf8());
+    QCOMPARE(m_w.run(QByteArray("printf %s \"$OUT\"")), expected.toUtf8());
 }
 
 void TestMTextFile::directoryMode()
@@ -421,7 +393,7 @@ void TestMTextFile::directoryMode()
     chooser->trovaFile();
     QVERIFY(answer.answered() && !answer.stray());
     QCOMPARE(chooser->lineEdit()->text(), inner);
-    QCOMPARE(m_store->valueOf(chooser->varIndex()), inner.toUtf8());
+    QCOMPARE(m_w.store().valueOf(chooser->varIndex()), inner.toUtf8());
 }
 
 void TestMTextFile::sizeAttributesOnWholeChooser()

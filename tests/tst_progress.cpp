@@ -111,7 +111,7 @@ private Q_SLOTS:
         QFETCH(int, how);
         Form form;
         QVERIFY(form.build("<f><button>sleep 100 & echo $! > child; sleep 100</button><text var=\"T\"/></f>"));
-        setRunningBarWindow(&form.window);
+        form.session.setBarWindow(&form.window);
         RunningBar *running = nullptr;
         QPushButton *stop = nullptr;
         QSignalSpy stopped(&form.handler, &MOHandler::outputStopped);
@@ -143,7 +143,6 @@ private Q_SLOTS:
         });
         form.click();
         KIV_VERIFY_STOPPED_IN_TIME(deadline);
-        setRunningBarWindow(nullptr);
         QVERIFY(child > 0 && stop);
         QCOMPARE(stopped.count(), 1);
         QCOMPARE(stopped.at(0).at(0).toBool(), false);

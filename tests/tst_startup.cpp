@@ -1,10 +1,10 @@
+#include "shell/FormSession.h"
 #include "app/CommandLine.h"
 #include "app/LauncherScreen.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"
 #include "builder/Common.h"
 #include "builder/MScroll.h"
-#include "builder/PendingTab.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
@@ -96,7 +96,7 @@ private:
 void TestStartup::init()
 {
     QVERIFY(m_dir.isValid());
-    QVERIFY(!variableStore() && !runnerStore() && !outputHandler());
+    QVERIFY(!runnerStore());
 }
 
 QByteArray TestStartup::writeFile(const QString &name, const QByteArray &text)
@@ -211,9 +211,6 @@ void TestStartup::documentMode()
 {
     const QByteArray path = writeFile(QStringLiteral("my form.mc"),
         "<?xml version=\"1.0\"?>\n<vlayout><tab title=\"t\"/><label>echo \"$KIV_MY_PID\"</label></vlayout>\n");
-    // Whatever a previous document left pending is not joined.
-    QTabWidget stale;
-    setPendingTabWidget(&stale);
     {
         Args args{"kiv", path, "ignored", "-show"};
         frmMain window;
@@ -222,13 +219,11 @@ void TestStartup::documentMode()
         QCOMPARE(error, QStringLiteral("untouched"));
         QCOMPARE(window.findChild<QLabel *>()->text(), QString::number(QCoreApplication::applicationPid()));
         QCOMPARE(window.findChildren<QTabWidget *>().size(), 1);
-        QCOMPARE(stale.count(), 0);
-        QVERIFY(outputHandler());
-        QCOMPARE(runnerStore(), variableStore());
-        QCOMPARE(variableStore()->name(0), QByteArray("KIV_MY_PID"));
+        QVERIFY(window.session());
+        QCOMPARE(window.session()->store().name(0), QByteArray("KIV_MY_PID"));
     }
     // The window owned them.
-    QVERIFY(!variableStore() && !runnerStore() && !outputHandler());
+    QVERIFY(!runnerStore());
 
     // A root that is no tag of the table gives an empty window.
     Args unknown{"kiv", writeFile(QStringLiteral("unknown.mc"), "<Vlayout><label>echo no</label></Vlayout>")};
@@ -286,7 +281,8 @@ void TestStartup::windowTitle()
     QFETCH(QByteArray, path);
     QFETCH(QByteArray, mc);
     QFETCH(QString, title);
-    QCOMPARE(formTitle(parseDocumentText(mc)->root(), path), title);
+    FormSession session;
+    QCOMPARE(formTitle(session, parseDocumentText(mc)->root(), path), title);
 }
 
 void TestStartup::identity()
@@ -327,7 +323,7 @@ void TestStartup::notice()
         auto *ok = qobject_cast<MButton *>(layout->itemAt(layout->count() - 1)->widget());
         QCOMPARE(ok->pushButton()->text(), QStringLiteral("OK"));
         QVERIFY(ok->pushButton()->isDefault());
-        QVERIFY(variableStore() && !outputHandler());
+        QVERIFY(window.session());
         QCOMPARE(window.windowType(), Qt::Dialog);
         QCOMPARE(window.windowTitle(), QStringLiteral("Notice \u2014 kiv"));
 
@@ -376,11 +372,11 @@ void TestStartup::launcher()
     QCOMPARE(load->pushButton()->text(), QStringLiteral("Load"));
 
     // The chooser is bound to "pathfile", the launcher's only variable.
-    QVERIFY(variableStore() && runnerStore() == variableStore() && !outputHandler());
-    QCOMPARE(variableStore()->count(), 1);
-    QCOMPARE(variableStore()->name(0), QByteArray("pathfile"));
+    const MEnvVar &store = window.session()->store();
+    QCOMPARE(store.count(), 1);
+    QCOMPARE(store.name(0), QByteArray("pathfile"));
     chooser->lineEdit()->setText(QStringLiteral("/some where.mc"));
-    QCOMPARE(variableStore()->valueOf(0), QByteArray("/some where.mc"));
+    QCOMPARE(store.valueOf(0), QByteArray("/some where.mc"));
 }
 
 void TestStartup::load_data()

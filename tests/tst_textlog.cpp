@@ -510,11 +510,9 @@ void TestTextLog::richTextShouldReadOnlyRegularFiles()
             shown = &logs.window;
         } else if (where == QLatin1String("form label")) {
             // A label's command prints the text, as a form has it.
-            MEnvVar store;
-            setRunnerStore(&store);
+            FormSession session;
             const auto form = parseDocumentText("<label>printf '" + text.replace('<', "\\074") + "'</label>");
-            buildElement(nullptr, form->root(), logs.window.layout());
-            setRunnerStore(nullptr);
+            buildElement(session, form->root(), logs.window.layout());
             label = logs.window.findChild<QLabel *>();
             shown = &logs.window;
         } else {

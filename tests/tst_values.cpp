@@ -1,5 +1,6 @@
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
+#include "shell/FormSession.h"
 #include "shell/MEnvVar.h"
 
 #include <QTemporaryDir>
@@ -8,20 +9,18 @@
 class TestValues : public QObject
 {
     Q_OBJECT
-    MEnvVar *store = nullptr;
+    FormSession *session = nullptr;
 
     static const Element *rootOf(const std::unique_ptr<Document> &doc) { return doc->root(); }
 
 private Q_SLOTS:
     void init()
     {
-        store = new MEnvVar;
-        setRunnerStore(store);
+        session = new FormSession;
     }
     void cleanup()
     {
-        setRunnerStore(nullptr);
-        delete store;
+        delete session;
     }
 
     void shouldReadRawAndEvaluatedValues_data()
@@ -44,8 +43,8 @@ private Q_SLOTS:
         QFETCH(OptText, raw);
         QFETCH(OptText, evaluated);
         auto doc = parseDocumentText(mc);
-        QCOMPARE(rootOf(doc)->value(false), raw);
-        QCOMPARE(rootOf(doc)->value(true), evaluated);
+        QCOMPARE(rootOf(doc)->value(), raw);
+        QCOMPARE(session->value(rootOf(doc)), evaluated);
     }
 
     void shouldFindTheFirstAttributeOrChild()
@@ -53,15 +52,15 @@ private Q_SLOTS:
         auto doc = parseDocumentText("<text var=\"A\" var=\"B\" cmd=\"echo no\"><var>echo C</var>"
                                      "<title>echo  T </title></text>");
         const Element *e = rootOf(doc);
-        QCOMPARE(e->attribute("var", true), OptText("A"));
-        QCOMPARE(e->attribute("cmd", true), OptText("echo no"));  // attributes never run
-        QCOMPARE(e->attribute("title", true), OptText("T"));      // child elements do
-        QCOMPARE(e->attribute("title", false), OptText("echo  T "));
-        QCOMPARE(e->attribute("missing", true), OptText());
-        QCOMPARE(e->attribute("VAR", false), OptText());
+        QCOMPARE(session->attribute(e, "var"), OptText("A"));
+        QCOMPARE(session->attribute(e, "cmd"), OptText("echo no"));  // attributes never run
+        QCOMPARE(session->attribute(e, "title"), OptText("T"));      // child elements do
+        QCOMPARE(e->attribute("title"), OptText("echo  T "));
+        QCOMPARE(session->attribute(e, "missing"), OptText());
+        QCOMPARE(e->attribute("VAR"), OptText());
 
         auto child = parseDocumentText("<text><var>echo B</var></text>");
-        QCOMPARE(rootOf(child)->attribute("var", true), OptText("B"));
+        QCOMPARE(session->attribute(rootOf(child), "var"), OptText("B"));
     }
 
     void shouldRunEachEvaluationAnew()
@@ -69,17 +68,17 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QByteArray log = QFile::encodeName(dir.filePath(QStringLiteral("log")));
         auto doc = parseDocumentText("<x>echo run >> '" + log + "'; cat '" + log + "' | wc -l</x>");
-        QCOMPARE(rootOf(doc)->value(true), OptText("1"));
-        QCOMPARE(rootOf(doc)->value(true), OptText("2"));
-        QCOMPARE(rootOf(doc)->value(false)->left(8), QByteArray("echo run"));
+        QCOMPARE(session->value(rootOf(doc)), OptText("1"));
+        QCOMPARE(session->value(rootOf(doc)), OptText("2"));
+        QCOMPARE(rootOf(doc)->value()->left(8), QByteArray("echo run"));
     }
 
     void shouldSeeCurrentVariables()
     {
-        const int i = store->addVariable("WHO", "");
-        store->updateVal(i, QStringLiteral("World"));
+        const int i = session->store().addVariable("WHO", "");
+        session->store().updateVal(i, QStringLiteral("World"));
         auto doc = parseDocumentText("<x>echo \"Hello $WHO\"</x>");
-        QCOMPARE(rootOf(doc)->value(true), OptText("Hello World"));
+        QCOMPARE(session->value(rootOf(doc)), OptText("Hello World"));
     }
 
     void shouldTrimBlanksOnly_data()

@@ -142,9 +142,7 @@ void setupLauncher(frmMain *window, const QByteArray &program)
 {
     auto *scroll = new MScroll;
     auto *layout = new QVBoxLayout;
-    auto *store = new MEnvVar(window);
-    setVariableStore(store);
-    setRunnerStore(store);
+    MEnvVar *store = &window->newSession().store();
     layout->addWidget(scroll, 0);
     layout->setContentsMargins(0, 0, 0, 0);
 

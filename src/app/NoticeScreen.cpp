@@ -17,9 +17,7 @@
 
 void setupNotice(frmMain *window, const char *first, const char *second)
 {
-    auto *store = new MEnvVar(window);
-    setVariableStore(store);
-    setRunnerStore(store);
+    window->newSession();
 
     // A dialog to the window manager: placed and decorated as one.
     window->setWindowFlag(Qt::Dialog);

@@ -22,10 +22,10 @@ QIcon kivIcon()
     return QIcon(QStringLiteral(":/kiv/icona.png"));
 }
 
-QString formTitle(const Element *root, const QByteArray &path)
+QString formTitle(FormSession &session, const Element *root, const QByteArray &path)
 {
     if (root && root->name() != "tab") {
-        if (const OptText title = root->attribute("title", true); hasText(title))
+        if (const OptText title = session.attribute(root, "title"); hasText(title))
             return toQString(title);
     }
     QByteArray name = path.mid(path.lastIndexOf('/') + 1);

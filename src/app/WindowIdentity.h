@@ -5,6 +5,7 @@
 #include <QString>
 
 class Element;
+class FormSession;
 
 // What task bars and window managers go by: the application's name, its desktop
 // file (so Wayland compositors match windows to kiv.desktop) and kiv's icon on
@@ -17,4 +18,4 @@ QIcon kivIcon();
 
 // A form's window title: the root's "title" when the root is not a tab page and
 // has a non-empty one, else the mc file's name without ".mc".
-QString formTitle(const Element *root, const QByteArray &path);
+QString formTitle(FormSession &session, const Element *root, const QByteArray &path);

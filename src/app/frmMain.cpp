@@ -10,10 +10,11 @@
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
-#include "builder/PendingTab.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
+#include "shell/CommandQueue.h"
+#include "shell/FormSession.h"
 #include "shell/MOHandler.h"
 
 #include <QCloseEvent>
@@ -38,15 +39,13 @@ private:
 
 frmMain::frmMain(QWidget *parent) : QWidget(parent) {}
 
-frmMain::~frmMain()
+frmMain::~frmMain() = default;
+
+FormSession &frmMain::newSession()
 {
-    if (MEnvVar *store = variableStore(); store && store->parent() == this) {
-        setVariableStore(nullptr);
-        if (runnerStore() == store)
-            setRunnerStore(nullptr);
-    }
-    if (MOHandler *handler = outputHandler(); handler && handler->parent() == this)
-        setOutputHandler(nullptr);
+    delete m_session;
+    m_session = new FormSession(this);
+    return *m_session;
 }
 
 void frmMain::setVisible(bool visible)
@@ -58,6 +57,9 @@ void frmMain::setVisible(bool visible)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // Closing drops what waits; a running command is stopped first.
+    if (m_session)
+        m_session->queue().dropQueued();
     if (commandRunning()) {
         event->ignore();
         requestExit(0);
@@ -81,20 +83,16 @@ StartMode chooseMode(int argc, char **argv)
 
 void buildDocumentWindow(frmMain *window, const Element *root)
 {
-    auto *store = new MEnvVar(window);
-    setVariableStore(store);
-    setRunnerStore(store);
-    setOutputHandler(new MOHandler(window));
-    store->addVariable("KIV_MY_PID", QByteArray::number(qint64(getpid())));
+    FormSession *session = &window->newSession();
+    session->store().addVariable("KIV_MY_PID", QByteArray::number(qint64(getpid())));
     // Commands find the pictures (icons/ for src) wherever kiv was installed.
     qputenv("KIV_DATA_DIR", dataDirectory());
-    clearPendingTabWidget();
 
     auto *top = new QVBoxLayout;
-    buildElement(window, root, top);
-    nameWidgetsByLabels(top);
+    buildElement(*session, root, top);
+    nameWidgetsByLabels(top, session->store());
     window->setLayout(top);
-    setRunningBarWindow(window);
+    session->setBarWindow(window);
 }
 
 bool frmMain::setupForm(int argc, char **argv, QString *error)
@@ -141,7 +139,7 @@ bool frmMain::openForm(const QByteArray &path, CheckedForm form, QString *error,
     }
     buildDocumentWindow(this, form.document->root());
     // Read after the build: a title command sees the form's initial values.
-    setWindowTitle(formTitle(form.document->root(), path));
+    setWindowTitle(formTitle(*m_session, form.document->root(), path));
     // Widgets may refer back to their elements after the build: the tree lives
     // as long as the window.
     new DocumentKeeper(std::move(form.document), this);

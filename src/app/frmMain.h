@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QPointer>
 #include <QWidget>
 
 
 class Element;
+#include "shell/FormSession.h"
 struct CheckedForm;
 struct CommandLine;
 
@@ -14,9 +16,12 @@ class frmMain : public QWidget
 {
 public:
     explicit frmMain(QWidget *parent = nullptr);
-    // Clears the process-wide slots that still point at the store or output
-    // handler this window owns.
     ~frmMain() override;
+
+    // The open form's session (null for the launcher and the notice).
+    FormSession *session() const { return m_session; }
+    // A fresh session for what the window is about to show.
+    FormSession &newSession();
 
     // Fills the window for the screen that argv asks for. False when the mc file
     // could not be read or its root not built: error then says why ("reason", to be
@@ -43,6 +48,9 @@ protected:
     // Closed while a command runs: the command is stopped first, then kiv exits
     // with status 0.
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    QPointer<FormSession> m_session;
 };
 
 enum class StartMode { Launcher, Notice, Document };
@@ -51,8 +59,8 @@ enum class StartMode { Launcher, Notice, Document };
 // the launcher, "-show" exactly is the notice, anything else names the mc file.
 StartMode chooseMode(int argc, char **argv);
 
-// Document mode once the file is read: the variable store (KIV_MY_PID first),
-// the output handler, an empty pending tab, and the form built from root into a
-// fresh column that becomes the window's layout; the window shows the running
-// bar during user commands. The store and the handler belong to the window.
+// Document mode once the file is read: a session of the window's own (its
+// variable store starting with KIV_MY_PID, its output handler), and the form built
+// from root into a fresh column that becomes the window's layout; the window shows
+// the running bar during user commands.
 void buildDocumentWindow(frmMain *window, const Element *root);

@@ -168,7 +168,7 @@ int main(int argc, char **argv)
     // The form has ended: its window was closed (0), or kiv was asked to end by
     // SIGTERM (143), as kill $KIV_MY_PID from one of its commands does; during the
     // build too, with the values built so far.
-    if (line.printValues && (status == 0 || status == 143) && variableStore())
-        print(stdout, valueAssignments(*variableStore()));
+    if (line.printValues && (status == 0 || status == 143) && window.session())
+        print(stdout, valueAssignments(window.session()->store()));
     return status;
 }

@@ -45,9 +45,8 @@ QString spokenText(const QLabel *label)
     return text.trimmed();
 }
 
-QString variableName(int index)
+QString variableName(const MEnvVar *store, int index)
 {
-    const MEnvVar *store = variableStore();
     return store && index >= 0 && index < store->count() ? textFromBytes(store->name(index)) : QString();
 }
 
@@ -79,41 +78,41 @@ void describe(QWidget *captioned, const QString &caption, const QString &label, 
         captioned->setAccessibleDescription(label);
 }
 
-void name(QWidget *widget, const QString &label)
+void name(QWidget *widget, const QString &label, const MEnvVar *store)
 {
     if (auto *box = qobject_cast<MTextEdit *>(widget)) {
         const QString kind = box->hidesText() ? QStringLiteral("Password") : QStringLiteral("Text");
-        box->lineEdit()->setAccessibleName(firstOf({label, variableName(box->varIndex()), kind}));
+        box->lineEdit()->setAccessibleName(firstOf({label, variableName(store, box->varIndex()), kind}));
     } else if (auto *area = qobject_cast<MTextArea *>(widget)) {
-        area->textEdit()->setAccessibleName(firstOf({label, variableName(area->varIndex()), QStringLiteral("Text")}));
+        area->textEdit()->setAccessibleName(firstOf({label, variableName(store, area->varIndex()), QStringLiteral("Text")}));
     } else if (auto *radio = qobject_cast<MRadio *>(widget)) {
-        describe(radio->groupBox(), radio->groupBox()->title(), label, variableName(radio->varIndex()));
+        describe(radio->groupBox(), radio->groupBox()->title(), label, variableName(store, radio->varIndex()));
     } else if (auto *chooser = qobject_cast<MTextFile *>(widget)) {
-        const QString path = firstOf({label, variableName(chooser->varIndex()), QStringLiteral("Path")});
+        const QString path = firstOf({label, variableName(store, chooser->varIndex()), QStringLiteral("Path")});
         chooser->lineEdit()->setAccessibleName(path);
         chooser->browseButton()->setAccessibleName(QStringLiteral("Browse for %1").arg(path));
     } else if (auto *combo = qobject_cast<MComboBox *>(widget)) {
         // Qt on Linux speaks a combo box's current entry as its name, whatever is
         // set; the description carries the label there.
-        const QString spoken = firstOf({label, variableName(combo->varIndex()), QStringLiteral("Choice")});
+        const QString spoken = firstOf({label, variableName(store, combo->varIndex()), QStringLiteral("Choice")});
         combo->comboBox()->setAccessibleName(spoken);
         combo->comboBox()->setAccessibleDescription(spoken);
     } else if (auto *list = qobject_cast<MListWidget *>(widget)) {
-        list->listWidget()->setAccessibleName(firstOf({label, variableName(list->varIndex()), QStringLiteral("List")}));
+        list->listWidget()->setAccessibleName(firstOf({label, variableName(store, list->varIndex()), QStringLiteral("List")}));
     } else if (auto *number = qobject_cast<MNumber *>(widget)) {
         number->input()->setAccessibleName(
-            firstOf({label, variableName(number->varIndex()), QStringLiteral("Number")}));
+            firstOf({label, variableName(store, number->varIndex()), QStringLiteral("Number")}));
     } else if (auto *date = qobject_cast<MDate *>(widget)) {
-        date->dateEdit()->setAccessibleName(firstOf({label, variableName(date->varIndex()), QStringLiteral("Date")}));
+        date->dateEdit()->setAccessibleName(firstOf({label, variableName(store, date->varIndex()), QStringLiteral("Date")}));
     } else if (auto *color = qobject_cast<MColor *>(widget)) {
         // The caption is the colour's code: the label says what it is for.
         color->swatchButton()->setAccessibleName(
-            firstOf({label, variableName(color->varIndex()), QStringLiteral("Colour")}));
+            firstOf({label, variableName(store, color->varIndex()), QStringLiteral("Colour")}));
     } else if (auto *table = qobject_cast<MTable *>(widget)) {
-        const QString spoken = firstOf({label, variableName(table->varIndex()), QStringLiteral("Table")});
+        const QString spoken = firstOf({label, variableName(store, table->varIndex()), QStringLiteral("Table")});
         table->tableView()->setAccessibleName(spoken);
     } else if (auto *check = qobject_cast<MCheckBox *>(widget)) {
-        describe(check->checkBox(), check->checkBox()->text(), label, variableName(check->varIndex()));
+        describe(check->checkBox(), check->checkBox()->text(), label, variableName(store, check->varIndex()));
     } else if (auto *button = qobject_cast<MButton *>(widget)) {
         describe(button->pushButton(), button->pushButton()->text(), label, QStringLiteral("OK"));
     } else if (auto *bar = qobject_cast<ProgressBarView *>(widget)) {
@@ -125,7 +124,7 @@ void name(QWidget *widget, const QString &label)
 
 } // namespace
 
-void nameWidgetsByLabels(QLayout *layout)
+void nameWidgetsByLabels(QLayout *layout, const MEnvVar &variables)
 {
     if (!layout)
         return;
@@ -136,7 +135,7 @@ void nameWidgetsByLabels(QLayout *layout)
             label.clear();
             continue;
         }
-        name(widget, label);
+        name(widget, label, &variables);
         const auto *shown = qobject_cast<QLabel *>(widget);
         label = shown && shown->pixmap().isNull() ? spokenText(shown) : QString();
     }

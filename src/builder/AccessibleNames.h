@@ -1,5 +1,6 @@
 #pragma once
 
+class MEnvVar;
 class QLayout;
 
 // Gives the widgets of one layout the names a screen reader speaks for them. A
@@ -8,5 +9,5 @@ class QLayout;
 // the layout, else by its variable, else by its kind ("Output" for a text log). A
 // button, check box or titled radio group keeps its caption; a label before it
 // becomes its description. Run once per
-// layout, after its children are built.
-void nameWidgetsByLabels(QLayout *layout);
+// layout, after its children are built; variables names the bound ones.
+void nameWidgetsByLabels(QLayout *layout, const MEnvVar &variables);

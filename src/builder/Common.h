@@ -2,6 +2,7 @@
 
 #include "markup/Element.h"
 #include "markup/LosslessText.h"
+#include "shell/FormSession.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -9,7 +10,7 @@
 #include <optional>
 
 class QWidget;
-class frmMain;
+
 
 // The leading integer of text as "%d" reads it: blanks, a sign, digits; nothing
 // when it does not begin with one.
@@ -19,15 +20,15 @@ std::optional<int> leadingInt(QByteArrayView text);
 // does not begin with a number is ignored, one outside 0..kMaxWidgetSize is
 // clamped: Qt cannot lay out, nor many windowing systems show, a larger widget.
 constexpr int kMaxWidgetSize = 16384;
-void applySizeAttributes(frmMain *window, const Element *element, QWidget *widget);
+void applySizeAttributes(FormSession &session, const Element *element, QWidget *widget);
 
 // Reads the element's "var" (evaluated) and registers it in the variable store
 // with the empty text: the new index, or -1 when the element names no variable.
-int bindVariable(const Element *element);
+int bindVariable(FormSession &session, const Element *element);
 
 // The start value of an input: the output of its content (or code), else its
 // "text" attribute, read in that order.
-OptText startValue(const Element *element);
+OptText startValue(FormSession &session, const Element *element);
 
 // Puts inner alone into a zero-margin column that fills outer: every bound widget
 // wraps its Qt widget this way, so sizes set on either pass through unchanged.
@@ -35,7 +36,7 @@ void wrapInColumn(QWidget *outer, QWidget *inner);
 
 // name if it can be read, else the same name in the icons directory, else the
 // default icon.
-QByteArray resolveIconPath(frmMain *window, const QByteArray &name);
+QByteArray resolveIconPath(const QByteArray &name);
 
 QByteArray dataDirectory();    // where kiv's pictures are installed
 QByteArray defaultIconPath();  // <data dir>/icona.png

@@ -3,7 +3,8 @@
 #include "builder/Common.h"
 #include "builder/MHLayout.h"
 #include "builder/MScroll.h"
-#include "builder/PendingTab.h"
+#include "shell/FormSession.h"
+#include "shell/MEnvVar.h"
 
 #include <QHBoxLayout>
 #include <QPointer>
@@ -12,56 +13,45 @@
 
 namespace {
 
-// A QPointer, so that a form torn down with its tab widget cannot leave the next
-// document a dangling widget to join.
-QPointer<QTabWidget> &pendingSlot()
-{
-    static QPointer<QTabWidget> slot;
-    return slot;
-}
-
 // childCount is read anew each step: building never adds children, but the
 // loop must not assume it.
-void buildChildren(frmMain *window, const Element *element, QLayout *layout)
+void buildChildren(FormSession &session, const Element *element, QLayout *layout)
 {
     for (int i = 0; i < element->childCount(); ++i)
-        buildElement(window, element->child(i), layout);
-    nameWidgetsByLabels(layout);
+        buildElement(session, element->child(i), layout);
+    nameWidgetsByLabels(layout, session.store());
 }
 
 } // namespace
 
-QTabWidget *pendingTabWidget() { return pendingSlot().data(); }
-void setPendingTabWidget(QTabWidget *tabs) { pendingSlot() = tabs; }
-
-void buildVLayout(frmMain *window, const Element *element, QLayout *parent)
+void buildVLayout(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *widget = new QWidget;
     auto *layout = new QVBoxLayout;
     widget->setContentsMargins(0, 0, 0, 0);
     layout->setContentsMargins(0, 0, 0, 0);
     widget->setLayout(layout);
-    buildChildren(window, element, layout);
-    applySizeAttributes(window, element, widget);
+    buildChildren(session, element, layout);
+    applySizeAttributes(session, element, widget);
     if (parent)
         parent->addWidget(widget);
 }
 
-void buildHLayout(frmMain *window, const Element *element, QLayout *parent)
+void buildHLayout(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *row = new MHLayout;
-    buildChildren(window, element, row->innerLayout());
-    applySizeAttributes(window, element, row);
+    buildChildren(session, element, row->innerLayout());
+    applySizeAttributes(session, element, row);
     if (parent)
         parent->addWidget(row);
 }
 
-void buildScrollLayout(frmMain *window, const Element *element, QLayout *parent)
+void buildScrollLayout(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *scroll = new MScroll;
-    buildChildren(window, element, scroll->innerLayout());
+    buildChildren(session, element, scroll->innerLayout());
     scroll->settleFocus();
-    applySizeAttributes(window, element, scroll);
+    applySizeAttributes(session, element, scroll);
     if (parent) {
         // The scrolling area reaches the edges of its parent: the whole parent
         // layout loses its margins, its other widgets included.
@@ -70,16 +60,16 @@ void buildScrollLayout(frmMain *window, const Element *element, QLayout *parent)
     }
 }
 
-void buildTab(frmMain *window, const Element *element, QLayout *parent)
+void buildTab(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *page = new QWidget;
     auto *pageLayout = new QVBoxLayout;
 
     // Every tab element after the first joins the pending tab widget, wherever it
     // stands; only the first one places a tab widget of its own.
-    QTabWidget *tabs = pendingTabWidget();
+    QTabWidget *tabs = session.pendingTab();
     if (tabs) {
-        clearPendingTabWidget();
+        session.setPendingTab(nullptr);
     } else {
         tabs = new QTabWidget;
         if (parent)
@@ -93,11 +83,11 @@ void buildTab(frmMain *window, const Element *element, QLayout *parent)
     for (int i = 0; i < element->childCount(); ++i) {
         const Element *child = element->child(i);
         if (child && child->name() == "title")
-            caption = child->value(true);
+            caption = session.value(child);
         else
-            buildElement(window, child, pageLayout);
+            buildElement(session, child, pageLayout);
     }
-    nameWidgetsByLabels(pageLayout);
+    nameWidgetsByLabels(pageLayout, session.store());
 
     if (caption) {
         tabs->addTab(page, toQString(caption));
@@ -107,6 +97,6 @@ void buildTab(frmMain *window, const Element *element, QLayout *parent)
         page->setParent(tabs);
         page->hide();
     }
-    setPendingTabWidget(tabs);
-    applySizeAttributes(window, element, page);
+    session.setPendingTab(tabs);
+    applySizeAttributes(session, element, page);
 }

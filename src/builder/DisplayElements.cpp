@@ -9,35 +9,35 @@
 #include <QLayout>
 #include <QPixmap>
 
-void buildLabel(frmMain *window, const Element *element, QLayout *parent)
+void buildLabel(FormSession &session, const Element *element, QLayout *parent)
 {
     // "text" is read first, whether or not the content wins: its own command (a
     // "text" child element) runs either way.
-    const OptText fallback = element->attribute("text", true);
-    const OptText value = element->value(true);
+    const OptText fallback = session.attribute(element, "text");
+    const OptText value = session.value(element);
     auto *label = new QLabel(toQString(hasText(value) ? value : fallback));
     // Rich text past what Qt lays out at once is shown as written.
     if (!mayShowAsRichText(label->text()))
         label->setTextFormat(Qt::PlainText);
     label->setContentsMargins(0, 0, 0, 0);
-    applySizeAttributes(window, element, label);
+    applySizeAttributes(session, element, label);
     if (parent)
         parent->addWidget(label);
 }
 
-void buildImage(frmMain *window, const Element *element, QLayout *parent)
+void buildImage(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *picture = new QLabel;
     picture->setObjectName(QStringLiteral("picture"));
-    const OptText src = element->attribute("src", true);
-    const QByteArray path = hasText(src) ? resolveIconPath(window, *src) : defaultIconPath();
+    const OptText src = session.attribute(element, "src");
+    const QByteArray path = hasText(src) ? resolveIconPath(*src) : defaultIconPath();
     // An unreadable or non-image file gives an empty picture.
     picture->setPixmap(QPixmap::fromImage(loadImageFile(path)));
     // A screen reader says which picture it is, by the name the form gave it.
     const QByteArray named = hasText(src) ? *src : path;
     picture->setAccessibleName(textFromBytes(named.mid(named.lastIndexOf('/') + 1)));
 
-    const OptText align = element->attribute("align", true);
+    const OptText align = session.attribute(element, "align");
     auto *box = new QWidget;
     box->setObjectName(QStringLiteral("image"));
     auto *row = new QHBoxLayout;
@@ -52,7 +52,7 @@ void buildImage(frmMain *window, const Element *element, QLayout *parent)
     if (!left)
         picture->setAlignment(first == 'c' ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
     // The size belongs to the picture, not to its row, which spans the width.
-    applySizeAttributes(window, element, picture);
+    applySizeAttributes(session, element, picture);
     box->setLayout(row);
     if (parent)
         parent->addWidget(box);

@@ -14,7 +14,7 @@
 
 namespace {
 
-void buildGlobalRow(frmMain *, const Element *element, QLayout *) { buildGlobal(element); }
+void buildGlobalRow(FormSession &session, const Element *element, QLayout *) { buildGlobal(session, element); }
 
 void checkTextLog(const Element *element, std::vector<TagWarning> &warnings)
 {
@@ -142,45 +142,45 @@ const KnownTag *knownTag(QByteArrayView name)
 std::span<const KnownTag> knownTags() { return kKnownTags; }
 const KnownTag &iconEntryTag() { return kIconEntry; }
 
-void buildElement(frmMain *window, const Element *element, QLayout *parent)
+void buildElement(FormSession &session, const Element *element, QLayout *parent)
 {
     if (!element || element->name().isEmpty())
         return;
     const KnownTag *tag = knownTag(element->name());
     if (tag && tag->build)
-        tag->build(window, element, parent);
+        tag->build(session, element, parent);
 }
 
-void buildConfig(frmMain *window, const Element *element, QLayout *parent)
+void buildConfig(FormSession &session, const Element *element, QLayout *parent)
 {
     for (int i = 0; i < element->childCount(); ++i)
-        buildElement(window, element->child(i), parent);
+        buildElement(session, element->child(i), parent);
 }
 
-void applySizeAttributes(frmMain *, const Element *element, QWidget *widget)
+void applySizeAttributes(FormSession &session, const Element *element, QWidget *widget)
 {
-    if (const OptText w = element->attribute("width", true); hasText(w)) {
+    if (const OptText w = session.attribute(element, "width"); hasText(w)) {
         if (const auto n = leadingInt(*w))
             widget->setMinimumWidth(std::clamp(*n, 0, kMaxWidgetSize));
     }
-    if (const OptText h = element->attribute("height", true); hasText(h)) {
+    if (const OptText h = session.attribute(element, "height"); hasText(h)) {
         if (const auto n = leadingInt(*h))
             widget->setMinimumHeight(std::clamp(*n, 0, kMaxWidgetSize));
     }
 }
 
-int bindVariable(const Element *element)
+int bindVariable(FormSession &session, const Element *element)
 {
-    const OptText name = element->attribute("var", true);
-    MEnvVar *store = variableStore();
+    const OptText name = session.attribute(element, "var");
+    MEnvVar *store = &session.store();
     return hasText(name) && store ? store->addVariable(*name, QByteArray("")) : -1;
 }
 
-OptText startValue(const Element *element)
+OptText startValue(FormSession &session, const Element *element)
 {
-    OptText value = element->value(true);
+    OptText value = session.value(element);
     if (!hasText(value))
-        value = element->attribute("text", true);
+        value = session.attribute(element, "text");
     return value;
 }
 
@@ -227,7 +227,7 @@ QByteArray dataDirectory()
 QByteArray defaultIconPath() { return dataDirectory() + "/icona.png"; }
 QByteArray iconsDirectory() { return dataDirectory() + "/icons/"; }
 
-QByteArray resolveIconPath(frmMain *, const QByteArray &name)
+QByteArray resolveIconPath(const QByteArray &name)
 {
     if (canOpenForReading(name))
         return name;

@@ -8,7 +8,7 @@
 
 class Element;
 class QLayout;
-class frmMain;
+class FormSession;
 
 // What the builders make of each tag: the one table that the element dispatch
 // builds from and that kiv --check reads, so the two cannot drift apart.
@@ -29,7 +29,7 @@ struct KnownTag
         Remark = 16,       // built as nothing, on purpose: a place for remarks
     };
 
-    using Builder = void (*)(frmMain *, const Element *, QLayout *);
+    using Builder = void (*)(FormSession &, const Element *, QLayout *);
     // Looks at the raw values of an element of this tag (never running them) and
     // adds what its builder would do with doubtful ones.
     using Check = void (*)(const Element *element, std::vector<TagWarning> &warnings);

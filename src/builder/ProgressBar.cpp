@@ -85,11 +85,11 @@ void ProgressBarView::apply()
     update();
 }
 
-void buildProgress(frmMain *window, const Element *element, QLayout *parent)
+void buildProgress(FormSession &session, const Element *element, QLayout *parent)
 {
-    auto *bar = new ProgressBarView(toQString(element->attribute("text", true)));
-    bar->setHandler(outputHandler());
-    applySizeAttributes(window, element, bar);
+    auto *bar = new ProgressBarView(toQString(session.attribute(element, "text")));
+    bar->setHandler(&session.output());
+    applySizeAttributes(session, element, bar);
     if (parent)
         parent->addWidget(bar);
 }

@@ -871,17 +871,17 @@ QString TextLogView::visibleText() const
     return rows.join(QLatin1Char('\n'));
 }
 
-void buildTextLog(frmMain *window, const Element *element, QLayout *parent)
+void buildTextLog(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *log = new TextLogView;
-    if (const OptText format = trimWhitespace(element->attribute("format", true))) {
+    if (const OptText format = trimWhitespace(session.attribute(element, "format"))) {
         if (*format == "plain")
             log->setFormat(TextLogView::Format::Plain);
         else if (*format == "rich")
             log->setFormat(TextLogView::Format::Rich);
     }
-    log->setHandler(outputHandler());
-    applySizeAttributes(window, element, log);
+    log->setHandler(&session.output());
+    applySizeAttributes(session, element, log);
     if (parent)
         parent->addWidget(log);
 }

@@ -39,10 +39,13 @@ public:
     // name. Document::position turns it into a line and a column.
     qsizetype offset() const { return qsizetype(m_offset); }
 
-    // The element's text, raw or run as a command with its output trimmed.
-    OptText value(bool evaluate) const;
-    // The value of the first child (attribute node or child element) named name.
-    OptText attribute(const char *name, bool evaluate) const;
+    // The element's text as written: its content, else its "code" attribute.
+    // Running it as a command is the shell's business (FormSession::value).
+    OptText value() const;
+    // The raw value of the first child (attribute node or child element) named name.
+    OptText attribute(const char *name) const;
+    // That child, looked up the way attribute looks it up (readers are observed).
+    const Element *attributeNode(const char *name) const;
     // That first child itself, or null.
     const Element *namedChild(QByteArrayView name) const;
 

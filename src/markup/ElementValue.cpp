@@ -1,7 +1,5 @@
 #include "markup/Element.h"
 
-#include "shell/CommandRunner.h"
-
 #include <cstring>
 
 namespace {
@@ -10,17 +8,11 @@ AttributeReadObserver g_observer = nullptr;
 
 void setAttributeReadObserver(AttributeReadObserver observer) { g_observer = observer; }
 
-OptText Element::value(bool evaluate) const
+OptText Element::value() const
 {
-    if (hasContent()) {
-        if (!evaluate || isAttribute())
-            return content();
-        return trimWhitespace(runCommand(content()));
-    }
-    OptText code = attribute("code", false);
-    if (!evaluate)
-        return code;
-    return trimWhitespace(runCommand(code));
+    if (hasContent())
+        return content();
+    return attribute("code");
 }
 
 const Element *Element::namedChild(QByteArrayView name) const
@@ -33,12 +25,17 @@ const Element *Element::namedChild(QByteArrayView name) const
     return nullptr;
 }
 
-OptText Element::attribute(const char *name, bool evaluate) const
+const Element *Element::attributeNode(const char *name) const
 {
     if (g_observer)
         g_observer(this, name);
-    const Element *c = namedChild(QByteArrayView(name, qsizetype(std::strlen(name))));
-    return c ? c->value(evaluate) : std::nullopt;
+    return namedChild(QByteArrayView(name, qsizetype(std::strlen(name))));
+}
+
+OptText Element::attribute(const char *name) const
+{
+    const Element *c = attributeNode(name);
+    return c ? c->value() : std::nullopt;
 }
 
 OptText trimWhitespace(const OptText &text)

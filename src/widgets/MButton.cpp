@@ -28,35 +28,37 @@ void MButton::configure(const OptText &title, const OptText &command)
 
 void MButton::click()
 {
-    // A receiver of outputEmit may close or delete the window holding this button.
-    const QPointer<MButton> self(this);
-    const std::optional<QByteArray> output
-        = runUserCommand(m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)));
-    if (!output || !self)
+    if (!m_session)
         return;
-    Q_EMIT outputEmit(*output);
-    if (self)
-        Q_EMIT clicked();
+    runUserCommand(*m_session, m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)), this,
+                   [this](const QByteArray &output) {
+                       // A receiver of outputEmit may close or delete the window holding this button.
+                       const QPointer<MButton> self(this);
+                       Q_EMIT outputEmit(output);
+                       if (self)
+                           Q_EMIT clicked();
+                   });
 }
 
-void buildButton(frmMain *window, const Element *element, QLayout *parent)
+void buildButton(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *button = new MButton;
 
     // The command is kept as written and run anew at every click.
-    OptText command = element->value(false);
+    OptText command = element->value();
     if (!hasText(command))
-        command = element->attribute("onclick", false);
+        command = element->attribute("onclick");
 
-    OptText title = element->attribute("title", true);
+    OptText title = session.attribute(element, "title");
     if (!hasText(title))
-        title = element->attribute("text", true);
+        title = session.attribute(element, "text");
     if (!hasText(title))
         title = QByteArray("OK");
 
     // The output reaches the text logs while it runs, not through outputEmit.
     button->configure(title, command);
-    applySizeAttributes(window, element, button->pushButton());
+    button->setSession(&session);
+    applySizeAttributes(session, element, button->pushButton());
     if (parent)
         parent->addWidget(button);
     else

@@ -51,22 +51,22 @@ void checkCheckBox(const Element *element, std::vector<TagWarning> &warnings)
                                 .arg(textFromBytes(trimmed->left(40)))});
 }
 
-void buildCheckBox(frmMain *window, const Element *element, QLayout *parent)
+void buildCheckBox(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *box = new MCheckBox;
-    box->setVarIndex(bindVariable(element));
-    MEnvVar *store = variableStore();
+    box->setVarIndex(bindVariable(session, element));
+    MEnvVar *store = &session.store();
 
     // Both are read, in this order, whichever ends up as the label.
-    const OptText text = element->attribute("text", true);
-    const OptText value = element->value(true);
+    const OptText text = session.attribute(element, "text");
+    const OptText value = session.value(element);
     box->setText(toQString(hasText(value) ? value : text));
-    box->checkBox()->setChecked(startsTicked(element->attribute("checked", true)));
+    box->checkBox()->setChecked(startsTicked(session.attribute(element, "checked")));
 
     if (store)
         QObject::connect(box, &MCheckBox::valueChanged, store, &MEnvVar::updateVal);
     box->changeValue(box->checkBox()->checkState());
-    applySizeAttributes(window, element, box);
+    applySizeAttributes(session, element, box);
     if (parent)
         parent->addWidget(box);
     else

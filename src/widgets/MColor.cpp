@@ -70,17 +70,17 @@ void MColor::chooseColor()
     delete dialog.data();
 }
 
-void buildColor(frmMain *window, const Element *element, QLayout *parent)
+void buildColor(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *color = new MColor;
-    color->setVarIndex(bindVariable(element));
-    if (MEnvVar *store = variableStore())
+    color->setVarIndex(bindVariable(session, element));
+    if (MEnvVar *store = &session.store())
         QObject::connect(color, &MColor::valueChanged, store, &MEnvVar::updateVal);
 
-    const OptText start = startValue(element);
+    const OptText start = startValue(session, element);
     color->setInitialText(start);
 
-    applySizeAttributes(window, element, color->swatchButton());
+    applySizeAttributes(session, element, color->swatchButton());
     if (parent)
         parent->addWidget(color);
     else

@@ -51,16 +51,16 @@ void addComboEntries(MComboBox *combo, const OptText &text)
         combo->selectEntry(lines.entries[size_t(lines.marked)]);
 }
 
-void buildComboBox(frmMain *window, const Element *element, QLayout *parent)
+void buildComboBox(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *combo = new MComboBox;
-    combo->setVarIndex(bindVariable(element));
-    MEnvVar *store = variableStore();
+    combo->setVarIndex(bindVariable(session, element));
+    MEnvVar *store = &session.store();
     if (store)
         QObject::connect(combo, &MComboBox::valueChanged, store, &MEnvVar::updateVal);
 
-    addComboEntries(combo, element->value(true));
-    applySizeAttributes(window, element, combo->comboBox());
+    addComboEntries(combo, session.value(element));
+    applySizeAttributes(session, element, combo->comboBox());
     if (parent)
         parent->addWidget(combo);
     else

@@ -99,19 +99,19 @@ QString MDate::valueText() const { return m_dateEdit->date().toString(m_format);
 
 void MDate::report() { Q_EMIT valueChanged(m_varIndex, valueText()); }
 
-void buildDate(frmMain *window, const Element *element, QLayout *parent)
+void buildDate(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *date = new MDate;
-    date->setVarIndex(bindVariable(element));
-    if (MEnvVar *store = variableStore())
+    date->setVarIndex(bindVariable(session, element));
+    if (MEnvVar *store = &session.store())
         QObject::connect(date, &MDate::valueChanged, store, &MEnvVar::updateVal);
 
-    if (const OptText format = element->attribute("format", true))
+    if (const OptText format = session.attribute(element, "format"))
         date->setFormat(toQString(*format));
-    const OptText start = startValue(element);
+    const OptText start = startValue(session, element);
     date->setInitialText(start);
 
-    applySizeAttributes(window, element, date->dateEdit());
+    applySizeAttributes(session, element, date->dateEdit());
     if (parent)
         parent->addWidget(date);
     else

@@ -133,13 +133,10 @@ void MListWidget::doubleClicked(QListWidgetItem *item)
             break;
         }
     }
-    if (!m_doubleClickCommand)
+    if (!m_doubleClickCommand || !m_session)
         return;
-    const QPointer<MListWidget> self(this);
-    const std::optional<QByteArray> output = runUserCommand(
-        *m_doubleClickCommand, isSignalConnected(QMetaMethod::fromSignal(&MListWidget::outputEmit)));
-    if (output && self)
-        Q_EMIT outputEmit(*output);
+    runUserCommand(*m_session, *m_doubleClickCommand, isSignalConnected(QMetaMethod::fromSignal(&MListWidget::outputEmit)),
+                   this, [this](const QByteArray &output) { Q_EMIT outputEmit(output); });
 }
 
 bool MListWidget::eventFilter(QObject *watched, QEvent *event)
@@ -170,54 +167,54 @@ void addIconListEntries(MListWidget *list, const OptText &text)
     }
 }
 
-MListWidgetItem *buildIconEntry(frmMain *window, const Element *element)
+MListWidgetItem *buildIconEntry(FormSession &session, const Element *element)
 {
     auto *entry = new MListWidgetItem;
 
-    const OptText text = startValue(element);
+    const OptText text = startValue(session, element);
 
-    OptText source = element->attribute("src", true);
+    OptText source = session.attribute(element, "src");
     if (!hasText(source))
-        source = element->attribute("href", true);
-    const QByteArray iconPath = hasText(source) ? resolveIconPath(window, *source) : defaultIconPath();
+        source = session.attribute(element, "href");
+    const QByteArray iconPath = hasText(source) ? resolveIconPath(*source) : defaultIconPath();
 
     entry->setListItem(new QListWidgetItem(iconFromPath(iconPath), toQString(text)));
 
-    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command))
-        entry->setCommand(command);
+    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+        entry->setCommand(&session, command);
     return entry;
 }
 
-void buildIconList(frmMain *window, const Element *element, QLayout *parent)
+void buildIconList(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *list = new MListWidget;
 
-    list->setVarIndex(bindVariable(element));
-    MEnvVar *store = variableStore();
+    list->setVarIndex(bindVariable(session, element));
+    MEnvVar *store = &session.store();
 
-    OptText mode = element->attribute("mode", true);
+    OptText mode = session.attribute(element, "mode");
     list->setMode(hasText(mode) ? *mode : QByteArray("icon"));
-    if (const OptText w = element->attribute("iconwidth", true); hasText(w))
+    if (const OptText w = session.attribute(element, "iconwidth"); hasText(w))
         list->setIconWidth(*w);
-    if (const OptText h = element->attribute("iconheight", true); hasText(h))
+    if (const OptText h = session.attribute(element, "iconheight"); hasText(h))
         list->setIconHeight(*h);
-    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command))
-        list->setDoubleClickCommand(command);
+    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+        list->setDoubleClickCommand(&session, command);
 
     if (store)
         QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::updateVal);
 
     // The content command runs once, here; the list's own variable already exists.
-    if (hasText(element->value(false)))
-        addIconListEntries(list, element->value(true));
+    if (hasText(element->value()))
+        addIconListEntries(list, session.value(element));
 
     for (int i = 0; i < element->childCount(); ++i) {
         const Element *child = element->child(i);
         if (child && child->name() == "icon")
-            list->addEntry(buildIconEntry(window, child));
+            list->addEntry(buildIconEntry(session, child));
     }
 
-    applySizeAttributes(window, element, list->listWidget());
+    applySizeAttributes(session, element, list->listWidget());
     if (parent)
         parent->addWidget(list);
 }

@@ -285,23 +285,23 @@ void MNumber::report()
 
 namespace {
 
-void buildNumberWidget(MNumber::Kind kind, frmMain *window, const Element *element, QLayout *parent)
+void buildNumberWidget(MNumber::Kind kind, FormSession &session, const Element *element, QLayout *parent)
 {
     auto *number = new MNumber(kind);
-    number->setVarIndex(bindVariable(element));
-    if (MEnvVar *store = variableStore())
+    number->setVarIndex(bindVariable(session, element));
+    if (MEnvVar *store = &session.store())
         QObject::connect(number, &MNumber::valueChanged, store, &MEnvVar::updateVal);
 
     NumberTexts texts;
-    texts.text[F::Minimum] = element->attribute("min", true);
-    texts.text[F::Maximum] = element->attribute("max", true);
-    texts.text[F::Step] = element->attribute("step", true);
-    texts.text[F::Decimals] = element->attribute("decimals", true);
-    const OptText start = startValue(element);
+    texts.text[F::Minimum] = session.attribute(element, "min");
+    texts.text[F::Maximum] = session.attribute(element, "max");
+    texts.text[F::Step] = session.attribute(element, "step");
+    texts.text[F::Decimals] = session.attribute(element, "decimals");
+    const OptText start = startValue(session, element);
     texts.text[F::Start] = start;
     number->setSettings(readNumberSettings(texts, kind == MNumber::Slider, nullptr));
 
-    applySizeAttributes(window, element, number->input());
+    applySizeAttributes(session, element, number->input());
     if (parent)
         parent->addWidget(number);
     else
@@ -310,14 +310,14 @@ void buildNumberWidget(MNumber::Kind kind, frmMain *window, const Element *eleme
 
 } // namespace
 
-void buildNumber(frmMain *window, const Element *element, QLayout *parent)
+void buildNumber(FormSession &session, const Element *element, QLayout *parent)
 {
-    buildNumberWidget(MNumber::SpinBox, window, element, parent);
+    buildNumberWidget(MNumber::SpinBox, session, element, parent);
 }
 
-void buildSlider(frmMain *window, const Element *element, QLayout *parent)
+void buildSlider(FormSession &session, const Element *element, QLayout *parent)
 {
-    buildNumberWidget(MNumber::Slider, window, element, parent);
+    buildNumberWidget(MNumber::Slider, session, element, parent);
 }
 
 void checkNumber(const Element *element, std::vector<TagWarning> &warnings)

@@ -164,19 +164,19 @@ void checkRadio(const Element *element, std::vector<TagWarning> &warnings)
                                 .arg(textFromBytes(value.first(std::min<qsizetype>(value.size(), 40))))});
 }
 
-void buildRadio(frmMain *window, const Element *element, QLayout *parent)
+void buildRadio(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *radio = new MRadio;
-    radio->setVarIndex(bindVariable(element));
-    if (MEnvVar *store = variableStore())
+    radio->setVarIndex(bindVariable(session, element));
+    if (MEnvVar *store = &session.store())
         QObject::connect(radio, &MRadio::valueChanged, store, &MEnvVar::updateVal);
 
-    radio->groupBox()->setTitle(toQString(element->attribute("title", true)));
-    const OptText mode = element->attribute("mode", true);
+    radio->groupBox()->setTitle(toQString(session.attribute(element, "title")));
+    const OptText mode = session.attribute(element, "mode");
     radio->setHorizontal(hasText(mode) && mode->startsWith('h'));
-    radio->setEntries(element->value(true));
+    radio->setEntries(session.value(element));
 
-    applySizeAttributes(window, element, radio->groupBox());
+    applySizeAttributes(session, element, radio->groupBox());
     if (parent)
         parent->addWidget(radio);
     else

@@ -188,9 +188,9 @@ void MTable::changeValue()
 
 void MTable::activate(const QModelIndex &index)
 {
-    if (!index.isValid() || !m_doubleClickCommand)
+    if (!index.isValid() || !m_doubleClickCommand || !m_session)
         return;
-    runUserCommand(*m_doubleClickCommand, false);
+    runUserCommand(*m_session, *m_doubleClickCommand, false, this, {});
 }
 
 bool MTable::eventFilter(QObject *watched, QEvent *event)
@@ -247,18 +247,18 @@ void checkTable(const Element *element, std::vector<TagWarning> &warnings)
         warnings.push_back({attribute->offset(), message});
     };
     if (const Element *a = plainAttribute(element, "select")) {
-        if (const OptText v = a->value(false); v != "single" && v != "multi")
+        if (const OptText v = a->value(); v != "single" && v != "multi")
             warn(a, QStringLiteral("<table> select=\"%1\" is neither single nor multi: one row can be selected")
                         .arg(toQString(v)));
     }
     if (const Element *a = plainAttribute(element, "separator")) {
-        if (const OptText v = a->value(false); v != "tab" && v != "blanks")
+        if (const OptText v = a->value(); v != "tab" && v != "blanks")
             warn(a, QStringLiteral("<table> separator=\"%1\" is neither tab nor blanks: fields are split at tabs")
                         .arg(toQString(v)));
     }
     qsizetype names = 0;
     if (const Element *a = plainAttribute(element, "columns")) {
-        const OptText v = a->value(false);
+        const OptText v = a->value();
         names = hasText(v) ? v->count('|') + 1 : 0;
         if (names > TableModel::kMaxNamedColumns)
             warn(a, QStringLiteral("<table> has %1 column names: only the first %2 are shown")
@@ -266,7 +266,7 @@ void checkTable(const Element *element, std::vector<TagWarning> &warnings)
                         .arg(TableModel::kMaxNamedColumns));
     }
     if (const Element *a = plainAttribute(element, "column")) {
-        const OptText v = a->value(false);
+        const OptText v = a->value();
         const auto n = leadingInt(v.value_or(QByteArray()));
         const bool digits =
             hasText(v) && std::all_of(v->begin(), v->end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -280,29 +280,29 @@ void checkTable(const Element *element, std::vector<TagWarning> &warnings)
     }
 }
 
-void buildTable(frmMain *window, const Element *element, QLayout *parent)
+void buildTable(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *table = new MTable;
-    table->setVarIndex(bindVariable(element));
-    if (MEnvVar *store = variableStore())
+    table->setVarIndex(bindVariable(session, element));
+    if (MEnvVar *store = &session.store())
         QObject::connect(table, &MTable::valueChanged, store, &MEnvVar::updateVal);
 
-    table->setMultiSelect(element->attribute("select", true) == "multi");
-    const auto column = leadingInt(element->attribute("column", true).value_or(QByteArray()));
+    table->setMultiSelect(session.attribute(element, "select") == "multi");
+    const auto column = leadingInt(session.attribute(element, "column").value_or(QByteArray()));
     table->setValueColumn(column && *column >= 1 ? *column - 1 : 0);
-    if (const OptText command = element->attribute("ondoubleclick", false); hasText(command))
-        table->setDoubleClickCommand(command);
-    const TableModel::Separator separator = element->attribute("separator", true) == "blanks"
+    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+        table->setDoubleClickCommand(&session, command);
+    const TableModel::Separator separator = session.attribute(element, "separator") == "blanks"
                                                 ? TableModel::Separator::Blanks
                                                 : TableModel::Separator::Tab;
-    const QStringList names = columnNames(element->attribute("columns", true));
+    const QStringList names = columnNames(session.attribute(element, "columns"));
 
     // Not trimmed: a row's leading tab is an empty first field, and trailing
     // blanks of the last row belong to it as they do in every other row.
-    OptText rows = runCommand(element->value(false));
+    OptText rows = session.run(element->value());
     table->setRows(rows ? std::move(*rows) : QByteArray(), separator, names);
 
-    applySizeAttributes(window, element, table->tableView());
+    applySizeAttributes(session, element, table->tableView());
     if (parent)
         parent->addWidget(table);
     else

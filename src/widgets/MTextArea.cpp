@@ -54,17 +54,17 @@ void MTextArea::setInitialText(const OptText &text)
 
 void MTextArea::changeValue() { Q_EMIT valueChanged(m_varIndex, text()); }
 
-void buildTextArea(frmMain *window, const Element *element, QLayout *parent)
+void buildTextArea(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *area = new MTextArea;
-    area->setVarIndex(bindVariable(element));
-    if (MEnvVar *store = variableStore())
+    area->setVarIndex(bindVariable(session, element));
+    if (MEnvVar *store = &session.store())
         QObject::connect(area, &MTextArea::valueChanged, store, &MEnvVar::updateVal);
 
-    const OptText text = startValue(element);
+    const OptText text = startValue(session, element);
     area->setInitialText(text);
 
-    applySizeAttributes(window, element, area->textEdit());
+    applySizeAttributes(session, element, area->textEdit());
     if (parent)
         parent->addWidget(area);
     else

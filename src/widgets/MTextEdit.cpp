@@ -13,35 +13,27 @@
 
 namespace {
 
-// Allocated once and never freed, so the hidden boxes stay reachable (and are not
-// reported as leaks) until the process ends.
-std::vector<MTextEdit *> &globalsList()
-{
-    static auto *list = new std::vector<MTextEdit *>;
-    return *list;
-}
-
 // Steps shared by "text", "textbox", "password" and "global": bind, connect, then set the
 // initial text so that it reaches the store.
-MTextEdit *createTextBox(const Element *element, bool hidden = false)
+MTextEdit *createTextBox(FormSession &session, const Element *element, bool hidden = false)
 {
     auto *box = new MTextEdit;
     // Before any text: Qt tells accessibility tools what is typed into a box that shows it.
     if (hidden)
         box->hideText();
-    box->setVarIndex(bindVariable(element));
-    MEnvVar *store = variableStore();
+    box->setVarIndex(bindVariable(session, element));
+    MEnvVar *store = &session.store();
     if (store)
         QObject::connect(box, &MTextEdit::valueChanged, store, &MEnvVar::updateVal);
 
-    const OptText text = startValue(element);
+    const OptText text = startValue(session, element);
     box->setInitialText(text);
     return box;
 }
 
-void placeTextBox(frmMain *window, const Element *element, QLayout *parent, MTextEdit *box)
+void placeTextBox(FormSession &session, const Element *element, QLayout *parent, MTextEdit *box)
 {
-    applySizeAttributes(window, element, box->lineEdit());
+    applySizeAttributes(session, element, box->lineEdit());
     if (parent)
         parent->addWidget(box);
     else
@@ -93,19 +85,17 @@ void MTextEdit::changeValue(const QString &text)
     Q_EMIT valueChanged(m_varIndex, text);
 }
 
-const std::vector<MTextEdit *> &globalTextBoxes() { return globalsList(); }
-
-void buildTextBox(frmMain *window, const Element *element, QLayout *parent)
+void buildTextBox(FormSession &session, const Element *element, QLayout *parent)
 {
-    placeTextBox(window, element, parent, createTextBox(element));
+    placeTextBox(session, element, parent, createTextBox(session, element));
 }
 
-void buildPassword(frmMain *window, const Element *element, QLayout *parent)
+void buildPassword(FormSession &session, const Element *element, QLayout *parent)
 {
-    placeTextBox(window, element, parent, createTextBox(element, true));
+    placeTextBox(session, element, parent, createTextBox(session, element, true));
 }
 
-void buildGlobal(const Element *element)
+void buildGlobal(FormSession &session, const Element *element)
 {
-    globalsList().push_back(createTextBox(element));
+    session.keepHidden(createTextBox(session, element));
 }

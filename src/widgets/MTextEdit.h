@@ -44,7 +44,3 @@ private:
     QLineEdit *m_lineEdit;
     int m_varIndex = -1;
 };
-
-// The hidden text boxes of "global" elements, in build order. They have no parent
-// and are never deleted: their variables must keep their values for the whole run.
-const std::vector<MTextEdit *> &globalTextBoxes();

@@ -147,25 +147,25 @@ void MTextFile::trovaFile()
     Q_EMIT valueChanged(m_varIndex, path);
 }
 
-void buildFileChooser(frmMain *window, const Element *element, QLayout *parent)
+void buildFileChooser(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *chooser = new MTextFile;
 
-    chooser->setVarIndex(bindVariable(element));
-    MEnvVar *store = variableStore();
+    chooser->setVarIndex(bindVariable(session, element));
+    MEnvVar *store = &session.store();
 
-    if (const OptText filter = element->attribute("filter", true); hasText(filter))
+    if (const OptText filter = session.attribute(element, "filter"); hasText(filter))
         chooser->setFilter(*filter);
-    if (const OptText mode = element->attribute("mode", true); hasText(mode))
+    if (const OptText mode = session.attribute(element, "mode"); hasText(mode))
         chooser->setMode(*mode);
 
     if (store)
         QObject::connect(chooser, &MTextFile::valueChanged, store, &MEnvVar::updateVal);
 
-    const OptText path = startValue(element);
+    const OptText path = startValue(session, element);
     chooser->setInitialText(path);
 
-    applySizeAttributes(window, element, chooser);
+    applySizeAttributes(session, element, chooser);
     if (parent)
         parent->addWidget(chooser);
 }

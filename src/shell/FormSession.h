@@ -1,0 +1,61 @@
+#pragma once
+
+#include "markup/Element.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class CommandQueue;
+class MEnvVar;
+class MOHandler;
+#include <QTabWidget>
+
+// What one open form holds while it lives: its variables, the handler that takes
+// its commands' output, and what its build needs to remember. Owned by the window
+// that shows the form (or by a test); builders and widgets are given it, so a
+// second form can follow the first in the same process.
+class FormSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FormSession(QObject *parent = nullptr);
+    ~FormSession() override;
+
+    MEnvVar &store() const { return *m_store; }
+    MOHandler &output() const { return *m_output; }
+    // Every command of the shown form waits here.
+    CommandQueue &queue() const { return *m_queue; }
+
+    // The element's text run as a command with the form's variables set, output
+    // trimmed; a value written as an attribute is taken as it is.
+    OptText value(const Element *element) const;
+    // The value of the element's first child named name, evaluated the same way.
+    OptText attribute(const Element *element, const char *name) const;
+    // A build-time read: command run now with the form's variables, whole output.
+    OptText run(const OptText &command) const;
+
+    // The tab widget that the next "tab" element joins, if any; a destroyed one
+    // reads as none.
+    QTabWidget *pendingTab() const { return m_pendingTab; }
+    void setPendingTab(QTabWidget *tabs);
+
+    // The window that shows the running bar while a user command runs.
+    QWidget *barWindow() const { return m_barWindow; }
+    void setBarWindow(QWidget *window);
+
+    // Keeps a widget that is never shown (a global's box) for the life of the form.
+    void keepHidden(QWidget *widget);
+    const std::vector<std::unique_ptr<QWidget>> &hiddenWidgets() const { return m_hidden; }
+
+private:
+    std::vector<std::unique_ptr<QWidget>> m_hidden;
+    MEnvVar *m_store;
+    MOHandler *m_output;
+    CommandQueue *m_queue;
+    QPointer<QTabWidget> m_pendingTab;
+    QPointer<QWidget> m_barWindow;
+};
