@@ -3,7 +3,9 @@
 // kiv on a form vs a minimal Qt window with one label (this program itself with
 // --label-window), and a plain Qt window with the widgets of
 // bench/forms/demo-static.mc written in code (--same-widgets), or for
-// bench/forms/new-inputs.mc the input widgets written in code (--same-inputs).
+// bench/forms/new-inputs.mc the input widgets written in code (--same-inputs), also
+// with the entries of the radio group and the table read from the form's two
+// commands, run through bash as the window is built (--same-inputs-run).
 // Libx11 is loaded at run time, so only its headers are needed
 // to build. Usage: bench_startup KIV_BINARY FORM.mc [runs]
 
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -226,8 +229,18 @@ int sameWidgetsWindow(int argc, char **argv)
     return app.exec();
 }
 
-// The widgets of bench/forms/new-inputs.mc, built by hand.
-int sameInputsWindow(int argc, char **argv)
+// What a plain Qt program does to show a command's output: run it, wait, read.
+QStringList outputLines(const char *command)
+{
+    QProcess bash;
+    bash.start(QStringLiteral("/bin/bash"), {QStringLiteral("-c"), QString::fromUtf8(command)});
+    bash.waitForFinished(-1);
+    return QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The widgets of bench/forms/new-inputs.mc, built by hand; with runCommands the
+// entries come from the form's commands (keep them in step with the form).
+int sameInputsWindow(int argc, char **argv, bool runCommands)
 {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication app(argc, argv);
@@ -241,9 +254,13 @@ int sameInputsWindow(int argc, char **argv)
     top->addWidget(check);
     auto *group = new QGroupBox(QStringLiteral("Mode"));
     auto *radios = new QVBoxLayout(group);
-    for (const char *choice : {"fast", "safe", "slow"}) {
-        auto *radio = new QRadioButton(QString::fromUtf8(choice));
-        radio->setChecked(std::strcmp(choice, "safe") == 0);
+    const QStringList choices = runCommands ? outputLines("printf '%s\\n' fast '#safe' slow")
+                                            : QStringList{QStringLiteral("fast"), QStringLiteral("#safe"),
+                                                          QStringLiteral("slow")};
+    for (const QString &choice : choices) {
+        const bool chosen = choice.startsWith(u'#');
+        auto *radio = new QRadioButton(chosen ? choice.mid(1) : choice);
+        radio->setChecked(chosen);
         radios->addWidget(radio);
     }
     top->addWidget(group);
@@ -272,10 +289,16 @@ int sameInputsWindow(int argc, char **argv)
     top->addWidget(notes);
     auto *rows = new QStandardItemModel(0, 3, &window);
     rows->setHorizontalHeaderLabels({QStringLiteral("PID"), QStringLiteral("User"), QStringLiteral("Command")});
-    static const char *const cells[3][3] = {{"1", "root", "init"}, {"2", "ada", "bash"}, {"3", "ada", "vim"}};
-    for (const auto &row : cells)
-        rows->appendRow({new QStandardItem(QString::fromUtf8(row[0])), new QStandardItem(QString::fromUtf8(row[1])),
-                         new QStandardItem(QString::fromUtf8(row[2]))});
+    const QStringList lines = runCommands ? outputLines("printf '1\\troot\\tinit\\n#2\\tada\\tbash\\n3\\tada\\tvim\\n'")
+                                          : QStringList{QStringLiteral("1\troot\tinit"), QStringLiteral("#2\tada\tbash"),
+                                                        QStringLiteral("3\tada\tvim")};
+    for (const QString &line : lines) {
+        const QString row = line.startsWith(u'#') ? line.mid(1) : line;
+        QList<QStandardItem *> cells;
+        for (const QString &field : row.split(u'\t'))
+            cells << new QStandardItem(field);
+        rows->appendRow(cells);
+    }
     auto *table = new QTableView;
     table->setModel(rows);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -294,7 +317,9 @@ int main(int argc, char **argv)
     if (argc > 1 && std::strcmp(argv[1], "--same-widgets") == 0)
         return sameWidgetsWindow(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "--same-inputs") == 0)
-        return sameInputsWindow(argc, argv);
+        return sameInputsWindow(argc, argv, false);
+    if (argc > 1 && std::strcmp(argv[1], "--same-inputs-run") == 0)
+        return sameInputsWindow(argc, argv, true);
     if (argc > 1 && std::strcmp(argv[1], "--label-window") == 0) {
         QApplication app(argc, argv);
         QLabel label(QStringLiteral("Hello"));
@@ -329,19 +354,22 @@ int main(int argc, char **argv)
     // The hand-written twin of the form.
     const bool inputs = std::strstr(argv[2], "new-inputs") != nullptr;
     const std::vector<std::string> same = {self, inputs ? "--same-inputs" : "--same-widgets"};
+    const std::vector<std::string> sameRun = {self, "--same-inputs-run"};
 
-    std::vector<double> kivTimes, labelTimes, sameTimes;
+    std::vector<double> kivTimes, labelTimes, sameTimes, sameRunTimes;
     for (int i = 0; i < runs; ++i) {
         const double k = timeToMap(display, kiv, 30);
         const double l = timeToMap(display, label, 30);
         const double w = timeToMap(display, same, 30);
-        if (k < 0 || l < 0 || w < 0) {
+        const double r = inputs ? timeToMap(display, sameRun, 30) : 0;
+        if (k < 0 || l < 0 || w < 0 || r < 0) {
             std::fprintf(stderr, "bench_startup: no window was mapped (kiv %s)\n", k < 0 ? "failed" : "ok");
             return 1;
         }
         kivTimes.push_back(k);
         labelTimes.push_back(l);
         sameTimes.push_back(w);
+        sameRunTimes.push_back(r);
     }
     const double k = median(kivTimes), l = median(labelTimes), w = median(sameTimes);
     auto ms = [](double t) { return std::to_string(int(t * 1e3 + 0.5)) + " ms"; };
@@ -349,6 +377,11 @@ int main(int argc, char **argv)
     std::printf("%-38s | %-10s | %-44s | %-6s\n", "start-up: fork to first map", "kiv", "reference", "ratio");
     std::printf("%-38s | %-10s | %-44s | %.2fx\n", name, ms(k).c_str(),
                 (ms(w) + " (Qt window, same widgets in code)").c_str(), k / w);
+    if (inputs) {
+        const double r = median(sameRunTimes);
+        std::printf("%-38s | %-10s | %-44s | %.2fx\n", "", "", (ms(r) + " (the same, entries from the commands)").c_str(),
+                    k / r);
+    }
     std::printf("%-38s | %-10s | %-44s | %.2fx\n", "", "", (ms(l) + " (Qt window, one label)").c_str(), k / l);
     std::printf("runs per figure: %d\n", runs);
     return 0;

@@ -23,6 +23,7 @@ for sig in TERM KILL SEGV ABRT QUIT USR1 PIPE; do
     offscreen busy.mc
     started leader "SIG$sig" || continue
     leader=$(<"$OUT/leader")
+    x11_track_group "$leader"
     kill -s "$sig" "$KIV_PID"
     exit_status "$KIV_PID"
     if wait_until group_gone "$leader"; then
@@ -48,6 +49,7 @@ if started leader "setsid job"; then
     exit_status "$KIV_PID"
     [ "$REPLY" = 143 ] && ok "SIGTERM ends a run held open by a setsid job" || fail "status $REPLY"
     escaped=$(<"$OUT/escaped")
+    x11_track "$escaped"
     kill -0 "$escaped" 2>/dev/null && ok "the setsid job keeps its freedom" || fail "the setsid job was ended"
     kill -KILL "$escaped" 2>/dev/null
 fi
@@ -110,6 +112,7 @@ KIV_PID=$!
 x11_track "$KIV_PID"
 if started leader "lost display"; then
     leader=$(<"$OUT/leader")
+    x11_track_group "$leader"
     kill -KILL "$_x11_xvfb"
     exit_status "$KIV_PID"
     wait_until group_gone "$leader" && ok "a lost display (status $REPLY) leaves nothing of the group" ||

@@ -41,6 +41,7 @@ click_and_wait_for() {
     xdotool key space
     wait_until test -s "$OUT/$1" || die "the button's command did not start"
     LEADER=$(cat "$OUT/leader" 2>/dev/null)
+    x11_track_group "$LEADER"
 }
 lines_at_least() { [ -s "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
 tmpdir_empty() { [ -z "$(ls -A "$TMPDIR")" ]; }
@@ -147,6 +148,7 @@ printf '%s\n' '<vlayout><label>echo $$ > "$OUT/leader"; sleep 100</label><button
 kiv_start "$WORK" build.mc
 wait_until test -s "$OUT/leader" || die "the build-time command did not start"
 LEADER=$(cat "$OUT/leader")
+x11_track_group "$LEADER"
 kill -TERM "$KIV_PID"
 check_clean_exit "SIGTERM during the build" 143
 

@@ -1,4 +1,5 @@
 #include "FormFixture.h"
+#include "StopDeadline.h"
 #include "shell/CommandRunner.h"
 #include "widgets/MButton.h"
 #include "widgets/MTextEdit.h"
@@ -126,8 +127,10 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
             [&](const QByteArray &out) { events << QString::fromUtf8("output:" + out); });
     connect(button, &MButton::clicked, this, [&] { events << QStringLiteral("clicked"); });
 
+    kivtest::StopDeadline deadline;
     kivtest::whileRunning(this, [&] {
         QTRY_VERIFY(QFile::exists(form.dir.filePath(QStringLiteral("child"))));
+        deadline.watchGroupOf(kivtest::readPid(form.dir.filePath(QStringLiteral("child"))));
         // The output reaches the handler while the command runs.
         QTRY_COMPARE(streamed, printed);
         // ...and shows in the text logs before the command ends.
@@ -146,6 +149,7 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
     });
     QTest::mouseClick(button->pushButton(), Qt::LeftButton);
     QVERIFY(form.settle());
+    KIV_VERIFY_STOPPED_IN_TIME(deadline);
 
     QCOMPARE(events, QStringList({QStringLiteral("pieces"), QStringLiteral("ended"),
                                   QString::fromUtf8("output:" + printed), QStringLiteral("clicked")}));
@@ -155,7 +159,8 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
     // The log says that the output was cut short; the emitted output does not.
     QCOMPARE(form.log1.toPlainText(), QString::fromUtf8(printed) + QStringLiteral("[stopped]"));
     QVERIFY(!QGuiApplication::overrideCursor());
-    QTRY_VERIFY(!kivtest::processAlive(kivtest::readPid(form.dir.filePath(QStringLiteral("child")))));
+    QTRY_VERIFY_WITH_TIMEOUT(!kivtest::processAlive(kivtest::readPid(form.dir.filePath(QStringLiteral("child")))),
+                             30000);
     // Nothing was queued to be replayed: the form answers as before.
     QTest::keyClicks(edit, QStringLiteral("ok"));
     QCOMPARE(form.var(0), QByteArray("ok"));

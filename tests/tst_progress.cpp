@@ -1,5 +1,6 @@
 // Progress bars fed by a command's output, and the Stop shown while a command runs.
 #include "FormFixture.h"
+#include "StopDeadline.h"
 #include "shell/BusyState.h"
 #include "shell/RunningBar.h"
 #include "builder/ProgressBar.h"
@@ -116,6 +117,7 @@ private Q_SLOTS:
         QSignalSpy stopped(&form.handler, &MOHandler::outputStopped);
         QLineEdit *edit = form.window.findChild<QLineEdit *>();
         pid_t child = 0;
+        kivtest::StopDeadline deadline;
         kivtest::whileRunning(this, [&] {
             QTRY_VERIFY(QFile::exists(form.dir.filePath(QStringLiteral("child"))));
             running = form.window.findChild<RunningBar *>();
@@ -128,6 +130,7 @@ private Q_SLOTS:
             QTest::mouseClick(edit, Qt::LeftButton);
             QTest::keyClicks(edit, QStringLiteral("x"));
             child = kivtest::readPid(form.dir.filePath(QStringLiteral("child")));
+            deadline.watchGroupOf(child);
             if (how == 0) {
                 QTest::mouseClick(stop, Qt::LeftButton);
             } else {
@@ -136,9 +139,10 @@ private Q_SLOTS:
                 QCOMPARE(form.window.focusWidget(), stop);
                 QTest::keyClick(stop, how == 1 ? Qt::Key_Space : Qt::Key_Return);
             }
-            QTRY_VERIFY_WITH_TIMEOUT(!kivtest::processAlive(child), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!kivtest::processAlive(child), 30000);
         });
         form.click();
+        KIV_VERIFY_STOPPED_IN_TIME(deadline);
         QVERIFY(child > 0 && stop);
         QCOMPARE(stopped.count(), 1);
         QCOMPARE(stopped.at(0).at(0).toBool(), false);

@@ -12,7 +12,8 @@
 #   exit_status PID        waits for PID to end; its exit status in REPLY ("timeout")
 #   kiv_window             waits for KIV_PID's window and gives it the keyboard
 #                          focus; its id in WID (ends the test when none appears)
-#   x11_track PID          PID is ended at exit too
+#   x11_track PID          PID is ended at exit too (SIGKILL if SIGTERM is not enough)
+#   x11_track_group PGID   what is left of that process group is killed at exit
 #   type_text TEXT         types TEXT into the focused window; characters missing
 #                          from the keyboard map are put onto spare keys first
 #   keymap_add TEXT        just that: every character of TEXT that the map lacks
@@ -32,13 +33,25 @@ KIV_TEST_WAIT=${KIV_TEST_WAIT:-60}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/kiv-e2e.XXXXXX")
 SHOTS=${SHOTS:-$(dirname "$KIV")/screenshots}
 _x11_pids=()
+_x11_groups=()
 _x11_failures=0
 declare -A _x11_keyed=()
 
-_x11_cleanup() {
+_x11_all_gone() {
     local p
+    for p in "${_x11_pids[@]}"; do kill -0 "$p" 2>/dev/null && return 1; done
+    return 0
+}
+# A process that outlives a broken stop must not keep the test, or ctest reading
+# its output, waiting: what SIGTERM does not end in a while is killed.
+_x11_cleanup() {
+    local p g
     for p in "${_x11_pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
+    if ! KIV_TEST_WAIT=20 wait_until _x11_all_gone; then
+        for p in "${_x11_pids[@]}"; do kill -KILL "$p" 2>/dev/null; done
+    fi
+    for g in "${_x11_groups[@]}"; do group_alive "$g" && kill -KILL -- "-$g" 2>/dev/null; done
+    [ ${#_x11_pids[@]} -eq 0 ] || wait "${_x11_pids[@]}" 2>/dev/null
     rm -rf "$WORK"
 }
 trap _x11_cleanup EXIT
@@ -53,13 +66,13 @@ finish() {
 # Ends the test at once: for failures that make the rest meaningless.
 die() { fail "$@"; finish; }
 
+# By the clock: a slow CMD must not stretch the wait.
 wait_until() {
-    local i
-    for ((i = 0; i < KIV_TEST_WAIT * 10; i++)); do
-        "$@" && return 0
+    local end=$((SECONDS + KIV_TEST_WAIT))
+    until "$@"; do
+        [ "$SECONDS" -lt "$end" ] || return 1
         sleep 0.1
     done
-    return 1
 }
 
 _x11_display_known() { [ -s "$WORK/display" ] || ! kill -0 "$_x11_xvfb" 2>/dev/null; }
@@ -102,6 +115,7 @@ kiv_start() {
 }
 
 x11_track() { _x11_pids+=("$1"); }
+x11_track_group() { [ -n "$1" ] && _x11_groups+=("$1"); }
 
 kiv_window() {
     WID=$(window_of "$KIV_PID")

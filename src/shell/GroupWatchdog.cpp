@@ -14,6 +14,9 @@
 namespace {
 
 int g_socket = -1;
+// The first of the two forks: it ends at once, and kiv collects it later instead
+// of waiting for it at start-up.
+pid_t g_starter = -1;
 
 struct Message
 {
@@ -94,6 +97,7 @@ int detach(int socket)
 
 bool send(char op, pid_t group)
 {
+    collectGroupWatchdogStarter();
     if (g_socket < 0 || group <= 1)
         return false;
     const Message m{op, group};
@@ -125,11 +129,19 @@ bool startGroupWatchdog()
         ::close(fds[0]);
         return false;
     }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    g_starter = child;
     g_socket = fds[0];
     return true;
+}
+
+void collectGroupWatchdogStarter()
+{
+    if (g_starter <= 0)
+        return;
+    int status = 0;
+    while (::waitpid(g_starter, &status, 0) < 0 && errno == EINTR) {
+    }
+    g_starter = -1;
 }
 
 bool groupWatchdogRunning() { return g_socket >= 0; }

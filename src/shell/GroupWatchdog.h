@@ -13,6 +13,9 @@
 // it could not be), watchGroup and forgetGroup do nothing.
 bool startGroupWatchdog();
 bool groupWatchdogRunning();
+// Reaps the short-lived process that started the watchdog (a moment after the
+// start, so that kiv does not wait for it); the first watchGroup does it too.
+void collectGroupWatchdogStarter();
 
 void watchGroup(pid_t group);
 void forgetGroup(pid_t group);
