@@ -116,6 +116,17 @@ bool KnownTag::reads(QByteArrayView attribute) const
     return false;
 }
 
+bool KnownTag::accepts(QByteArrayView attribute) const
+{
+    if (reads(attribute))
+        return true;
+    for (const char *common : kCommonAttributes) {
+        if (attribute == QByteArrayView(common))
+            return true;
+    }
+    return false;
+}
+
 const KnownTag *knownTag(QByteArrayView name)
 {
     for (const KnownTag &tag : kKnownTags) {

@@ -51,6 +51,8 @@ struct KnownTag
 
     bool has(Trait trait) const { return traits & trait; }
     bool reads(QByteArrayView attribute) const;
+    // What its builder reads, or one of the common attributes.
+    bool accepts(QByteArrayView attribute) const;
 };
 
 // The attributes that every element may carry, read by the dispatch rather than

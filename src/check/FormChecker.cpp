@@ -662,7 +662,7 @@ private:
                     dispatched(c, e);
                 continue;
             }
-            if (c->isAttribute() || k.reads(c->name()) || (readsTitle(e) && c->name() == "title"))
+            if (c->isAttribute() || k.accepts(c->name()) || (readsTitle(e) && c->name() == "title"))
                 continue;
             if (k.entryTag && c->name() == k.entryTag) {
                 if (m_live)
@@ -683,7 +683,7 @@ private:
     {
         const QByteArrayView name = a->name();
         const QByteArrayView value = a->contentView();
-        if (!k.reads(name) && !(name == "title" && readsTitle(e))) {
+        if (!k.accepts(name) && !(name == "title" && readsTitle(e))) {
             if (k.has(KnownTag::Container) && knownTag(name))
                 return; // built like a child: dispatched() has its say
             if (name.contains('"'))

@@ -8,13 +8,11 @@ namespace {
 
 using D = Diagnostic;
 
-// Tags that build no widget of their own, so nothing to enable or show.
-// Here until the tag table marks widgets itself.
-const char *const kNoWidget[] = {"global", "config", "note", "icon", "hlayout", "vlayout", "scrolllayout"};
-
+// Tags that build no widget of their own have nothing to enable or show.
 bool isWidget(QByteArrayView tag)
 {
-    return std::none_of(std::begin(kNoWidget), std::end(kNoWidget), [&](const char *n) { return tag == n; });
+    const KnownTag *known = knownTag(tag);
+    return !known || known->has(KnownTag::Widget);
 }
 
 // A value written in the tag: one given as a child element is a command, whose
