@@ -1,5 +1,6 @@
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "builder/FormRefresh.h"
 #include "builder/ImageFile.h"
 #include "builder/KnownTags.h"
 #include "shell/MEnvVar.h"
@@ -150,8 +151,16 @@ void buildElement(FormSession &session, const Element *element, QLayout *parent)
     if (!element || element->name().isEmpty())
         return;
     const KnownTag *tag = knownTag(element->name());
-    if (tag && tag->build)
-        tag->build(session, element, parent);
+    if (!tag || !tag->build)
+        return;
+    const int before = parent ? parent->count() : 0;
+    tag->build(session, element, parent);
+    QWidget *widget = nullptr;
+    if (tag->has(KnownTag::Widget) && parent && parent->count() > before)
+        widget = parent->itemAt(parent->count() - 1)->widget();
+    if (widget)
+        applyWidgetState(session, element, widget);
+    FormRefresh::of(session).add(tag, element, widget);
 }
 
 void buildConfig(FormSession &session, const Element *element, QLayout *parent)
