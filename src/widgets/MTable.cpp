@@ -294,7 +294,7 @@ void readTable(FormSession &session, const Element *element, MTable *table)
 
     // Not trimmed: a row's leading tab is an empty first field, and trailing
     // blanks of the last row belong to it as they do in every other row.
-    OptText rows = session.run(element->value());
+    OptText rows = session.output(element);
     table->setRows(rows ? std::move(*rows) : QByteArray(), separator, names);
 }
 
