@@ -50,3 +50,20 @@ void checkCheckBox(const Element *element, std::vector<TagWarning> &warnings);
 void checkRadio(const Element *element, std::vector<TagWarning> &warnings);
 // Tables (widgets/MTable.cpp)
 void buildTable(FormSession &session, const Element *element, QLayout *parent);
+
+// Reading a built widget's content again (see KnownTag::Reload), in each widget's own file
+class QWidget;
+void reloadLabel(FormSession &session, const Element *element, QWidget *widget);
+void reloadImage(FormSession &session, const Element *element, QWidget *widget);
+void reloadButton(FormSession &session, const Element *element, QWidget *widget);
+void reloadTextBox(FormSession &session, const Element *element, QWidget *widget);
+void reloadTextArea(FormSession &session, const Element *element, QWidget *widget);
+void reloadFileChooser(FormSession &session, const Element *element, QWidget *widget);
+void reloadCheckBox(FormSession &session, const Element *element, QWidget *widget);
+void reloadComboBox(FormSession &session, const Element *element, QWidget *widget);
+void reloadRadio(FormSession &session, const Element *element, QWidget *widget);
+void reloadIconList(FormSession &session, const Element *element, QWidget *widget);
+void reloadTable(FormSession &session, const Element *element, QWidget *widget);
+void reloadNumber(FormSession &session, const Element *element, QWidget *widget);
+void reloadDate(FormSession &session, const Element *element, QWidget *widget);
+void reloadColor(FormSession &session, const Element *element, QWidget *widget);

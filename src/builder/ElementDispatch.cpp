@@ -68,28 +68,28 @@ const char *const kCommonAttributes[] = {"id", "refresh", "every", "enabled", "v
 
 using T = KnownTag;
 const KnownTag kKnownTags[] = {
-    {"button", T::ClickCommand | T::Widget, kButtonAttributes, nullptr, buildButton, nullptr, nullptr},
-    {"label", T::RunsContent | T::Widget, kLabelAttributes, nullptr, buildLabel, nullptr, nullptr},
-    {"checkbox", T::RunsContent | T::BindsVariable | T::Widget, kCheckBoxAttributes, nullptr, buildCheckBox, checkCheckBox, nullptr},
-    {"combobox", T::RunsContent | T::BindsVariable | T::Widget, kComboBoxAttributes, nullptr, buildComboBox, nullptr, nullptr},
-    {"iconlist", T::RunsContent | T::BindsVariable | T::Widget, kIconListAttributes, "icon", buildIconList, nullptr, nullptr},
+    {"button", T::ClickCommand | T::Widget, kButtonAttributes, nullptr, buildButton, nullptr, reloadButton},
+    {"label", T::RunsContent | T::Widget, kLabelAttributes, nullptr, buildLabel, nullptr, reloadLabel},
+    {"checkbox", T::RunsContent | T::BindsVariable | T::Widget, kCheckBoxAttributes, nullptr, buildCheckBox, checkCheckBox, reloadCheckBox},
+    {"combobox", T::RunsContent | T::BindsVariable | T::Widget, kComboBoxAttributes, nullptr, buildComboBox, nullptr, reloadComboBox},
+    {"iconlist", T::RunsContent | T::BindsVariable | T::Widget, kIconListAttributes, "icon", buildIconList, nullptr, reloadIconList},
     {"global", T::RunsContent | T::BindsVariable, kGlobalAttributes, nullptr, buildGlobalRow, nullptr, nullptr},
-    {"text", T::RunsContent | T::BindsVariable | T::Widget, kTextBoxAttributes, nullptr, buildTextBox, nullptr, nullptr},
-    {"textbox", T::RunsContent | T::BindsVariable | T::Widget, kTextBoxAttributes, nullptr, buildTextBox, nullptr, nullptr},
-    {"file", T::RunsContent | T::BindsVariable | T::Widget, kFileAttributes, nullptr, buildFileChooser, nullptr, nullptr},
+    {"text", T::RunsContent | T::BindsVariable | T::Widget, kTextBoxAttributes, nullptr, buildTextBox, nullptr, reloadTextBox},
+    {"textbox", T::RunsContent | T::BindsVariable | T::Widget, kTextBoxAttributes, nullptr, buildTextBox, nullptr, reloadTextBox},
+    {"file", T::RunsContent | T::BindsVariable | T::Widget, kFileAttributes, nullptr, buildFileChooser, nullptr, reloadFileChooser},
     // Text inputs and choices
-    {"password", T::RunsContent | T::BindsVariable | T::Widget, kPasswordAttributes, nullptr, buildPassword, nullptr, nullptr},
-    {"textarea", T::RunsContent | T::BindsVariable | T::Widget, kTextAreaAttributes, nullptr, buildTextArea, nullptr, nullptr},
-    {"radio", T::RunsContent | T::BindsVariable | T::Widget, kRadioAttributes, nullptr, buildRadio, checkRadio, nullptr},
+    {"password", T::RunsContent | T::BindsVariable | T::Widget, kPasswordAttributes, nullptr, buildPassword, nullptr, reloadTextBox},
+    {"textarea", T::RunsContent | T::BindsVariable | T::Widget, kTextAreaAttributes, nullptr, buildTextArea, nullptr, reloadTextArea},
+    {"radio", T::RunsContent | T::BindsVariable | T::Widget, kRadioAttributes, nullptr, buildRadio, checkRadio, reloadRadio},
 
     // Numbers and pickers
-    {"number", T::RunsContent | T::BindsVariable | T::Widget, kNumberAttributes, nullptr, buildNumber, checkNumber, nullptr},
-    {"slider", T::RunsContent | T::BindsVariable | T::Widget, kNumberAttributes, nullptr, buildSlider, checkNumber, nullptr},
-    {"date", T::RunsContent | T::BindsVariable | T::Widget, kDateAttributes, nullptr, buildDate, checkDate, nullptr},
-    {"color", T::RunsContent | T::BindsVariable | T::Widget, kColorAttributes, nullptr, buildColor, checkColor, nullptr},
+    {"number", T::RunsContent | T::BindsVariable | T::Widget, kNumberAttributes, nullptr, buildNumber, checkNumber, reloadNumber},
+    {"slider", T::RunsContent | T::BindsVariable | T::Widget, kNumberAttributes, nullptr, buildSlider, checkNumber, reloadNumber},
+    {"date", T::RunsContent | T::BindsVariable | T::Widget, kDateAttributes, nullptr, buildDate, checkDate, reloadDate},
+    {"color", T::RunsContent | T::BindsVariable | T::Widget, kColorAttributes, nullptr, buildColor, checkColor, reloadColor},
 
     // Tables
-    {"table", T::RunsContent | T::BindsVariable | T::Widget, kTableAttributes, nullptr, buildTable, checkTable, nullptr},
+    {"table", T::RunsContent | T::BindsVariable | T::Widget, kTableAttributes, nullptr, buildTable, checkTable, reloadTable},
 
     {"textlog", T::Widget, kTextLogAttributes, nullptr, buildTextLog, checkTextLog, nullptr},
     // Progress
@@ -99,7 +99,7 @@ const KnownTag kKnownTags[] = {
     {"hlayout", T::Container, kSizeAttributes, nullptr, buildHLayout, nullptr, nullptr},
     {"vlayout", T::Container, kSizeAttributes, nullptr, buildVLayout, nullptr, nullptr},
     {"scrolllayout", T::Container, kSizeAttributes, nullptr, buildScrollLayout, nullptr, nullptr},
-    {"img", T::Widget, kImageAttributes, nullptr, buildImage, nullptr, nullptr},
+    {"img", T::Widget, kImageAttributes, nullptr, buildImage, nullptr, reloadImage},
     {"config", T::Container, kNoAttributes, nullptr, buildConfig, nullptr, nullptr},
     {"note", T::Remark, kNoAttributes, nullptr, nullptr, nullptr, nullptr},
 };

@@ -29,9 +29,14 @@ OptText FormSession::value(const Element *element) const
         return std::nullopt;
     if (element->isAttribute())
         return element->value();
+    return trimWhitespace(output(element));
+}
+
+OptText FormSession::output(const Element *element) const
+{
     if (const auto known = m_readAhead.find(element); known != m_readAhead.end())
-        return trimWhitespace(known->second);
-    return trimWhitespace(run(element->value()));
+        return known->second;
+    return run(element->value());
 }
 
 OptText FormSession::attribute(const Element *element, const char *name) const

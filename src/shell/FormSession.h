@@ -34,6 +34,8 @@ public:
     // The element's text run as a command with the form's variables set, output
     // trimmed; a value written as an attribute is taken as it is.
     OptText value(const Element *element) const;
+    // The whole output of the element's own command, untrimmed (read ahead too).
+    OptText output(const Element *element) const;
     // The value of the element's first child named name, evaluated the same way.
     OptText attribute(const Element *element, const char *name) const;
     // Outputs read ahead for a refresh, by element: while set, value() answers

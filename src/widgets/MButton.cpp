@@ -21,9 +21,14 @@ MButton::MButton(QWidget *parent) : QWidget(parent), m_pushButton(new QPushButto
 
 void MButton::configure(const OptText &title, const OptText &command)
 {
+    setTitle(title);
+    m_command = command ? *command : QByteArray("");
+}
+
+void MButton::setTitle(const OptText &title)
+{
     // tr() so that a translator, if one is ever installed, sees the title.
     m_pushButton->setText(title ? tr(title->constData()) : tr("OK"));
-    m_command = command ? *command : QByteArray("");
 }
 
 void MButton::click()
@@ -40,6 +45,20 @@ void MButton::click()
                    });
 }
 
+namespace {
+
+OptText readTitle(FormSession &session, const Element *element)
+{
+    OptText title = session.attribute(element, "title");
+    if (!hasText(title))
+        title = session.attribute(element, "text");
+    if (!hasText(title))
+        title = QByteArray("OK");
+    return title;
+}
+
+} // namespace
+
 void buildButton(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *button = new MButton;
@@ -49,11 +68,7 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
     if (!hasText(command))
         command = element->attribute("onclick");
 
-    OptText title = session.attribute(element, "title");
-    if (!hasText(title))
-        title = session.attribute(element, "text");
-    if (!hasText(title))
-        title = QByteArray("OK");
+    const OptText title = readTitle(session, element);
 
     // The output reaches the text logs while it runs, not through outputEmit.
     button->configure(title, command);
@@ -63,4 +78,10 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
         parent->addWidget(button);
     else
         delete button;  // nothing could ever reach an unplaced button
+}
+
+void reloadButton(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *button = qobject_cast<MButton *>(widget))
+        button->setTitle(readTitle(session, element));
 }

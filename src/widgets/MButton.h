@@ -23,6 +23,8 @@ public:
     // Called once, before the button is placed. A null title shows "OK"; a null
     // command is the empty command (clicking still runs the variable assignments).
     void configure(const OptText &title, const OptText &command);
+    // The title alone, as configure sets it; the command stays.
+    void setTitle(const OptText &title);
 
     // The form whose queue runs the command; without one a click runs nothing.
     void setSession(FormSession *session) { m_session = session; }

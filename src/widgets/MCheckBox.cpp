@@ -37,6 +37,15 @@ bool startsTicked(const OptText &checked)
     return trimmed && *trimmed == "1";
 }
 
+void readCheckBox(FormSession &session, const Element *element, MCheckBox *box)
+{
+    // Both are read, in this order, whichever ends up as the label.
+    const OptText text = session.attribute(element, "text");
+    const OptText value = session.value(element);
+    box->setText(toQString(hasText(value) ? value : text));
+    box->checkBox()->setChecked(startsTicked(session.attribute(element, "checked")));
+}
+
 } // namespace
 
 void checkCheckBox(const Element *element, std::vector<TagWarning> &warnings)
@@ -57,12 +66,7 @@ void buildCheckBox(FormSession &session, const Element *element, QLayout *parent
     box->setVarIndex(bindVariable(session, element));
     MEnvVar *store = &session.store();
 
-    // Both are read, in this order, whichever ends up as the label.
-    const OptText text = session.attribute(element, "text");
-    const OptText value = session.value(element);
-    box->setText(toQString(hasText(value) ? value : text));
-    box->checkBox()->setChecked(startsTicked(session.attribute(element, "checked")));
-
+    readCheckBox(session, element, box);
     if (store)
         QObject::connect(box, &MCheckBox::valueChanged, store, &MEnvVar::updateVal);
     box->changeValue(box->checkBox()->checkState());
@@ -71,4 +75,13 @@ void buildCheckBox(FormSession &session, const Element *element, QLayout *parent
         parent->addWidget(box);
     else
         delete box;
+}
+
+void reloadCheckBox(FormSession &session, const Element *element, QWidget *widget)
+{
+    auto *box = qobject_cast<MCheckBox *>(widget);
+    if (!box)
+        return;
+    readCheckBox(session, element, box);
+    box->changeValue(box->checkBox()->checkState());
 }

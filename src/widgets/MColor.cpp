@@ -98,3 +98,9 @@ void checkColor(const Element *element, std::vector<TagWarning> &warnings)
                                            "the colour starts black")
                                 .arg(textFromBytes(text.text))});
 }
+
+void reloadColor(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *box = qobject_cast<MColor *>(widget))
+        box->setInitialText(startValue(session, element));
+}

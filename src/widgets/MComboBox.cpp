@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QLayout>
+#include <QSignalBlocker>
 
 MComboBox::MComboBox(QWidget *parent) : QWidget(parent), m_comboBox(new QComboBox)
 {
@@ -37,6 +38,25 @@ void MComboBox::selectEntry(const OptText &text)
     Q_EMIT valueChanged(m_varIndex, wanted);
 }
 
+void MComboBox::replaceEntries(const OptText &text)
+{
+    const bool had = m_comboBox->currentIndex() >= 0;
+    const QString kept = m_comboBox->currentText();
+    const EntryLines lines = readEntryLines(text);
+    {
+        // One report at the end, not one per step of the rebuild.
+        const QSignalBlocker quiet(m_comboBox);
+        m_comboBox->clear();
+        for (const QByteArray &entry : lines.entries)
+            addEntry(textFromBytes(entry));
+        int index = had ? m_comboBox->findText(kept, Qt::MatchExactly | Qt::MatchCaseSensitive) : -1;
+        if (index < 0)
+            index = lines.marked >= 0 ? int(lines.marked) : (m_comboBox->count() > 0 ? 0 : -1);
+        m_comboBox->setCurrentIndex(index);
+    }
+    changeValue(m_comboBox->currentText());
+}
+
 void MComboBox::changeValue(const QString &text)
 {
     Q_EMIT valueChanged(m_varIndex, text);
@@ -65,4 +85,10 @@ void buildComboBox(FormSession &session, const Element *element, QLayout *parent
         parent->addWidget(combo);
     else
         delete combo;
+}
+
+void reloadComboBox(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *combo = qobject_cast<MComboBox *>(widget))
+        combo->replaceEntries(session.value(element));
 }

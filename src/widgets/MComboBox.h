@@ -25,6 +25,10 @@ public:
     // Makes the first entry with exactly this text current and reports the text.
     // A text that no entry has changes nothing.
     void selectEntry(const OptText &text);
+    // The entries of text instead of the present ones (as addComboEntries reads
+    // them). The current entry's text stays current while an entry has it, else
+    // the marked or first entry is; reported either way.
+    void replaceEntries(const OptText &text);
 
 Q_SIGNALS:
     void valueChanged(int index, const QString &value);

@@ -99,6 +99,18 @@ QString MDate::valueText() const { return m_dateEdit->date().toString(m_format);
 
 void MDate::report() { Q_EMIT valueChanged(m_varIndex, valueText()); }
 
+namespace {
+
+void readDate(FormSession &session, const Element *element, MDate *date)
+{
+    if (const OptText format = session.attribute(element, "format"))
+        date->setFormat(toQString(*format));
+    const OptText start = startValue(session, element);
+    date->setInitialText(start);
+}
+
+} // namespace
+
 void buildDate(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *date = new MDate;
@@ -106,10 +118,7 @@ void buildDate(FormSession &session, const Element *element, QLayout *parent)
     if (MEnvVar *store = &session.store())
         QObject::connect(date, &MDate::valueChanged, store, &MEnvVar::updateVal);
 
-    if (const OptText format = session.attribute(element, "format"))
-        date->setFormat(toQString(*format));
-    const OptText start = startValue(session, element);
-    date->setInitialText(start);
+    readDate(session, element, date);
 
     applySizeAttributes(session, element, date->dateEdit());
     if (parent)
@@ -142,4 +151,10 @@ void checkDate(const Element *element, std::vector<TagWarning> &warnings)
         warnings.push_back({text.offset(element),
                             QStringLiteral("text \"%1\" is no date in the format %2: the date starts today")
                                 .arg(start, used)});
+}
+
+void reloadDate(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *date = qobject_cast<MDate *>(widget))
+        readDate(session, element, date);
 }

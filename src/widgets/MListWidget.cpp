@@ -13,6 +13,7 @@
 #include <QLayout>
 #include <QListWidget>
 #include <QMetaMethod>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <optional>
@@ -104,6 +105,24 @@ MListWidgetItem *MListWidget::entry(int i) const
     return i >= 0 && i < entryCount() ? m_entries[size_t(i)].data() : nullptr;
 }
 
+void MListWidget::clearEntries()
+{
+    for (const QPointer<MListWidgetItem> &entry : m_entries)
+        delete entry.data();
+    m_entries.clear();
+    m_listWidget->clear();
+}
+
+void MListWidget::selectText(const QString &text)
+{
+    for (int i = 0; i < m_listWidget->count(); ++i) {
+        if (QListWidgetItem *item = m_listWidget->item(i); item->text() == text) {
+            m_listWidget->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+            return;
+        }
+    }
+}
+
 void MListWidget::changeValue()
 {
     const QList<QListWidgetItem *> selected = m_listWidget->selectedItems();
@@ -173,6 +192,24 @@ MListWidgetItem *buildIconEntry(FormSession &session, const Element *element)
     return entry;
 }
 
+namespace {
+
+// The content's lines, then the icon elements.
+void readIconEntries(FormSession &session, const Element *element, MListWidget *list)
+{
+    // The list's own variable already exists when the content command runs.
+    if (hasText(element->value()))
+        addIconListEntries(list, session.value(element));
+
+    for (int i = 0; i < element->childCount(); ++i) {
+        const Element *child = element->child(i);
+        if (child && child->name() == "icon")
+            list->addEntry(buildIconEntry(session, child));
+    }
+}
+
+} // namespace
+
 void buildIconList(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *list = new MListWidget;
@@ -192,17 +229,28 @@ void buildIconList(FormSession &session, const Element *element, QLayout *parent
     if (store)
         QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::updateVal);
 
-    // The content command runs once, here; the list's own variable already exists.
-    if (hasText(element->value()))
-        addIconListEntries(list, session.value(element));
-
-    for (int i = 0; i < element->childCount(); ++i) {
-        const Element *child = element->child(i);
-        if (child && child->name() == "icon")
-            list->addEntry(buildIconEntry(session, child));
-    }
+    readIconEntries(session, element, list);
 
     applySizeAttributes(session, element, list->listWidget());
     if (parent)
         parent->addWidget(list);
+}
+
+void reloadIconList(FormSession &session, const Element *element, QWidget *widget)
+{
+    auto *list = qobject_cast<MListWidget *>(widget);
+    if (!list)
+        return;
+    const QList<QListWidgetItem *> selected = list->listWidget()->selectedItems();
+    const std::optional<QString> kept =
+        selected.isEmpty() ? std::nullopt : std::optional(selected.first()->text());
+    {
+        // One report at the end, not one per step of the rebuild.
+        const QSignalBlocker quiet(list->listWidget());
+        list->clearEntries();
+        readIconEntries(session, element, list);
+        if (kept)
+            list->selectText(*kept);
+    }
+    list->changeValue();
 }

@@ -50,6 +50,11 @@ public:
     // Appends an entry with the default icon.
     void addTextEntry(const QString &text);
 
+    // Removes every entry, silently.
+    void clearEntries();
+    // Selects the first entry with exactly this text, if any.
+    void selectText(const QString &text);
+
     int entryCount() const { return int(m_entries.size()); }
     MListWidgetItem *entry(int i) const;
 

@@ -285,13 +285,9 @@ void MNumber::report()
 
 namespace {
 
-void buildNumberWidget(MNumber::Kind kind, FormSession &session, const Element *element, QLayout *parent)
+// Range, step and value, clamped as the kind of widget needs; reported.
+void readNumber(FormSession &session, const Element *element, MNumber *number)
 {
-    auto *number = new MNumber(kind);
-    number->setVarIndex(bindVariable(session, element));
-    if (MEnvVar *store = &session.store())
-        QObject::connect(number, &MNumber::valueChanged, store, &MEnvVar::updateVal);
-
     NumberTexts texts;
     texts.text[F::Minimum] = session.attribute(element, "min");
     texts.text[F::Maximum] = session.attribute(element, "max");
@@ -299,7 +295,17 @@ void buildNumberWidget(MNumber::Kind kind, FormSession &session, const Element *
     texts.text[F::Decimals] = session.attribute(element, "decimals");
     const OptText start = startValue(session, element);
     texts.text[F::Start] = start;
-    number->setSettings(readNumberSettings(texts, kind == MNumber::Slider, nullptr));
+    number->setSettings(readNumberSettings(texts, number->slider() != nullptr, nullptr));
+}
+
+void buildNumberWidget(MNumber::Kind kind, FormSession &session, const Element *element, QLayout *parent)
+{
+    auto *number = new MNumber(kind);
+    number->setVarIndex(bindVariable(session, element));
+    if (MEnvVar *store = &session.store())
+        QObject::connect(number, &MNumber::valueChanged, store, &MEnvVar::updateVal);
+
+    readNumber(session, element, number);
 
     applySizeAttributes(session, element, number->input());
     if (parent)
@@ -318,6 +324,12 @@ void buildNumber(FormSession &session, const Element *element, QLayout *parent)
 void buildSlider(FormSession &session, const Element *element, QLayout *parent)
 {
     buildNumberWidget(MNumber::Slider, session, element, parent);
+}
+
+void reloadNumber(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *number = qobject_cast<MNumber *>(widget))
+        readNumber(session, element, number);
 }
 
 void checkNumber(const Element *element, std::vector<TagWarning> &warnings)

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
 MRadio::MRadio(QWidget *parent)
     : QWidget(parent), m_group(new QGroupBox), m_rows(new QWidget), m_buttons(new QButtonGroup(this))
@@ -34,8 +35,28 @@ QRadioButton *MRadio::button(int index) const
     return index >= 0 && index < count() ? m_radios[size_t(index)] : nullptr;
 }
 
+void MRadio::clearEntries()
+{
+    if (m_scroll) {
+        // Back into the group: the new entries may be few enough to show without scrolling.
+        m_group->layout()->addWidget(m_scroll->takeWidget());
+        delete m_scroll;
+        m_scroll = nullptr;
+    }
+    for (QRadioButton *radio : m_radios) {
+        m_buttons->removeButton(radio);
+        delete radio;
+    }
+    delete m_rows->layout();
+    m_radios.clear();
+    m_entries.clear();
+    m_chosen = -1;
+}
+
 void MRadio::setEntries(const OptText &text)
 {
+    const std::optional<QString> kept = m_chosen >= 0 ? std::optional(m_entries[size_t(m_chosen)]) : std::nullopt;
+    clearEntries();
     const EntryLines lines = readEntryLines(text);
     QBoxLayout *layout = m_horizontal ? static_cast<QBoxLayout *>(new QHBoxLayout(m_rows)) : new QVBoxLayout(m_rows);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -57,7 +78,13 @@ void MRadio::setEntries(const OptText &text)
     }
     layout->addStretch(1);
     scrollIfLong();
-    choose(lines.marked >= 0 ? int(lines.marked) : 0);
+    const auto same = kept ? std::find(m_entries.begin(), m_entries.end(), *kept) : m_entries.end();
+    if (same != m_entries.end())
+        choose(int(same - m_entries.begin()));
+    else if (count() > 0)
+        choose(lines.marked >= 0 ? int(lines.marked) : 0);
+    else
+        Q_EMIT valueChanged(m_varIndex, QString());
 }
 
 void MRadio::scrollIfLong()
@@ -181,4 +208,10 @@ void buildRadio(FormSession &session, const Element *element, QLayout *parent)
         parent->addWidget(radio);
     else
         delete radio;
+}
+
+void reloadRadio(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *radio = qobject_cast<MRadio *>(widget))
+        radio->setEntries(session.value(element));
 }

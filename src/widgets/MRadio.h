@@ -30,7 +30,8 @@ public:
     void setHorizontal(bool horizontal) { m_horizontal = horizontal; }
 
     // One button per entry of the content (the combo box rules), the marked one or
-    // else the first chosen and reported. Called once.
+    // else the first chosen and reported. Called again, it replaces the buttons and
+    // keeps the chosen text while an entry has it.
     void setEntries(const OptText &text);
     int count() const { return int(m_entries.size()); }
     QRadioButton *button(int index) const;
@@ -50,6 +51,7 @@ protected:
 private:
     void toggled(int index, bool checked);
     void scrollIfLong();
+    void clearEntries();
 
     QGroupBox *m_group;
     QWidget *m_rows;

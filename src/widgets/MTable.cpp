@@ -59,28 +59,47 @@ void MTable::setMultiSelect(bool multi)
 
 void MTable::setRows(QByteArray text, TableModel::Separator separator, const QStringList &names)
 {
+    // Again: the rows whose values were selected stay selected, while there are any.
+    std::vector<QByteArray> kept;
+    for (int r : selectedRows())
+        kept.push_back(m_model->field(r, m_valueColumn).toByteArray());
+    const int columnsBefore = m_model->columns();
+    m_quiet = true;
     m_model->setRows(std::move(text), separator, names);
+    // The rows come in the order the user sorted them by.
+    if (m_sortColumn >= 0)
+        m_model->setOrder(m_model->sortedOrder(m_sortColumn, m_sortOrder));
+    m_quiet = false;
     if (m_model->droppedRows() > 0)
         std::fprintf(stderr, "kiv: a table shows its first %lld rows; %lld more were left out\n",
                      static_cast<long long>(m_model->rows()), static_cast<long long>(m_model->droppedRows()));
     QHeaderView *header = m_view->horizontalHeader();
     header->setVisible(!names.isEmpty());
-    m_view->resizeColumnsToContents();
-    // A long cell would push the other columns out of sight; it can still be widened.
-    for (int c = 0; c < m_model->columns(); ++c)
-        header->resizeSection(c, std::min(header->sectionSize(c), kMaxStartWidth));
+    // Widths the user has set stay while the columns do.
+    if (m_model->columns() != columnsBefore) {
+        m_view->resizeColumnsToContents();
+        // A long cell would push the other columns out of sight; it can still be widened.
+        for (int c = 0; c < m_model->columns(); ++c)
+            header->resizeSection(c, std::min(header->sectionSize(c), kMaxStartWidth));
+    }
 
-    const std::vector<int> &marked = m_model->markedRows();
-    if (!marked.empty()) {
+    std::vector<int> chosen = rowsWithValues(kept);
+    const bool keeping = !chosen.empty();
+    if (!keeping)
+        chosen = m_model->markedRows();
+    if (!chosen.empty()) {
         QItemSelectionModel *selection = m_view->selectionModel();
         if (m_multi) {
-            if (!selectRuns(marked))
+            const std::vector<int> viewRows = viewRowsOf(chosen);
+            if (!selectRuns(viewRows))
                 std::fprintf(stderr, "kiv: a table starts with its first %lld runs of marked rows selected; the "
                                      "later marks are left out\n",
                              static_cast<long long>(kMaxSelectedRuns));
-            selection->setCurrentIndex(m_model->index(marked.front(), 0), QItemSelectionModel::NoUpdate);
+            selection->setCurrentIndex(m_model->index(viewRows.front(), 0), QItemSelectionModel::NoUpdate);
         } else {
-            selection->setCurrentIndex(m_model->index(marked.back(), 0),
+            // The first row that still has the value, else the last marked one.
+            const int row = viewRowsOf({keeping ? chosen.front() : chosen.back()}).front();
+            selection->setCurrentIndex(m_model->index(row, 0),
                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
         // The view has no size until it is shown.
@@ -91,6 +110,32 @@ void MTable::setRows(QByteArray text, TableModel::Separator separator, const QSt
         });
     }
     changeValue();
+}
+
+std::vector<int> MTable::rowsWithValues(std::vector<QByteArray> values) const
+{
+    std::vector<int> rows;
+    if (values.empty())
+        return rows;
+    std::sort(values.begin(), values.end());
+    for (int r = 0; r < m_model->rows(); ++r) {
+        if (std::binary_search(values.begin(), values.end(), m_model->field(r, m_valueColumn)))
+            rows.push_back(r);
+    }
+    return rows;
+}
+
+std::vector<int> MTable::viewRowsOf(const std::vector<int> &rows) const
+{
+    std::vector<int> place(size_t(m_model->rows()));
+    for (int v = 0; v < m_model->rows(); ++v)
+        place[size_t(m_model->sourceRow(v))] = v;
+    std::vector<int> viewRows;
+    viewRows.reserve(rows.size());
+    for (int row : rows)
+        viewRows.push_back(place[size_t(row)]);
+    std::sort(viewRows.begin(), viewRows.end());
+    return viewRows;
 }
 
 std::vector<int> MTable::selectedRows() const
@@ -239,6 +284,20 @@ QStringList columnNames(const OptText &columns)
     return names;
 }
 
+// The separator, the column names and the rows.
+void readTable(FormSession &session, const Element *element, MTable *table)
+{
+    const TableModel::Separator separator = session.attribute(element, "separator") == "blanks"
+                                                ? TableModel::Separator::Blanks
+                                                : TableModel::Separator::Tab;
+    const QStringList names = columnNames(session.attribute(element, "columns"));
+
+    // Not trimmed: a row's leading tab is an empty first field, and trailing
+    // blanks of the last row belong to it as they do in every other row.
+    OptText rows = session.output(element);
+    table->setRows(rows ? std::move(*rows) : QByteArray(), separator, names);
+}
+
 } // namespace
 
 void checkTable(const Element *element, std::vector<TagWarning> &warnings)
@@ -292,19 +351,17 @@ void buildTable(FormSession &session, const Element *element, QLayout *parent)
     table->setValueColumn(column && *column >= 1 ? *column - 1 : 0);
     if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
         table->setDoubleClickCommand(&session, command);
-    const TableModel::Separator separator = session.attribute(element, "separator") == "blanks"
-                                                ? TableModel::Separator::Blanks
-                                                : TableModel::Separator::Tab;
-    const QStringList names = columnNames(session.attribute(element, "columns"));
-
-    // Not trimmed: a row's leading tab is an empty first field, and trailing
-    // blanks of the last row belong to it as they do in every other row.
-    OptText rows = session.run(element->value());
-    table->setRows(rows ? std::move(*rows) : QByteArray(), separator, names);
+    readTable(session, element, table);
 
     applySizeAttributes(session, element, table->tableView());
     if (parent)
         parent->addWidget(table);
     else
         delete table;
+}
+
+void reloadTable(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *table = qobject_cast<MTable *>(widget))
+        readTable(session, element, table);
 }

@@ -40,7 +40,8 @@ public:
     }
 
     // Shows the rows; the marked ones start selected (in single mode the last of
-    // them), and the value is reported.
+    // them), and the value is reported. Called again, rows whose value was
+    // selected stay selected while there are any, else the marked ones are.
     void setRows(QByteArray text, TableModel::Separator separator, const QStringList &names);
 
     // The selected rows' cells of the value column, joined by '\n'.
@@ -65,6 +66,10 @@ private:
     // neighbours; false when there were too many runs to select them all.
     bool selectRuns(const std::vector<int> &viewRows);
     void activate(const QModelIndex &index);
+    // Rows (as they came) whose value column holds one of values.
+    std::vector<int> rowsWithValues(std::vector<QByteArray> values) const;
+    // Where rows (as they came) are shown, in ascending order.
+    std::vector<int> viewRowsOf(const std::vector<int> &rows) const;
 
     QTableView *m_view;
     TableModel *m_model;

@@ -70,3 +70,9 @@ void buildTextArea(FormSession &session, const Element *element, QLayout *parent
     else
         delete area;
 }
+
+void reloadTextArea(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *box = qobject_cast<MTextArea *>(widget))
+        box->setInitialText(startValue(session, element));
+}

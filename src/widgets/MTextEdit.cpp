@@ -99,3 +99,9 @@ void buildGlobal(FormSession &session, const Element *element)
 {
     session.keepHidden(createTextBox(session, element));
 }
+
+void reloadTextBox(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *box = qobject_cast<MTextEdit *>(widget))
+        box->setInitialText(startValue(session, element));
+}

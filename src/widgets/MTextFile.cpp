@@ -169,3 +169,9 @@ void buildFileChooser(FormSession &session, const Element *element, QLayout *par
     if (parent)
         parent->addWidget(chooser);
 }
+
+void reloadFileChooser(FormSession &session, const Element *element, QWidget *widget)
+{
+    if (auto *box = qobject_cast<MTextFile *>(widget))
+        box->setInitialText(startValue(session, element));
+}
