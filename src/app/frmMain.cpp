@@ -16,7 +16,12 @@
 #include "shell/FormSession.h"
 #include "shell/MOHandler.h"
 
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -44,24 +49,67 @@ FormSession &frmMain::newSession()
 {
     delete m_session;
     m_session = new FormSession(this);
+    connect(m_session, &FormSession::ended, this, &frmMain::formEnded);
     return *m_session;
 }
 
 void frmMain::setVisible(bool visible)
 {
-    if (visible && exitRequested())
+    if (visible && m_session && m_session->exitStatus())
         return;
     QWidget::setVisible(visible);
 }
 
+void frmMain::requestExit(int status)
+{
+    if (m_session)
+        m_session->requestExit(status);
+    else
+        Q_EMIT formEnded(status);
+}
+
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    if (commandRunning()) {
+    const bool dialog = m_session && m_session->isDialog();
+    if (dialog || commandRunning()) {
+        // The window stays until the event loop has ended.
         event->ignore();
-        requestExit(0);
+        requestExit(dialog ? 1 : 0);
         return;
     }
     QWidget::closeEvent(event);
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Here come only the keys that the focused widget left alone; a text area
+    // keeps Return, an open list its Return and Escape.
+    if (!m_session || !m_session->isDialog() || event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const QWidget *focus = focusWidget();
+    const bool oneLine = qobject_cast<const QLineEdit *>(focus) || qobject_cast<const QAbstractSpinBox *>(focus)
+        || qobject_cast<const QAbstractSlider *>(focus) || qobject_cast<const QComboBox *>(focus);
+    QPushButton *accept = m_session->acceptButton();
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (oneLine && accept && accept->isVisible() && accept->isEnabled()) {
+            accept->click();
+            return;
+        }
+        break;
+    case Qt::Key_Escape:
+        if (!commandRunning()) {
+            requestExit(1);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 StartMode chooseMode(int argc, char **argv)

@@ -138,7 +138,7 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOutput)
+std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOutput, bool *stopped)
 {
     if (commandRunning() || commandsRefused())
         return std::nullopt;
@@ -171,6 +171,8 @@ std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOut
         if (result.stopped)
             handler->reportStopped(result.killed);
     }
+    if (stopped)
+        *stopped = result.stopped;
     return result.output;
 }
 

@@ -13,8 +13,8 @@ class QWidget;
 // set), the one widget that takes input meanwhile. Its output streams to the
 // output handler as it arrives and ends there before this returns; the gathered
 // output comes back only with keepOutput. Nothing when another command runs or kiv
-// is exiting: nothing ran.
-std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOutput);
+// is exiting: nothing ran. stopped, if given, says whether a stop ended it.
+std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOutput, bool *stopped = nullptr);
 
 // The window that shows the running bar while a user command runs (made at the
 // first such command, as a child of the window); null: none.

@@ -3,6 +3,7 @@
 #include "shell/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "shell/FormSession.h"
 
 #include <QLayout>
 #include <QMetaMethod>
@@ -26,17 +27,37 @@ void MButton::configure(const OptText &title, const OptText &command)
     m_command = command ? *command : QByteArray("");
 }
 
+void MButton::setExitStatus(FormSession *session, int status)
+{
+    m_session = session;
+    m_exitStatus = status;
+}
+
 void MButton::click()
 {
+    if (m_exitStatus && m_command.isEmpty()) {
+        commandEnded();
+        return;
+    }
     // A receiver of outputEmit may close or delete the window holding this button.
     const QPointer<MButton> self(this);
+    bool stopped = false;
     const std::optional<QByteArray> output
-        = runUserCommand(m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)));
+        = runUserCommand(m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)), &stopped);
     if (!output || !self)
         return;
     Q_EMIT outputEmit(*output);
     if (self)
         Q_EMIT clicked();
+    // Stopping the command of OK means "not yet": the form stays.
+    if (self && !stopped)
+        commandEnded();
+}
+
+void MButton::commandEnded()
+{
+    if (m_exitStatus && m_session)
+        m_session->requestExit(*m_exitStatus);
 }
 
 void buildButton(FormSession &session, const Element *element, QLayout *parent)
@@ -57,6 +78,14 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
     // The output reaches the text logs while it runs, not through outputEmit.
     button->configure(title, command);
     applySizeAttributes(session, element, button->pushButton());
+    // Any other value leaves an ordinary button (kiv --check reports it).
+    if (const OptText exit = session.attribute(element, "exit")) {
+        const std::optional<int> status = leadingInt(*exit);
+        if (status && *status >= 0 && *status <= kMaxExitStatus) {
+            button->setExitStatus(&session, *status);
+            session.addExitButton(button->pushButton(), *status);
+        }
+    }
     if (parent)
         parent->addWidget(button);
     else

@@ -3,14 +3,22 @@
 #include "markup/Element.h"
 
 #include <QByteArray>
+#include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
+class FormSession;
 class QPushButton;
+
+// Above it a shell would read the status as its own (126, 127) or a signal's.
+constexpr int kMaxExitStatus = 125;
 
 // A push button that runs a shell command when clicked. The output streams to the
 // text logs while the command runs; then outputEmit carries it whole (gathered only
 // while something is connected) and clicked follows. A click while another command
-// runs does nothing.
+// runs does nothing. A button with an exit status ends its form with it once its
+// command has ended (at once without a command), unless a stop ended the command.
 class MButton : public QWidget
 {
     Q_OBJECT
@@ -24,6 +32,11 @@ public:
     QPushButton *pushButton() const { return m_pushButton; }
     const QByteArray &command() const { return m_command; }
 
+    void setExitStatus(FormSession *session, int status);
+    std::optional<int> exitStatus() const { return m_exitStatus; }
+    // What follows the end of the button's command (not after a stop).
+    void commandEnded();
+
 Q_SIGNALS:
     void outputEmit(const QByteArray &output);
     void clicked();
@@ -34,4 +47,6 @@ public Q_SLOTS:
 private:
     QPushButton *m_pushButton;
     QByteArray m_command{""};
+    QPointer<FormSession> m_session;
+    std::optional<int> m_exitStatus;
 };
