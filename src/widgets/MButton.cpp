@@ -36,7 +36,7 @@ void MButton::setExitStatus(FormSession *session, int status)
 void MButton::click()
 {
     if (m_exitStatus && m_command.isEmpty()) {
-        commandEnded();
+        commandEnded(false);
         return;
     }
     // A receiver of outputEmit may close or delete the window holding this button.
@@ -49,14 +49,14 @@ void MButton::click()
     Q_EMIT outputEmit(*output);
     if (self)
         Q_EMIT clicked();
-    // Stopping the command of OK means "not yet": the form stays.
-    if (self && !stopped)
-        commandEnded();
+    if (self)
+        commandEnded(stopped);
 }
 
-void MButton::commandEnded()
+void MButton::commandEnded(bool stopped)
 {
-    if (m_exitStatus && m_session)
+    // Stopping the command of OK means "not yet": the form stays.
+    if (m_exitStatus && m_session && !stopped)
         m_session->requestExit(*m_exitStatus);
 }
 

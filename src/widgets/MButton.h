@@ -34,8 +34,9 @@ public:
 
     void setExitStatus(FormSession *session, int status);
     std::optional<int> exitStatus() const { return m_exitStatus; }
-    // What follows the end of the button's command (not after a stop).
-    void commandEnded();
+    // What follows the end of the button's command: the form's end, for an exit
+    // button whose command was not stopped.
+    void commandEnded(bool stopped);
 
 Q_SIGNALS:
     void outputEmit(const QByteArray &output);
