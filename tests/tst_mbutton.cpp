@@ -25,8 +25,6 @@ private Q_SLOTS:
     void worksWithoutOutputHandler();
     void aRunTakesNoInputAndEscapeStopsIt();
     void outputPastTheLimitIsCounted();
-    void exitAfterTheCommand_data();
-    void exitAfterTheCommand();
 };
 
 void TestMButton::configureAndClickOrder()
@@ -171,42 +169,6 @@ void TestMButton::outputPastTheLimitIsCounted()
     QCOMPARE(shown, QStringLiteral("0123\n[kiv: 6 more bytes of output left out]"));
     QCOMPARE(ended.count(), 1);
     QCOMPARE(ended.at(0).at(0).toLongLong(), 6);
-}
-
-void TestMButton::exitAfterTheCommand_data()
-{
-    QTest::addColumn<QString>("during"); // what happens while the command runs
-    QTest::addColumn<int>("status");     // -1: the form goes on
-    QTest::newRow("the command ends") << "" << 4;
-    QTest::newRow("Escape stops it: the form stays") << "escape" << -1;
-    QTest::newRow("ended meanwhile: the first status stays") << "kill" << 143;
-}
-
-void TestMButton::exitAfterTheCommand()
-{
-    QFETCH(QString, during);
-    QFETCH(int, status);
-    Form form;
-    QVERIFY(form.build("<f><button exit=\"4\">echo started > started; [ -z \"" + during.toUtf8()
-                       + "\" ] || sleep 100; echo done</button></f>"));
-    MButton *button = form.find<MButton>();
-    QCOMPARE(button->exitStatus(), std::optional<int>(4));
-    QSignalSpy ended(&form.session, &FormSession::ended);
-    if (!during.isEmpty()) {
-        kivtest::whileRunning(this, [&] {
-            QTRY_VERIFY(QFile::exists(form.dir.filePath(QStringLiteral("started"))));
-            if (during == QLatin1String("escape"))
-                QTest::keyClick(button->pushButton(), Qt::Key_Escape);
-            else
-                form.session.requestExit(143);
-        });
-    }
-    form.click();
-    // The output is shown before the form ends.
-    QCOMPARE(form.log1.toPlainText().startsWith(QLatin1String("done")), during.isEmpty());
-    QCOMPARE(form.session.exitStatus(), status >= 0 ? std::optional<int>(status) : std::nullopt);
-    QCOMPARE(ended.count(), status >= 0 ? 1 : 0);
-    refuseCommands(false);
 }
 
 QTEST_MAIN(TestMButton)

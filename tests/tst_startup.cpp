@@ -101,6 +101,7 @@ void TestStartup::init()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(!runnerStore());
+    refuseCommands(false); // after a form that ended
 }
 
 QByteArray TestStartup::writeFile(const QString &name, const QByteArray &text)
@@ -455,36 +456,34 @@ void TestStartup::load()
 void TestStartup::dialog_data()
 {
     QTest::addColumn<QByteArray>("mc");
-    QTest::addColumn<QString>("action"); // "click N", "return CLASS", "escape", "close"
+    QTest::addColumn<QString>("action"); // "click N [escape|kill]" (during its command), "return CLASS", "escape", "close"
     QTest::addColumn<int>("status");     // -1: the form goes on
     QTest::addColumn<bool>("ran");       // the command that writes "ran"
-    QTest::addColumn<QString>("accept"); // the accept button's title
+    const QByteArray ran = "touch '" + QFile::encodeName(m_dir.filePath(QStringLiteral("ran"))) + "'";
     const QByteArray dialog = "<vlayout><text var=\"T\"/><number var=\"N\"/><textarea var=\"A\"/><checkbox var=\"C\"/>"
-                              "<button title=\"Later\" exit=\"3\"/><button title=\"OK\" exit=\"0\">echo ok > ran</button>"
-                              "<button title=\"Also\" exit=\"0\"/><button title=\"Cancel\" exit=\"1\"/></vlayout>";
-    const QByteArray plain = "<vlayout><text var=\"T\"/><button title=\"Go\">echo ok > ran</button></vlayout>";
-    QTest::newRow("exit button alone") << dialog << "click 0" << 3 << false << "OK";
-    QTest::newRow("command first, then the end") << dialog << "click 1" << 0 << true << "OK";
-    QTest::newRow("Return in a text box") << dialog << "return QLineEdit" << 0 << true << "OK";
-    QTest::newRow("Return in a number") << dialog << "return QAbstractSpinBox" << 0 << true << "OK";
-    QTest::newRow("Return in a text area is a new line") << dialog << "return QPlainTextEdit" << -1 << false << "OK";
-    QTest::newRow("Return on a check box") << dialog << "return QCheckBox" << -1 << false << "OK";
-    QTest::newRow("Escape") << dialog << "escape" << 1 << false << "OK";
-    QTest::newRow("closing") << dialog << "close" << 1 << false << "OK";
+                              "<button title=\"Later\" exit=\"3\"/><button title=\"OK\" exit=\"0\">" + ran + "</button>"
+                              "<button title=\"Also\" exit=\"0\"/></vlayout>";
+    const QByteArray plain = "<vlayout><text var=\"T\"/><button>" + ran + "</button></vlayout>";
+    const QByteArray slow = "<vlayout><text var=\"T\"/><button exit=\"0\">" + ran + "; sleep 100</button></vlayout>";
+    QTest::newRow("command first, then the end") << dialog << "click 1" << 0 << true;
+    QTest::newRow("exit=3") << dialog << "click 0" << 3 << false;
+    QTest::newRow("Return in a text box") << dialog << "return QLineEdit" << 0 << true;
+    QTest::newRow("Return in a number") << dialog << "return QAbstractSpinBox" << 0 << true;
+    QTest::newRow("Return in a text area") << dialog << "return QPlainTextEdit" << -1 << false;
+    QTest::newRow("Return on a check box") << dialog << "return QCheckBox" << -1 << false;
+    QTest::newRow("Escape") << dialog << "escape" << 1 << false;
+    QTest::newRow("closing") << dialog << "close" << 1 << false;
+    QTest::newRow("command stopped: the form stays") << slow << "click 0 escape" << -1 << true;
+    QTest::newRow("ended meanwhile: that status") << slow << "click 0 kill" << 143 << true;
     QTest::newRow("status from a command") << QByteArray("<vlayout><button><exit>echo 125</exit></button></vlayout>")
-                                           << "click 0" << 125 << false << "";
-    QTest::newRow("no exit=0: Return does nothing")
-        << QByteArray("<vlayout><text var=\"T\"/><button exit=\"1\"/></vlayout>") << "return QLineEdit" << -1 << false << "";
-    QTest::newRow("no exit=0: still a dialog")
-        << QByteArray("<vlayout><button exit=\"2\"/></vlayout>") << "close" << 1 << false << "";
-    QTest::newRow("plain form: Return") << plain << "return QLineEdit" << -1 << false << "";
-    QTest::newRow("plain form: Escape") << plain << "escape" << -1 << false << "";
-    QTest::newRow("plain form: closing") << plain << "close" << -1 << false << "";
-    for (const char *value : {"126", "-1", "yes", ""}) {
-        QTest::addRow("exit=\"%s\" is no exit", value)
-            << "<vlayout><button exit=\"" + QByteArray(value) + "\">echo ok > ran</button></vlayout>" << "click 0" << -1
-            << true << "";
-    }
+                                           << "click 0" << 125 << false;
+    QTest::newRow("no exit=0: no Return")
+        << QByteArray("<vlayout><text var=\"T\"/><button exit=\"1\"/></vlayout>") << "return QLineEdit" << -1 << false;
+    QTest::newRow("plain form: Escape") << plain << "escape" << -1 << false;
+    QTest::newRow("plain form: closing") << plain << "close" << -1 << false;
+    for (const char *value : {"126", "-1", "yes", ""})
+        QTest::addRow("exit=\"%s\"", value) << "<vlayout><button exit=\"" + QByteArray(value) + "\">" + ran
+                + "</button></vlayout>" << "click 0" << -1 << true;
 }
 
 void TestStartup::dialog()
@@ -493,54 +492,42 @@ void TestStartup::dialog()
     QFETCH(QString, action);
     QFETCH(int, status);
     QFETCH(bool, ran);
-    QFETCH(QString, accept);
-    const QString home = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-    QFile::remove(QStringLiteral("ran"));
-    {
-        frmMain window;
-        QSignalSpy ended(&window, &frmMain::formEnded);
-        QVERIFY(window.openForm(writeFile(QStringLiteral("dialog.mc"), mc)));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QPushButton *acceptButton = window.session()->acceptButton();
-        QCOMPARE(acceptButton ? acceptButton->text() : QString(), accept);
-        // It looks like the default button, also after the focus passed it.
-        if (acceptButton) {
-            acceptButton->setFocus();
-            window.findChild<QLineEdit *>()->setFocus();
-        }
-        for (QPushButton *button : window.findChildren<QPushButton *>())
-            QCOMPARE(button->isDefault() && !button->hasFocus(), button == acceptButton);
+    QFile::remove(m_dir.filePath(QStringLiteral("ran")));
+    frmMain window;
+    QSignalSpy ended(&window, &frmMain::formEnded);
+    QVERIFY(window.openForm(writeFile(QStringLiteral("dialog.mc"), mc)));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // The first exit=0 button looks like the default one, also after the focus passed it.
+    QPushButton *accept = window.session()->acceptButton();
+    QCOMPARE(accept ? accept->text() : QString(), mc.contains("exit=\"0\"") ? QStringLiteral("OK") : QString());
+    if (accept)
+        accept->setFocus();
+    const QString what = action.section(QLatin1Char(' '), 1, 1), during = action.section(QLatin1Char(' '), 2);
+    const QString kind = action.startsWith(QLatin1String("return")) ? what : QStringLiteral("QLineEdit");
+    QWidget *input = &window;
+    for (QWidget *w : window.findChildren<QWidget *>())
+        input = input == &window && w->inherits(qPrintable(kind)) ? w : input;
+    input->setFocus();
+    for (QPushButton *button : window.findChildren<QPushButton *>())
+        QCOMPARE(button->isDefault(), button == accept);
 
-        const QString what = action.section(QLatin1Char(' '), 1);
-        QWidget *input = window.findChild<QLineEdit *>();
-        for (QWidget *w : window.findChildren<QWidget *>()) {
-            if (!what.isEmpty() && w->inherits(what.toLatin1().constData())) {
-                input = w;
-                break;
-            }
-        }
-        if (action.startsWith(QLatin1String("click"))) {
-            window.findChildren<MButton *>().at(what.toInt())->pushButton()->click();
-        } else if (action == QLatin1String("close")) {
-            window.close();
-        } else {
-            QVERIFY(input);
-            input->setFocus();
-            QTest::keyClick(input, action == QLatin1String("escape") ? Qt::Key_Escape : Qt::Key_Return);
-        }
-        // With no command left running, the form ends at once.
-        QCOMPARE(window.session()->exitStatus(), status >= 0 ? std::optional<int>(status) : std::nullopt);
-        QCOMPARE(ended.count(), status >= 0 ? 1 : 0);
-        if (status >= 0)
-            QCOMPARE(ended.at(0).at(0).toInt(), status);
-        QCOMPARE(QFile::exists(QStringLiteral("ran")), ran);
-        // A dialog's window stays until the event loop has ended.
-        QCOMPARE(window.isVisible(), status >= 0 || action != QLatin1String("close"));
-    }
-    refuseCommands(false);
-    QDir::setCurrent(home);
+    if (!during.isEmpty())
+        QTimer::singleShot(0, this, [&] { // from the loop that waits for the command; either stops it
+            (void)QTest::qWaitFor([&] { return QFile::exists(m_dir.filePath(QStringLiteral("ran"))); });
+            during == QLatin1String("kill") ? window.requestExit(143) : QTest::keyClick(input, Qt::Key_Escape);
+        });
+    if (action.startsWith(QLatin1String("click")))
+        window.findChildren<MButton *>().at(what.toInt())->pushButton()->click();
+    else if (action == QLatin1String("close"))
+        window.close();
+    else
+        QTest::keyClick(input, action == QLatin1String("escape") ? Qt::Key_Escape : Qt::Key_Return);
+    // With no command left running, the form ends at once; the window stays until the event loop ends.
+    QCOMPARE(window.session()->exitStatus(), status >= 0 ? std::optional<int>(status) : std::nullopt);
+    QCOMPARE(ended.count() ? ended.at(0).at(0).toInt() : -1, status);
+    QCOMPARE(QFile::exists(m_dir.filePath(QStringLiteral("ran"))), ran);
+    QCOMPARE(window.isVisible(), status >= 0 || action != QLatin1String("close"));
 }
 
 QTEST_MAIN(TestStartup)
