@@ -13,6 +13,7 @@
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
+#include "shell/CommandQueue.h"
 #include "shell/FormSession.h"
 #include "shell/MOHandler.h"
 
@@ -70,6 +71,9 @@ void frmMain::requestExit(int status)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // Closing drops what waits; a running command is stopped first.
+    if (m_session)
+        m_session->queue().dropQueued();
     const bool dialog = m_session && m_session->isDialog();
     if (dialog || commandRunning()) {
         // The window stays until the event loop has ended.
@@ -101,7 +105,8 @@ void frmMain::keyPressEvent(QKeyEvent *event)
         }
         break;
     case Qt::Key_Escape:
-        if (!commandRunning()) {
+        // During a user command Escape stops it; a read ends with the form.
+        if (!m_session->queue().userRunning()) {
             requestExit(1);
             return;
         }

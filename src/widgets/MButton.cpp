@@ -3,6 +3,7 @@
 #include "shell/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "shell/CommandRunner.h"
 #include "shell/FormSession.h"
 
 #include <QLayout>
@@ -27,30 +28,24 @@ void MButton::configure(const OptText &title, const OptText &command)
     m_command = command ? *command : QByteArray("");
 }
 
-void MButton::setExitStatus(FormSession *session, int status)
-{
-    m_session = session;
-    m_exitStatus = status;
-}
-
 void MButton::click()
 {
+    if (!m_session)
+        return;
     if (m_exitStatus && m_command.isEmpty()) {
         commandEnded(false);
         return;
     }
-    // A receiver of outputEmit may close or delete the window holding this button.
-    const QPointer<MButton> self(this);
-    bool stopped = false;
-    const std::optional<QByteArray> output
-        = runUserCommand(m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)), &stopped);
-    if (!output || !self)
-        return;
-    Q_EMIT outputEmit(*output);
-    if (self)
-        Q_EMIT clicked();
-    if (self)
-        commandEnded(stopped);
+    runUserCommandResult(*m_session, m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)), this,
+                         [this](const CommandResult &result) {
+                             // A receiver of outputEmit may close or delete the window holding this button.
+                             const QPointer<MButton> self(this);
+                             Q_EMIT outputEmit(result.output);
+                             if (self)
+                                 Q_EMIT clicked();
+                             if (self)
+                                 commandEnded(result.stopped);
+                         });
 }
 
 void MButton::commandEnded(bool stopped)
@@ -77,12 +72,13 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
 
     // The output reaches the text logs while it runs, not through outputEmit.
     button->configure(title, command);
+    button->setSession(&session);
     applySizeAttributes(session, element, button->pushButton());
     // Any other value leaves an ordinary button (kiv --check reports it).
     if (const OptText exit = session.attribute(element, "exit")) {
         const std::optional<int> status = leadingInt(*exit);
         if (status && *status >= 0 && *status <= kMaxExitStatus) {
-            button->setExitStatus(&session, *status);
+            button->setExitStatus(*status);
             session.addExitButton(button->pushButton(), *status);
         }
     }
