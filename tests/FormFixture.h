@@ -3,6 +3,7 @@
 
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
+#include "builder/FormRefresh.h"
 #include "builder/TextLog.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
@@ -67,6 +68,7 @@ struct Form
         for (int i = 0; doc->root() && i < doc->root()->childCount(); ++i)
             buildElement(session, doc->root()->child(i), layout);
         nameWidgetsByLabels(layout, store);
+        FormRefresh::of(session).start();
         window.show();
         return doc->root() && QTest::qWaitForWindowExposed(&window);
     }

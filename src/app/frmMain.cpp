@@ -10,6 +10,7 @@
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "builder/FormRefresh.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
@@ -142,6 +143,7 @@ void buildDocumentWindow(frmMain *window, const Element *root)
     nameWidgetsByLabels(top, session->store());
     window->setLayout(top);
     session->setBarWindow(window);
+    FormRefresh::of(*session).start();
 }
 
 bool frmMain::setupForm(int argc, char **argv, QString *error)

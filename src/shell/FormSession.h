@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class CommandQueue;
@@ -38,6 +39,11 @@ public:
     OptText value(const Element *element) const;
     // The value of the element's first child named name, evaluated the same way.
     OptText attribute(const Element *element, const char *name) const;
+    // Outputs read ahead for a refresh, by element: while set, value() answers
+    // from them instead of running a command (trimmed as it trims).
+    void setReadAhead(std::unordered_map<const Element *, OptText> outputs) { m_readAhead = std::move(outputs); }
+    void clearReadAhead() { m_readAhead.clear(); }
+
     // A build-time read: command run now with the form's variables, whole output.
     OptText run(const OptText &command) const;
 
@@ -74,6 +80,7 @@ private:
     std::optional<int> m_exitStatus;
 
     std::vector<std::unique_ptr<QWidget>> m_hidden;
+    std::unordered_map<const Element *, OptText> m_readAhead;
     MEnvVar *m_store;
     MOHandler *m_output;
     CommandQueue *m_queue;

@@ -52,7 +52,10 @@ void MEnvVar::updateVal(int index, const QString &value)
         return;
     EditedText &shown = m_shown[size_t(index)];
     shown.setText(value);
+    if (m_values[size_t(index)] == shown.bytes())
+        return;
     m_values[size_t(index)] = shown.bytes();
+    Q_EMIT valueUpdated(index);
 }
 
 void MEnvVar::appendSingleQuoted(QByteArray &out, const QByteArray &value)

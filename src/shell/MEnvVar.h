@@ -34,6 +34,10 @@ public:
 public Q_SLOTS:
     void updateVal(int index, const QString &value);
 
+Q_SIGNALS:
+    // The value at index became another.
+    void valueUpdated(int index);
+
 private:
     std::vector<QByteArray> m_names;
     std::vector<QByteArray> m_values;
