@@ -144,33 +144,6 @@ expect_values() { # the values as the calling script sees them
         && [ "$LINES" = $'one\ntwo' ] && [ "$UNI" = $'caff\303\250 \342\202\254' ] \
         && [ "$LATIN" = $'caf\351' ] && [ "$TWICE" = 0 ] && [ -z "${KIV_MY_PID+set}" ] && [ ! -e "$OUT.pwned" ]
 }
-close_window() { # WM_DELETE_WINDOW, as a window manager's close button sends it
-    python3 - "$1" <<'PY'
-import ctypes, sys
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-x.XFlush.argtypes = [ctypes.c_void_p]
-class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
-class Event(ctypes.Union):
-    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
-d = x.XOpenDisplay(None)
-e = Event()
-e.xclient.type = 33  # ClientMessage
-e.xclient.window = int(sys.argv[1])
-e.xclient.message_type = x.XInternAtom(d, b"WM_PROTOCOLS", 0)
-e.xclient.format = 32
-e.xclient.data[0] = x.XInternAtom(d, b"WM_DELETE_WINDOW", 0)
-x.XSendEvent(d, e.xclient.window, 0, 0, ctypes.byref(e))
-x.XFlush(d)
-PY
-}
 # values_after FORM STATUS WHAT ACTION...: opens FORM with --print-values, ends it
 # with ACTION (given the window id) and reads the printed values back with eval.
 values_after() {

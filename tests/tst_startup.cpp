@@ -6,18 +6,21 @@
 #include "builder/Common.h"
 #include "builder/MScroll.h"
 #include "markup/Document.h"
+#include "shell/CommandQueue.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
 #include "widgets/MButton.h"
 #include "widgets/MTextFile.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -87,6 +90,8 @@ private Q_SLOTS:
     void launcher();
     void load_data();
     void load();
+    void dialog_data();
+    void dialog();
 
 private:
     QByteArray writeFile(const QString &name, const QByteArray &text);
@@ -97,6 +102,7 @@ void TestStartup::init()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(!runnerStore());
+    refuseCommands(false); // after a form that ended
 }
 
 QByteArray TestStartup::writeFile(const QString &name, const QByteArray &text)
@@ -455,6 +461,86 @@ void TestStartup::load()
     QVERIFY2(message.contains(why), qPrintable(message));
     QVERIFY(window.isVisible());
     QVERIFY(!QFile::exists(record));
+}
+
+void TestStartup::dialog_data()
+{
+    QTest::addColumn<QByteArray>("mc");
+    QTest::addColumn<QString>("action"); // "click N [escape|kill]" (during its command), "return CLASS", "escape", "close"
+    QTest::addColumn<int>("status");     // -1: the form goes on
+    QTest::addColumn<bool>("ran");       // the command that writes "ran"
+    const QByteArray ran = "touch '" + QFile::encodeName(m_dir.filePath(QStringLiteral("ran"))) + "'";
+    const QByteArray dialog = "<vlayout><text var=\"T\"/><number var=\"N\"/><textarea var=\"A\"/><checkbox var=\"C\"/>"
+                              "<button title=\"Later\" exit=\"3\"/><button title=\"OK\" exit=\"0\">" + ran + "</button>"
+                              "<button title=\"Also\" exit=\"0\"/></vlayout>";
+    const QByteArray plain = "<vlayout><text var=\"T\"/><button>" + ran + "</button></vlayout>";
+    const QByteArray slow = "<vlayout><text var=\"T\"/><button exit=\"0\">" + ran + "; sleep 100</button></vlayout>";
+    QTest::newRow("command first, then the end") << dialog << "click 1" << 0 << true;
+    QTest::newRow("exit=3") << dialog << "click 0" << 3 << false;
+    QTest::newRow("Return in a text box") << dialog << "return QLineEdit" << 0 << true;
+    QTest::newRow("Return in a number") << dialog << "return QAbstractSpinBox" << 0 << true;
+    QTest::newRow("Return in a text area") << dialog << "return QPlainTextEdit" << -1 << false;
+    QTest::newRow("Return on a check box") << dialog << "return QCheckBox" << -1 << false;
+    QTest::newRow("Escape") << dialog << "escape" << 1 << false;
+    QTest::newRow("closing") << dialog << "close" << 1 << false;
+    QTest::newRow("command stopped: the form stays") << slow << "click 0 escape" << -1 << true;
+    QTest::newRow("ended meanwhile: that status") << slow << "click 0 kill" << 143 << true;
+    QTest::newRow("status from a command") << QByteArray("<vlayout><button><exit>echo 125</exit></button></vlayout>")
+                                           << "click 0" << 125 << false;
+    QTest::newRow("no exit=0: no Return")
+        << QByteArray("<vlayout><text var=\"T\"/><button exit=\"1\"/></vlayout>") << "return QLineEdit" << -1 << false;
+    QTest::newRow("plain form: Escape") << plain << "escape" << -1 << false;
+    QTest::newRow("plain form: closing") << plain << "close" << -1 << false;
+    for (const char *value : {"126", "-1", "yes", ""})
+        QTest::addRow("exit=\"%s\"", value) << "<vlayout><button exit=\"" + QByteArray(value) + "\">" + ran
+                + "</button></vlayout>" << "click 0" << -1 << true;
+}
+
+void TestStartup::dialog()
+{
+    QFETCH(QByteArray, mc);
+    QFETCH(QString, action);
+    QFETCH(int, status);
+    QFETCH(bool, ran);
+    QFile::remove(m_dir.filePath(QStringLiteral("ran")));
+    frmMain window;
+    QSignalSpy ended(&window, &frmMain::formEnded);
+    QVERIFY(window.openForm(writeFile(QStringLiteral("dialog.mc"), mc)));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // The first exit=0 button looks like the default one, also after the focus passed it.
+    QPushButton *accept = window.session()->acceptButton();
+    QCOMPARE(accept ? accept->text() : QString(), mc.contains("exit=\"0\"") ? QStringLiteral("OK") : QString());
+    if (accept)
+        accept->setFocus();
+    const QString what = action.section(QLatin1Char(' '), 1, 1), during = action.section(QLatin1Char(' '), 2);
+    const QString kind = action.startsWith(QLatin1String("return")) ? what : QStringLiteral("QLineEdit");
+    QWidget *input = &window;
+    for (QWidget *w : window.findChildren<QWidget *>())
+        input = input == &window && w->inherits(qPrintable(kind)) ? w : input;
+    input->setFocus();
+    for (QPushButton *button : window.findChildren<QPushButton *>())
+        QCOMPARE(button->isDefault(), button == accept);
+
+    if (action.startsWith(QLatin1String("click")))
+        window.findChildren<MButton *>().at(what.toInt())->pushButton()->click();
+    else if (action == QLatin1String("close"))
+        window.close();
+    else
+        QTest::keyClick(input, action == QLatin1String("escape") ? Qt::Key_Escape : Qt::Key_Return);
+    const QString ranFile = m_dir.filePath(QStringLiteral("ran"));
+    if (ran)
+        QTRY_VERIFY(QFile::exists(ranFile));
+    if (during == QLatin1String("kill"))
+        window.requestExit(143);
+    else if (!during.isEmpty())
+        QTest::keyClick(input, Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.session()->queue().running(), 20000);
+    // Ended once no command runs; the window stays until the event loop ends.
+    QCOMPARE(window.session()->exitStatus(), status >= 0 ? std::optional<int>(status) : std::nullopt);
+    QCOMPARE(ended.count() ? ended.at(0).at(0).toInt() : -1, status);
+    QCOMPARE(QFile::exists(ranFile), ran);
+    QCOMPARE(window.isVisible(), status >= 0 || action != QLatin1String("close"));
 }
 
 QTEST_MAIN(TestStartup)

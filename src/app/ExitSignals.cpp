@@ -1,20 +1,18 @@
 #include "app/ExitSignals.h"
 
-#include "shell/CommandRunner.h"
-
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <optional>
 #include <unistd.h>
 
 namespace {
 
+// A signal handler can reach nothing but process-wide state: the self-pipe stays
+// global, whereas what the exit means belongs to the form.
 int g_pipe[2] = {-1, -1};
-std::optional<int> g_exitStatus;
 
 constexpr int kExitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
@@ -26,46 +24,30 @@ void onSignal(int signal)
     errno = saved;
 }
 
-void readSignals()
+void readSignals(const std::function<void(int)> &endWith)
 {
     unsigned char numbers[16];
     ssize_t n;
     while ((n = ::read(g_pipe[0], numbers, sizeof numbers)) > 0 || (n < 0 && errno == EINTR)) {
         for (ssize_t i = 0; i < n; ++i)
-            requestExit(128 + numbers[i]);
+            endWith(128 + numbers[i]);
     }
 }
 
 } // namespace
 
-void installExitSignals()
+void installExitSignals(std::function<void(int status)> endWith)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, app);
-    QObject::connect(notifier, &QSocketNotifier::activated, app, readSignals);
+    QObject::connect(notifier, &QSocketNotifier::activated, app,
+                     [endWith = std::move(endWith)] { readSignals(endWith); });
     struct sigaction action = {};
     action.sa_handler = onSignal;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     for (const int signal : kExitSignals)
         ::sigaction(signal, &action, nullptr);
-}
-
-bool exitRequested() { return g_exitStatus.has_value(); }
-
-void requestExit(int status)
-{
-    if (g_exitStatus)
-        return;
-    g_exitStatus = status;
-    refuseCommands();
-    stopRunningCommand();
-    // Posted, not called: exit() now would cut short the loop that waits for the
-    // command, and before exec() (during the build) it would be forgotten.
-    afterRunningCommand([status] {
-        if (QCoreApplication *app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
-    });
 }

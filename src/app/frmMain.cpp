@@ -20,8 +20,13 @@
 #include "shell/FormSession.h"
 #include "shell/MOHandler.h"
 
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -51,14 +56,23 @@ FormSession &frmMain::newSession()
 {
     delete m_session;
     m_session = new FormSession(this);
+    connect(m_session, &FormSession::ended, this, &frmMain::formEnded);
     return *m_session;
 }
 
 void frmMain::setVisible(bool visible)
 {
-    if (visible && exitRequested())
+    if (visible && m_session && m_session->exitStatus())
         return;
     QWidget::setVisible(visible);
+}
+
+void frmMain::requestExit(int status)
+{
+    if (m_session)
+        m_session->requestExit(status);
+    else
+        Q_EMIT formEnded(status);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
@@ -66,12 +80,53 @@ void frmMain::closeEvent(QCloseEvent *event)
     // Closing drops what waits; a running command is stopped first.
     if (m_session)
         m_session->queue().dropQueued();
-    if (commandRunning()) {
+    const bool dialog = m_session && m_session->isDialog();
+    if (dialog || commandRunning()) {
+        // The window stays until the event loop has ended.
         event->ignore();
-        requestExit(0);
+        requestExit(dialog ? 1 : 0);
         return;
     }
     QWidget::closeEvent(event);
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Here come only the keys that the focused widget left alone; a text area
+    // keeps Return, an open list its Return and Escape. Outside a dialog Escape
+    // stops a running read (a user command's Escape never gets here).
+    if (m_session && !m_session->isDialog() && event->key() == Qt::Key_Escape && !event->modifiers()
+        && m_session->queue().running()) {
+        m_session->queue().stopRunning();
+        return;
+    }
+    if (!m_session || !m_session->isDialog() || event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const QWidget *focus = focusWidget();
+    const bool oneLine = qobject_cast<const QLineEdit *>(focus) || qobject_cast<const QAbstractSpinBox *>(focus)
+        || qobject_cast<const QAbstractSlider *>(focus) || qobject_cast<const QComboBox *>(focus);
+    QPushButton *accept = m_session->acceptButton();
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (oneLine && accept && accept->isVisible() && accept->isEnabled()) {
+            accept->click();
+            return;
+        }
+        break;
+    case Qt::Key_Escape:
+        // During a user command Escape stops it; a read ends with the form.
+        if (!m_session->queue().userRunning()) {
+            requestExit(1);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 StartMode chooseMode(int argc, char **argv)
@@ -178,7 +233,7 @@ void frmMain::formSaved(const std::optional<QByteArray> &text)
 void frmMain::rebuildWhenIdle()
 {
     // A build reading its commands picks up a newer save when it is done.
-    if (!m_saved || !m_watch || m_rebuilding || exitRequested())
+    if (!m_saved || !m_watch || m_rebuilding || (m_session && m_session->exitStatus()))
         return;
     // A dialog of the form (a file or colour picker) waits on the stack of a
     // widget that the rebuild would delete.

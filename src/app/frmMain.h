@@ -18,6 +18,7 @@ class FormFileWatch;
 // The one top-level window. setupForm chooses the screen from the command line.
 class frmMain : public QWidget
 {
+    Q_OBJECT
 public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
@@ -54,10 +55,20 @@ public:
     // Not shown once kiv is exiting (a signal during the build).
     void setVisible(bool visible) override;
 
+    // Ends the open form with status (see FormSession::requestExit); formEnded
+    // follows once no command runs.
+    void requestExit(int status);
+
+Q_SIGNALS:
+    void formEnded(int status);
+
 protected:
     // Closed while a command runs: the command is stopped first, then kiv exits
-    // with status 0.
+    // with status 0. A dialog ends with 1 instead.
     void closeEvent(QCloseEvent *event) override;
+    // In a dialog, Return in a one-line input presses the accept button, and
+    // Escape ends it with 1.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildForm(const QByteArray &path, CheckedForm form);

@@ -156,10 +156,13 @@ int main(int argc, char **argv)
     setApplicationIdentity();
     installRichTextGuard();
     loadTranslations();
-    // Before the build: its commands stop on a signal too.
-    installExitSignals();
-
     frmMain window;
+    // Queued: exit() now would cut short the loop that waits for a command, and
+    // before exec() (during the build) it would be forgotten.
+    QObject::connect(&window, &frmMain::formEnded, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+    // Before the build: its commands stop on a signal too.
+    installExitSignals([&window](int status) { window.requestExit(status); });
+
     QString reason;
     QByteArray summary;
     const bool opened = form && line.screen == CommandLine::Form && line.arguments.front() == early.arguments.front()
@@ -179,8 +182,10 @@ int main(int argc, char **argv)
     const int status = app.exec();
     // The form has ended: its window was closed (0), or kiv was asked to end by
     // SIGTERM (143), as kill $KIV_MY_PID from one of its commands does; during the
-    // build too, with the values built so far.
-    if (line.printValues && (status == 0 || status == 143) && window.session())
-        print(stdout, valueAssignments(window.session()->store()));
+    // build too, with the values built so far. A dialog answers only with 0.
+    const FormSession *session = window.session();
+    const bool answered = status == 0 || (status == 143 && session && !session->isDialog());
+    if (line.printValues && answered && session)
+        print(stdout, valueAssignments(session->store()));
     return status;
 }

@@ -31,7 +31,7 @@ void checkTextLog(const Element *element, std::vector<TagWarning> &warnings)
 
 // The attributes each builder reads (tst_check watches the builders to keep
 // these lists true).
-const char *const kButtonAttributes[] = {"title", "text", "onclick", "code", "width", "height", nullptr};
+const char *const kButtonAttributes[] = {"title", "text", "onclick", "code", "width", "height", "exit", nullptr};
 const char *const kLabelAttributes[] = {"text", "code", "width", "height", nullptr};
 const char *const kCheckBoxAttributes[] = {"var", "text", "code", "checked", "width", "height", nullptr};
 const char *const kComboBoxAttributes[] = {"var", "code", "width", "height", nullptr};

@@ -141,6 +141,15 @@ private:
 void runUserCommand(FormSession &session, const QByteArray &command, bool keepOutput, QObject *context,
                     std::function<void(const QByteArray &)> done)
 {
+    runUserCommandResult(session, command, keepOutput, context, [done = std::move(done)](const CommandResult &result) {
+        if (done)
+            done(result.output);
+    });
+}
+
+void runUserCommandResult(FormSession &session, const QByteArray &command, bool keepOutput, QObject *context,
+                          std::function<void(const CommandResult &)> done)
+{
     // What a user command holds while it runs: dropped input, the bar.
     struct Run
     {
@@ -185,7 +194,7 @@ void runUserCommand(FormSession &session, const QByteArray &command, bool keepOu
                 handler->reportStopped(result.killed);
         }
         if (done && context)
-            done(result.output);
+            done(result);
     };
     session.queue().push(std::move(job));
 }

@@ -5,6 +5,7 @@
 #include <functional>
 
 class FormSession;
+struct CommandResult;
 class QObject;
 
 // Queues a command that the user started (a click, a double click, Return on an
@@ -17,3 +18,6 @@ class QObject;
 // called when the job is dropped (the context gone, kiv exiting).
 void runUserCommand(FormSession &session, const QByteArray &command, bool keepOutput, QObject *context,
                     std::function<void(const QByteArray &)> done);
+// The same, with the whole result: whether a stop ended the command, too.
+void runUserCommandResult(FormSession &session, const QByteArray &command, bool keepOutput, QObject *context,
+                          std::function<void(const CommandResult &)> done);

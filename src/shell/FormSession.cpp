@@ -5,6 +5,7 @@
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
 
+#include <QPushButton>
 #include <QTabWidget>
 
 FormSession::FormSession(QObject *parent)
@@ -54,4 +55,31 @@ void FormSession::setPendingTab(QTabWidget *tabs) { m_pendingTab = tabs; }
 void FormSession::setBarWindow(QWidget *window)
 {
     m_barWindow = window;
+}
+
+void FormSession::addExitButton(QPushButton *button, int status)
+{
+    m_dialog = true;
+    if (status != 0 || m_acceptButton)
+        return;
+    m_acceptButton = button;
+    // Outside a QDialog an auto-default button loses its default look when the
+    // focus leaves it; Return on it still presses it.
+    button->setAutoDefault(false);
+    button->setDefault(true);
+}
+
+QPushButton *FormSession::acceptButton() const { return m_acceptButton; }
+
+void FormSession::requestExit(int status)
+{
+    if (m_exitStatus)
+        return;
+    m_exitStatus = status;
+    refuseCommands();
+    stopRunningCommand();
+    afterRunningCommand([self = QPointer<FormSession>(this), status] {
+        if (self)
+            Q_EMIT self->ended(status);
+    });
 }

@@ -13,7 +13,10 @@
 class CommandQueue;
 class MEnvVar;
 class MOHandler;
+class QPushButton;
 #include <QTabWidget>
+
+#include <optional>
 
 // What one open form holds while it lives: its variables, the handler that takes
 // its commands' output, and what its build needs to remember. Owned by the window
@@ -59,7 +62,25 @@ public:
     void keepHidden(QWidget *widget);
     const std::vector<std::unique_ptr<QWidget>> &hiddenWidgets() const { return m_hidden; }
 
+    // A form with a button that ends it answers like a dialog: Return presses the
+    // first button that ends it with 0 (the accept button), Escape and closing end
+    // it with 1, and only 0 counts as an answer.
+    void addExitButton(QPushButton *button, int status);
+    bool isDialog() const { return m_dialog; }
+    QPushButton *acceptButton() const;
+    // How the form ends; none while it runs. The first request decides: the running
+    // command is stopped, no other starts, and ended follows once none runs.
+    void requestExit(int status);
+    std::optional<int> exitStatus() const { return m_exitStatus; }
+
+Q_SIGNALS:
+    void ended(int status);
+
 private:
+    bool m_dialog = false;
+    QPointer<QPushButton> m_acceptButton;
+    std::optional<int> m_exitStatus;
+
     std::vector<std::unique_ptr<QWidget>> m_hidden;
     std::unordered_map<const Element *, OptText> m_readAhead;
     MEnvVar *m_store;

@@ -3,6 +3,8 @@
 #include "shell/BusyState.h"
 #include "builder/Builders.h"
 #include "builder/Common.h"
+#include "shell/CommandRunner.h"
+#include "shell/FormSession.h"
 
 #include <QLayout>
 #include <QMetaMethod>
@@ -35,14 +37,27 @@ void MButton::click()
 {
     if (!m_session)
         return;
-    runUserCommand(*m_session, m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)), this,
-                   [this](const QByteArray &output) {
-                       // A receiver of outputEmit may close or delete the window holding this button.
-                       const QPointer<MButton> self(this);
-                       Q_EMIT outputEmit(output);
-                       if (self)
-                           Q_EMIT clicked();
-                   });
+    if (m_exitStatus && m_command.isEmpty()) {
+        commandEnded(false);
+        return;
+    }
+    runUserCommandResult(*m_session, m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)), this,
+                         [this](const CommandResult &result) {
+                             // A receiver of outputEmit may close or delete the window holding this button.
+                             const QPointer<MButton> self(this);
+                             Q_EMIT outputEmit(result.output);
+                             if (self)
+                                 Q_EMIT clicked();
+                             if (self)
+                                 commandEnded(result.stopped);
+                         });
+}
+
+void MButton::commandEnded(bool stopped)
+{
+    // Stopping the command of OK means "not yet": the form stays.
+    if (m_exitStatus && m_session && !stopped)
+        m_session->requestExit(*m_exitStatus);
 }
 
 namespace {
@@ -74,6 +89,14 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
     button->configure(title, command);
     button->setSession(&session);
     applySizeAttributes(session, element, button->pushButton());
+    // Any other value leaves an ordinary button (kiv --check reports it).
+    if (const OptText exit = session.attribute(element, "exit")) {
+        const std::optional<int> status = leadingInt(*exit);
+        if (status && *status >= 0 && *status <= kMaxExitStatus) {
+            button->setExitStatus(*status);
+            session.addExitButton(button->pushButton(), *status);
+        }
+    }
     if (parent)
         parent->addWidget(button);
     else
