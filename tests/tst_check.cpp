@@ -1,10 +1,10 @@
 #include "app/FormChecker.h"
 #include "app/frmMain.h"
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "builder/KnownTags.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QDir>
 #include <QFileInfo>

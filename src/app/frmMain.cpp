@@ -1,6 +1,5 @@
 #include "app/frmMain.h"
 
-#include "shell/BusyState.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
 #include "app/FormChecker.h"
@@ -9,12 +8,13 @@
 #include "app/WindowIdentity.h"
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "markup/Document.h"
+#include "shell/BusyState.h"
 #include "shell/CommandRunner.h"
-#include "shell/MEnvVar.h"
 #include "shell/FormSession.h"
+#include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QCloseEvent>
 #include <QVBoxLayout>

@@ -1,7 +1,7 @@
 #include "builder/RichTextResources.h"
 
-#include "builder/ImageFile.h"
 #include "markup/LosslessText.h"
+#include "widgets/ImageFile.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "builder/TextLog.h"
 
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "builder/RichTextResources.h"
 #include "markup/LosslessText.h"
 #include "shell/MOHandler.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAccessibleWidget>

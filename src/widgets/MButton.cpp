@@ -1,8 +1,8 @@
 #include "widgets/MButton.h"
 
 #include "shell/BusyState.h"
-#include "builder/Builders.h"
-#include "builder/Common.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QLayout>
 #include <QMetaMethod>

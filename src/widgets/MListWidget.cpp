@@ -1,11 +1,11 @@
 #include "widgets/MListWidget.h"
 
 #include "shell/BusyState.h"
-#include "builder/Builders.h"
-#include "builder/Common.h"
-#include "builder/ImageFile.h"
 #include "shell/MEnvVar.h"
+#include "widgets/ImageFile.h"
 #include "widgets/MListWidgetItem.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QFile>
 #include <QIcon>

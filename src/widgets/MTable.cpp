@@ -1,11 +1,11 @@
 #include "widgets/MTable.h"
 
+#include "markup/TagWarning.h"
 #include "shell/BusyState.h"
-#include "builder/Builders.h"
-#include "builder/Common.h"
-#include "builder/KnownTags.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
