@@ -248,7 +248,7 @@ private Q_SLOTS:
         frmMain window;
         auto *layout = new QVBoxLayout(&window);
         FormSession session;
-        setAttributeReadObserver(recordRead);
+        session.setReadObserver(recordRead);
         auto build = [&](const QByteArray &text) {
             g_reads.clear();
             const std::unique_ptr<Document> doc = parseDocumentText(text);
@@ -278,7 +278,6 @@ private Q_SLOTS:
             build(QByteArray("<") + other + " text=\"x\"/>");
             QVERIFY2(g_reads.empty(), other);
         }
-        setAttributeReadObserver(nullptr);
     }
 
     // Qt cannot lay out larger widgets, and on some platforms fails to show them.

@@ -7,6 +7,8 @@
 
 #include <QTabWidget>
 
+#include <cstring>
+
 FormSession::FormSession(QObject *parent)
     : QObject(parent), m_store(new MEnvVar(this)), m_output(new MOHandler(this))
 {
@@ -31,15 +33,26 @@ OptText FormSession::value(const Element *element) const
         return std::nullopt;
     if (element->isAttribute())
         return element->value();
-    return trimWhitespace(runCommand(element->value()));
+    return trimWhitespace(runCommand(written(element)));
 }
 
 OptText FormSession::attribute(const Element *element, const char *name) const
 {
     if (!element)
         return std::nullopt;
-    const Element *child = element->attributeNode(name);
+    if (m_observer)
+        m_observer(element, name);
+    const Element *child = element->namedChild(QByteArrayView(name, qsizetype(std::strlen(name))));
     return child ? value(child) : std::nullopt;
+}
+
+OptText FormSession::written(const Element *element, const char *name) const
+{
+    if (!name && element->hasContent())
+        return element->content();
+    if (m_observer)
+        m_observer(element, name ? name : "code");
+    return element->attribute(name ? name : "code");
 }
 
 void FormSession::keepHidden(QWidget *widget) { m_hidden.emplace_back(widget); }

@@ -32,6 +32,13 @@ public:
     OptText value(const Element *element) const;
     // The value of the element's first child named name, evaluated the same way.
     OptText attribute(const Element *element, const char *name) const;
+    // The element's text (no name) or its attribute name as written, not run: a
+    // command kept for later.
+    OptText written(const Element *element, const char *name = nullptr) const;
+    // Called with every name looked up through the session (tests learn from it
+    // which attributes each builder reads).
+    using ReadObserver = void (*)(const Element *element, const char *name);
+    void setReadObserver(ReadObserver observer) { m_observer = observer; }
 
     // The tab widget that the next "tab" element joins, if any; a destroyed one
     // reads as none.
@@ -52,4 +59,5 @@ private:
     MOHandler *m_output;
     QPointer<QTabWidget> m_pendingTab;
     QPointer<QWidget> m_barWindow;
+    ReadObserver m_observer = nullptr;
 };

@@ -44,9 +44,9 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
     auto *button = new MButton;
 
     // The command is kept as written and run anew at every click.
-    OptText command = element->value();
+    OptText command = session.written(element);
     if (!hasText(command))
-        command = element->attribute("onclick");
+        command = session.written(element, "onclick");
 
     OptText title = session.attribute(element, "title");
     if (!hasText(title))

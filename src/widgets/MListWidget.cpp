@@ -183,7 +183,7 @@ MListWidgetItem *buildIconEntry(FormSession &session, const Element *element)
 
     entry->setListItem(new QListWidgetItem(iconFromPath(iconPath), toQString(text)));
 
-    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+    if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
         entry->setCommand(command);
     return entry;
 }
@@ -201,14 +201,14 @@ void buildIconList(FormSession &session, const Element *element, QLayout *parent
         list->setIconWidth(*w);
     if (const OptText h = session.attribute(element, "iconheight"); hasText(h))
         list->setIconHeight(*h);
-    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+    if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
         list->setDoubleClickCommand(command);
 
     if (store)
         QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::updateVal);
 
     // The content command runs once, here; the list's own variable already exists.
-    if (hasText(element->value()))
+    if (hasText(session.written(element)))
         addIconListEntries(list, session.value(element));
 
     for (int i = 0; i < element->childCount(); ++i) {

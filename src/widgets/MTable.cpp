@@ -290,7 +290,7 @@ void buildTable(FormSession &session, const Element *element, QLayout *parent)
     table->setMultiSelect(session.attribute(element, "select") == "multi");
     const auto column = leadingInt(session.attribute(element, "column").value_or(QByteArray()));
     table->setValueColumn(column && *column >= 1 ? *column - 1 : 0);
-    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+    if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
         table->setDoubleClickCommand(command);
     const TableModel::Separator separator = session.attribute(element, "separator") == "blanks"
                                                 ? TableModel::Separator::Blanks
@@ -299,7 +299,7 @@ void buildTable(FormSession &session, const Element *element, QLayout *parent)
 
     // Not trimmed: a row's leading tab is an empty first field, and trailing
     // blanks of the last row belong to it as they do in every other row.
-    OptText rows = runCommand(element->value());
+    OptText rows = runCommand(session.written(element));
     table->setRows(rows ? std::move(*rows) : QByteArray(), separator, names);
 
     applySizeAttributes(session, element, table->tableView());
