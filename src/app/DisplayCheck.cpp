@@ -20,6 +20,8 @@ struct HeldMessage
     QString text;
 };
 
+// Qt's message handler is a plain function for the whole process: what it
+// needs can live nowhere else.
 QtMessageHandler g_previous = nullptr;
 bool g_platformUp = false;
 bool g_quiet = false;

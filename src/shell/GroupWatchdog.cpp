@@ -13,6 +13,7 @@
 
 namespace {
 
+// One per process by nature: the kernel closes it when kiv ends, whatever form is open.
 int g_socket = -1;
 
 struct Message

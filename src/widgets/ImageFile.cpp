@@ -85,6 +85,7 @@ bool isDirectory(const QByteArray &path)
 
 // A kiv run from its build tree, not installed, finds the data staged beside it;
 // an installed kiv has no such directory beside it and uses the compiled-in one.
+// Computed once: it cannot change while kiv runs.
 QByteArray dataDirectory()
 {
     static const QByteArray directory = [] {
