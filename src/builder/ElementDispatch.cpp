@@ -1,16 +1,6 @@
 #include "builder/Builders.h"
 #include "builder/KnownTags.h"
-#include "shell/MEnvVar.h"
-#include "widgets/ImageFile.h"
 #include "widgets/MTable.h"
-#include "widgets/WidgetSetup.h"
-
-#include <QVBoxLayout>
-#include <QWidget>
-
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 

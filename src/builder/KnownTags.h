@@ -1,6 +1,6 @@
 #pragma once
 
-#include "markup/TagWarning.h"
+#include "markup/StaticValue.h"
 
 #include <QByteArrayView>
 

@@ -7,8 +7,6 @@
 
 #include <QTabWidget>
 
-#include <cstring>
-
 FormSession::FormSession(QObject *parent)
     : QObject(parent), m_store(new MEnvVar(this)), m_output(new MOHandler(this))
 {
@@ -42,7 +40,7 @@ OptText FormSession::attribute(const Element *element, const char *name) const
         return std::nullopt;
     if (m_observer)
         m_observer(element, name);
-    const Element *child = element->namedChild(QByteArrayView(name, qsizetype(std::strlen(name))));
+    const Element *child = element->namedChild(name);
     return child ? value(child) : std::nullopt;
 }
 

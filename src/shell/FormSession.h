@@ -32,8 +32,7 @@ public:
     OptText value(const Element *element) const;
     // The value of the element's first child named name, evaluated the same way.
     OptText attribute(const Element *element, const char *name) const;
-    // The element's text (no name) or its attribute name as written, not run: a
-    // command kept for later.
+    // The element's text (no name) or its attribute as written, not run: a command for later.
     OptText written(const Element *element, const char *name = nullptr) const;
     // Called with every name looked up through the session (tests learn from it
     // which attributes each builder reads).

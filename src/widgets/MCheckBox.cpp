@@ -1,6 +1,6 @@
 #include "widgets/MCheckBox.h"
 
-#include "markup/TagWarning.h"
+#include "markup/StaticValue.h"
 #include "shell/MEnvVar.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"

@@ -1,7 +1,6 @@
 #include "widgets/MDate.h"
 
 #include "markup/StaticValue.h"
-#include "markup/TagWarning.h"
 #include "shell/MEnvVar.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"

@@ -1,6 +1,6 @@
 #include "widgets/MRadio.h"
 
-#include "markup/TagWarning.h"
+#include "markup/StaticValue.h"
 #include "shell/MEnvVar.h"
 #include "widgets/EntryLines.h"
 #include "widgets/WidgetBuilders.h"

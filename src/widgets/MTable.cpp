@@ -1,6 +1,6 @@
 #include "widgets/MTable.h"
 
-#include "markup/TagWarning.h"
+#include "markup/StaticValue.h"
 #include "shell/BusyState.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
