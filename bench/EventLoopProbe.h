@@ -3,6 +3,9 @@
 // How late a 5 ms timer fires while work runs in the event loop: the window's
 // answer time, as a person would feel it.
 
+#include "shell/BusyState.h"
+#include "shell/FormSession.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -48,6 +51,19 @@ inline Lateness probe(const std::function<void()> &work)
     work();
     timer.stop();
     return {percentile(late, 0.5), percentile(late, 0.99), percentile(late, 1.0), late.size()};
+}
+
+// A user command of session, from the click to its end, with the event loop running.
+inline void runToEnd(FormSession &session, const QByteArray &command)
+{
+    QEventLoop loop;
+    bool ended = false;
+    runUserCommand(session, command, false, &loop, [&](const QByteArray &) {
+        ended = true;
+        loop.quit();
+    });
+    if (!ended)
+        loop.exec();
 }
 
 inline void idle(int ms)

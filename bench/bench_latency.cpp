@@ -37,10 +37,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
 
-    MEnvVar store;
-    setRunnerStore(&store);
-    MOHandler handler;
-    setOutputHandler(&handler);
+    FormSession session;
+    MEnvVar &store = session.store();
+    MOHandler &handler = session.output();
     for (const char *name : {"NAME", "DEST", "LEVEL", "ZIP", "PICK"})
         store.addVariable(name, "a value");
     QWidget window;
@@ -60,9 +59,9 @@ int main(int argc, char **argv)
     };
     const std::vector<Case> cases = {
         {"no command (reference), 2 s", [] { idle(2000); }},
-        {"sleep 2", [] { runUserCommand("sleep 2", false); }},
-        {"seq 1 5000000", [] { runUserCommand("seq 1 5000000", false); }},
-        {"1,000,000 CR redraws", [] { runUserCommand("for i in $(seq 1000000); do printf '\\r%d%%' $i; done", false); }},
+        {"sleep 2", [&] { runToEnd(session, "sleep 2"); }},
+        {"seq 1 5000000", [&] { runToEnd(session, "seq 1 5000000"); }},
+        {"1,000,000 CR redraws", [&] { runToEnd(session, "for i in $(seq 1000000); do printf '\\r%d%%' $i; done"); }},
     };
 
     std::printf("%-30s | %-10s | %-10s | %-10s | %-6s | %s\n", "event loop while (worst of runs)", "p50", "p99",

@@ -106,7 +106,7 @@ int main(int argc, char **argv)
                 if (c.command.isEmpty())
                     idle(2000);
                 else
-                    runUserCommand(c.command, false);
+                    runToEnd(window.session, c.command);
             });
             rate = std::max(rate, double(lines) / (double(clock.elapsed()) / 1000.0));
             // The bars end on the last number.

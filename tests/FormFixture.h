@@ -6,6 +6,7 @@
 #include "builder/TextLog.h"
 #include "markup/Document.h"
 #include "shell/CommandRunner.h"
+#include "shell/CommandQueue.h"
 #include "shell/FormSession.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
@@ -27,6 +28,13 @@
 #include <sys/types.h>
 
 namespace kivtest {
+
+// Waits until no command of session runs or waits (a minute at most): commands
+// run from the event loop, after the click that asked for them.
+inline bool settled(const FormSession &session)
+{
+    return QTest::qWaitFor([&] { return !session.queue().running() && !session.queue().queued(); }, 60000);
+}
 
 // A fresh form session, two text logs on its output handler and
 // a window that receives the built widgets. Commands run in a private directory.
@@ -68,13 +76,17 @@ struct Form
         return i < all.size() ? all[i] : nullptr;
     }
     QByteArray var(int i) const { return store.valueOf(i); }
-    // Clicks button i as a user would and returns what the first log shows.
+    // Clicks button i as a user would and returns what the first log shows once
+    // its command has ended.
     QString click(int i = 0)
     {
         if (MButton *button = find<MButton>(i))
             QTest::mouseClick(button->pushButton(), Qt::LeftButton);
+        settle();
         return log1.toPlainText();
     }
+    // Waits until no command of the form runs or waits (a minute at most).
+    bool settle() const { return settled(session); }
     QString file(const char *name) const
     {
         QFile f(dir.filePath(QString::fromUtf8(name)));
@@ -158,6 +170,9 @@ template <class W> struct LoneWidget
     }
     MEnvVar &store() const { return session->store(); }
     MOHandler &handler() const { return session->output(); }
+    bool settle() const { return settled(*session); }
+    // A command run now with the form's variables.
+    QByteArray run(const QByteArray &command) const { return runCommand(&store(), command); }
 };
 
 } // namespace kivtest

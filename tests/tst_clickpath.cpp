@@ -206,6 +206,7 @@ void TestClickPath::keyboardAlone()
     list->clearSelection();
     list->setCurrentItem(list->item(0), QItemSelectionModel::NoUpdate);
     QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(form.settle());
     QCOMPARE(form.file("runs"), QStringLiteral("run:Ada\nrun:Ada\nlist:beta\nlist:alpha\n"));
 }
 

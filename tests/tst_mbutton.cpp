@@ -43,6 +43,10 @@ void TestMButton::configureAndClickOrder()
             [&](const QByteArray &out) { events << QString::fromUtf8("output:" + out); });
     connect(&button, &MButton::clicked, this, [&] { events << QStringLiteral("clicked"); });
     button.click();
+    QVERIFY(events.isEmpty()); // no form, no command
+    button.setSession(&form.session);
+    button.click();
+    QVERIFY(form.settle());
     QCOMPARE(events, QStringList({QStringLiteral("output:out"), QStringLiteral("clicked")}));
 }
 
@@ -94,7 +98,6 @@ void TestMButton::commandRunsAtEveryClickOnly()
 void TestMButton::worksWithoutOutputHandler()
 {
     Form form;
-    setOutputHandler(nullptr);
     QVERIFY(form.build("<f><button>echo x > ran</button></f>"));
     QSignalSpy clicked(form.find<MButton>(), &MButton::clicked);
     form.click();
@@ -142,6 +145,7 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
         QTest::keyClick(button->pushButton(), Qt::Key_Escape);
     });
     QTest::mouseClick(button->pushButton(), Qt::LeftButton);
+    QVERIFY(form.settle());
 
     QCOMPARE(events, QStringList({QStringLiteral("pieces"), QStringLiteral("ended"),
                                   QString::fromUtf8("output:" + printed), QStringLiteral("clicked")}));

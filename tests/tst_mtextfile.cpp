@@ -243,7 +243,7 @@ void TestMTextFile::typingReachesVariable()
     QVERIFY(chooser);
     QTest::keyClicks(chooser->lineEdit(), QStringLiteral("/x"));
     QCOMPARE(m_w.store().valueOf(chooser->varIndex()), QByteArray("/x"));
-    QCOMPARE(runCommand(QByteArray("printf %s \"$F\"")), QByteArray("/x"));
+    QCOMPARE(m_w.run(QByteArray("printf %s \"$F\"")), QByteArray("/x"));
 
     // Unbound: the text changes, the store does not.
     chooser = build("<file var=\"\"/>");
@@ -376,7 +376,7 @@ void TestMTextFile::saveModeTakesNewName()
     const QString expected = m_w.dir->filePath(QStringLiteral("new file.txt"));
     QVERIFY(!QFile::exists(expected));
     QCOMPARE(chooser->lineEdit()->text(), expected);
-    QCOMPARE(runCommand(QByteArray("printf %s \"$OUT\"")), expected.toUtf8());
+    QCOMPARE(m_w.run(QByteArray("printf %s \"$OUT\"")), expected.toUtf8());
 }
 
 void TestMTextFile::directoryMode()

@@ -110,7 +110,7 @@ private Q_SLOTS:
         QFETCH(int, how);
         Form form;
         QVERIFY(form.build("<f><button>sleep 100 & echo $! > child; sleep 100</button><text var=\"T\"/></f>"));
-        setRunningBarWindow(&form.window);
+        form.session.setBarWindow(&form.window);
         RunningBar *running = nullptr;
         QPushButton *stop = nullptr;
         QSignalSpy stopped(&form.handler, &MOHandler::outputStopped);
@@ -139,7 +139,6 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(!kivtest::processAlive(child), 5000);
         });
         form.click();
-        setRunningBarWindow(nullptr);
         QVERIFY(child > 0 && stop);
         QCOMPARE(stopped.count(), 1);
         QCOMPARE(stopped.at(0).at(0).toBool(), false);

@@ -183,10 +183,8 @@ void tst_stress::init()
     QVERIFY(m_tmp->isValid());
     qputenv("TMPDIR", QFile::encodeName(m_tmp->path()));
     m_store = std::make_unique<MEnvVar>();
-    setVariableStore(m_store.get());
     setRunnerStore(m_store.get());
     m_handler = std::make_unique<MOHandler>();
-    setOutputHandler(m_handler.get());
 }
 
 void tst_stress::cleanup()
@@ -194,9 +192,7 @@ void tst_stress::cleanup()
     QDir::setCurrent(m_oldCwd);
     if (m_tmp)
         QVERIFY2(leftoverScripts(m_tmp->path()).isEmpty(), "a script file outlived its command");
-    setOutputHandler(nullptr);
     setRunnerStore(nullptr);
-    setVariableStore(nullptr);
     m_handler.reset();
     m_store.reset();
     if (m_oldTmpdir.isNull())

@@ -10,6 +10,7 @@
 #include "builder/Builders.h"
 #include "markup/Document.h"
 #include "shell/BusyState.h"
+#include "shell/CommandQueue.h"
 #include "shell/CommandRunner.h"
 #include "shell/FormSession.h"
 #include "shell/MEnvVar.h"
@@ -56,6 +57,9 @@ void frmMain::setVisible(bool visible)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // Closing drops what waits; a running command is stopped first.
+    if (m_session)
+        m_session->queue().dropQueued();
     if (commandRunning()) {
         event->ignore();
         requestExit(0);

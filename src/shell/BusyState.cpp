@@ -2,7 +2,9 @@
 
 #include "shell/RunningBar.h"
 
+#include "shell/CommandQueue.h"
 #include "shell/CommandRunner.h"
+#include "shell/FormSession.h"
 #include "shell/MOHandler.h"
 
 #include <QCoreApplication>
@@ -16,8 +18,6 @@
 #include <QShortcutEvent>
 
 namespace {
-
-QPointer<QWidget> g_barWindow;
 
 // Text logs may still be scrolled and read: that changes no value and runs nothing.
 bool inTextLog(const QObject *object)
@@ -138,40 +138,54 @@ private:
 
 } // namespace
 
-std::optional<QByteArray> runUserCommand(const QByteArray &command, bool keepOutput)
+void runUserCommand(FormSession &session, const QByteArray &command, bool keepOutput, QObject *context,
+                    std::function<void(const QByteArray &)> done)
 {
-    if (commandRunning() || commandsRefused())
-        return std::nullopt;
-    const QPointer<MOHandler> handler(outputHandler());
-    std::function<void(const QByteArray &)> onPiece;
-    if (handler) {
-        handler->beginOutput();
-        onPiece = [handler](const QByteArray &piece) {
-            if (handler)
-                handler->appendOutput(piece);
-        };
-    }
-    CommandResult result;
+    // What a user command holds while it runs: dropped input, the bar.
+    struct Run
     {
+        std::unique_ptr<InputBlocker> blocker;
         QPointer<RunningBar> bar;
-        if (g_barWindow) {
-            bar = g_barWindow->findChild<RunningBar *>(QString(), Qt::FindDirectChildrenOnly);
-            if (!bar)
-                bar = new RunningBar(g_barWindow);
+    };
+    // Nothing is asked for while a user command runs: the user's input is dropped
+    // meanwhile, and whatever else asks is refused as it always was.
+    if (commandsRefused() || session.queue().userRunning())
+        return;
+    auto run = std::make_shared<Run>();
+    const QPointer<MOHandler> handler(&session.output());
+    const QPointer<QWidget> barWindow(session.barWindow());
+    CommandQueue::Job job;
+    job.kind = CommandQueue::Kind::User;
+    job.command = command;
+    job.keepOutput = keepOutput;
+    job.context = context;
+    job.started = [run, handler, barWindow] {
+        if (handler)
+            handler->beginOutput();
+        if (barWindow) {
+            run->bar = barWindow->findChild<RunningBar *>(QString(), Qt::FindDirectChildrenOnly);
+            if (!run->bar)
+                run->bar = new RunningBar(barWindow);
         }
-        if (bar)
-            bar->commandStarted();
-        const InputBlocker blocker(bar ? bar->stopButton() : nullptr);
-        result = runCommandLive(command, onPiece, keepOutput);
-        if (bar)
-            bar->commandEnded();
-    }
-    if (handler) {
-        handler->endOutput(result.dropped);
-        if (result.stopped)
-            handler->reportStopped(result.killed);
-    }
-    return result.output;
+        if (run->bar)
+            run->bar->commandStarted();
+        run->blocker = std::make_unique<InputBlocker>(run->bar ? run->bar->stopButton() : nullptr);
+    };
+    job.piece = [handler](const QByteArray &piece) {
+        if (handler)
+            handler->appendOutput(piece);
+    };
+    job.done = [run, handler, context = QPointer<QObject>(context), done = std::move(done)](const CommandResult &result) {
+        if (run->bar)
+            run->bar->commandEnded();
+        run->blocker.reset();
+        if (handler) {
+            handler->endOutput(result.dropped);
+            if (result.stopped)
+                handler->reportStopped(result.killed);
+        }
+        if (done && context)
+            done(result.output);
+    };
+    session.queue().push(std::move(job));
 }
-
-void setRunningBarWindow(QWidget *window) { g_barWindow = window; }

@@ -20,10 +20,6 @@ bool g_refused = false;
 qint64 g_limit = KIV_OUTPUT_LIMIT;
 std::vector<std::function<void()>> g_afterRun;
 
-void complain(const char *what, int err)
-{
-    std::fprintf(stderr, "kiv: cannot run command: %s: %s\n", what, std::strerror(err));
-}
 
 bool eventLoopAvailable()
 {
@@ -65,11 +61,26 @@ void afterRunningCommand(std::function<void()> then)
         then();
 }
 
-QByteArray scriptText(const QByteArray &command)
+void reportNotRun(const char *what, int err)
+{
+    std::fprintf(stderr, "kiv: cannot run command: %s: %s\n", what, std::strerror(err));
+}
+
+void commandStarted(CommandProcess *process) { g_running = process; }
+
+void commandEnded()
+{
+    g_running = nullptr;
+    runAfterRunHooks();
+}
+
+QByteArray scriptText(const QByteArray &command) { return scriptText(g_runnerStore, command); }
+
+QByteArray scriptText(const MEnvVar *store, const QByteArray &command)
 {
     QByteArray script("#!/bin/bash\n");
-    if (g_runnerStore)
-        script += g_runnerStore->exportAssignments();
+    if (store)
+        script += store->exportAssignments();
     script += '\n';
     script += command;
     script += '\n';
@@ -77,6 +88,12 @@ QByteArray scriptText(const QByteArray &command)
 }
 
 CommandResult runCommandLive(const QByteArray &command,
+                             const std::function<void(const QByteArray &)> &onPiece, bool keepOutput)
+{
+    return runCommandLive(g_runnerStore, command, onPiece, keepOutput);
+}
+
+CommandResult runCommandLive(const MEnvVar *store, const QByteArray &command,
                              const std::function<void(const QByteArray &)> &onPiece, bool keepOutput)
 {
     CommandResult result;
@@ -88,9 +105,9 @@ CommandResult runCommandLive(const QByteArray &command,
     }
     result.ran = true;
     // The variables are taken now; the script lives as long as the run.
-    const ScriptImage script(scriptText(command));
+    const ScriptImage script(scriptText(store, command));
     if (!script.ok()) {
-        complain("cannot hold the script", script.error());
+        reportNotRun("cannot hold the script", script.error());
         return result;
     }
     CommandProcess process;
@@ -101,7 +118,7 @@ CommandResult runCommandLive(const QByteArray &command,
     const bool loop = eventLoopAvailable();
     int error = 0;
     if (!process.start(script.path(), loop, &error)) {
-        complain("/bin/bash", error);
+        reportNotRun("/bin/bash", error);
         return result;
     }
 
@@ -116,19 +133,19 @@ CommandResult runCommandLive(const QByteArray &command,
             process.stop();
     }
     process.waitBlocking();
-    g_running = nullptr;
-
     result.output = process.output();
     result.dropped = process.droppedBytes();
     result.stopped = process.wasStopped();
     result.killed = process.neededKill();
-    runAfterRunHooks();
+    commandEnded();
     return result;
 }
 
-QByteArray runCommand(const QByteArray &command)
+QByteArray runCommand(const QByteArray &command) { return runCommand(g_runnerStore, command); }
+
+QByteArray runCommand(const MEnvVar *store, const QByteArray &command)
 {
-    const CommandResult result = runCommandLive(command, {}, true);
+    const CommandResult result = runCommandLive(store, command, {}, true);
     if (result.dropped > 0)
         std::fprintf(stderr, "kiv: a command printed more than %lld bytes: %lld bytes left out\n",
                      static_cast<long long>(g_limit), static_cast<long long>(result.dropped));

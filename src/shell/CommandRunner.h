@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class CommandProcess;
 class MEnvVar;
 
 // Makes store the one whose variables go in front of every command.
@@ -19,6 +20,8 @@ MEnvVar *runnerStore();
 // input, standard error and the current directory are the process's own.
 OptText runCommand(const OptText &command);
 QByteArray runCommand(const QByteArray &command);
+// The same with the variables of store (null: none) instead of the runner store.
+QByteArray runCommand(const MEnvVar *store, const QByteArray &command);
 
 struct CommandResult
 {
@@ -35,8 +38,20 @@ struct CommandResult
 CommandResult runCommandLive(const QByteArray &command,
                              const std::function<void(const QByteArray &)> &onPiece, bool keepOutput);
 
+// The same run with the variables of store (null: none) instead of the runner store.
+CommandResult runCommandLive(const MEnvVar *store, const QByteArray &command,
+                             const std::function<void(const QByteArray &)> &onPiece, bool keepOutput);
+
 // The exact bytes of the script that runCommand writes for command.
 QByteArray scriptText(const QByteArray &command);
+QByteArray scriptText(const MEnvVar *store, const QByteArray &command);
+
+// For runners of their own (the command queue): process is the one command that
+// runs, the one that stopRunningCommand reaches, until commandEnded.
+void commandStarted(CommandProcess *process);
+void commandEnded();
+// Says on standard error that a command could not be run.
+void reportNotRun(const char *what, int err);
 
 // How much output of one command is kept; the rest is drained and counted.
 qint64 outputLimit();

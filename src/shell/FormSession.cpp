@@ -1,6 +1,6 @@
 #include "shell/FormSession.h"
 
-#include "shell/BusyState.h"
+#include "shell/CommandQueue.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
@@ -8,21 +8,19 @@
 #include <QTabWidget>
 
 FormSession::FormSession(QObject *parent)
-    : QObject(parent), m_store(new MEnvVar(this)), m_output(new MOHandler(this))
+    : QObject(parent), m_store(new MEnvVar(this)), m_output(new MOHandler(this)),
+      m_queue(new CommandQueue(*m_store, this))
 {
-    setVariableStore(m_store);
-    setRunnerStore(m_store);
-    setOutputHandler(m_output);
 }
 
-FormSession::~FormSession()
+// The queue goes first: its running command may still read the store.
+FormSession::~FormSession() { delete m_queue; }
+
+OptText FormSession::run(const OptText &command) const
 {
-    if (variableStore() == m_store)
-        setVariableStore(nullptr);
-    if (runnerStore() == m_store)
-        setRunnerStore(nullptr);
-    if (outputHandler() == m_output)
-        setOutputHandler(nullptr);
+    if (!command)
+        return std::nullopt;
+    return runCommand(m_store, *command);
 }
 
 OptText FormSession::value(const Element *element) const
@@ -31,7 +29,7 @@ OptText FormSession::value(const Element *element) const
         return std::nullopt;
     if (element->isAttribute())
         return element->value();
-    return trimWhitespace(runCommand(written(element)));
+    return trimWhitespace(run(written(element)));
 }
 
 OptText FormSession::attribute(const Element *element, const char *name) const
@@ -60,5 +58,4 @@ void FormSession::setPendingTab(QTabWidget *tabs) { m_pendingTab = tabs; }
 void FormSession::setBarWindow(QWidget *window)
 {
     m_barWindow = window;
-    setRunningBarWindow(window);
 }

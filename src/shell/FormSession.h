@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class CommandQueue;
 class MEnvVar;
 class MOHandler;
 #include <QTabWidget>
@@ -26,6 +27,8 @@ public:
 
     MEnvVar &store() const { return *m_store; }
     MOHandler &output() const { return *m_output; }
+    // Every command of the shown form waits here.
+    CommandQueue &queue() const { return *m_queue; }
 
     // The element's text run as a command with the form's variables set, output
     // trimmed; a value written as an attribute is taken as it is.
@@ -38,6 +41,8 @@ public:
     // which attributes each builder reads).
     using ReadObserver = void (*)(const Element *element, const char *name);
     void setReadObserver(ReadObserver observer) { m_observer = observer; }
+    // A build-time read: command run now with the form's variables, whole output.
+    OptText run(const OptText &command) const;
 
     // The tab widget that the next "tab" element joins, if any; a destroyed one
     // reads as none.
@@ -56,6 +61,7 @@ private:
     std::vector<std::unique_ptr<QWidget>> m_hidden;
     MEnvVar *m_store;
     MOHandler *m_output;
+    CommandQueue *m_queue;
     QPointer<QTabWidget> m_pendingTab;
     QPointer<QWidget> m_barWindow;
     ReadObserver m_observer = nullptr;

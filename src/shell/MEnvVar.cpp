@@ -4,12 +4,6 @@
 
 #include <cstdio>
 
-namespace {
-MEnvVar *g_store = nullptr;
-}
-
-MEnvVar *variableStore() { return g_store; }
-void setVariableStore(MEnvVar *store) { g_store = store; }
 
 MEnvVar::MEnvVar(QObject *parent) : QObject(parent)
 {

@@ -42,6 +42,3 @@ private:
     std::vector<EditedText> m_shown;
 };
 
-// The process-wide store that builders register variables in (null until set).
-MEnvVar *variableStore();
-void setVariableStore(MEnvVar *store);

@@ -6,14 +6,6 @@
 #include <QMetaMethod>
 #include <QTextDocument>
 
-namespace {
-MOHandler *g_handler = nullptr;
-
-} // namespace
-
-MOHandler *outputHandler() { return g_handler; }
-void setOutputHandler(MOHandler *handler) { g_handler = handler; }
-
 QString outputText(QByteArrayView bytes)
 {
     // NUL bytes would cut the text short in a widget.

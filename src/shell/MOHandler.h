@@ -70,9 +70,6 @@ private:
     QByteArray m_progressTail;  // the unfinished last line, up to a bound
 };
 
-// The process-wide output handler (document mode only; null otherwise).
-MOHandler *outputHandler();
-void setOutputHandler(MOHandler *handler);
 
 // Qt's own test for rich text (Qt::mightBeRichText), limited to outputs of at
 // most kRichTextMaxBytes that its layout shows at once (richTextFits). Others are

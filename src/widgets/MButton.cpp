@@ -28,15 +28,16 @@ void MButton::configure(const OptText &title, const OptText &command)
 
 void MButton::click()
 {
-    // A receiver of outputEmit may close or delete the window holding this button.
-    const QPointer<MButton> self(this);
-    const std::optional<QByteArray> output
-        = runUserCommand(m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)));
-    if (!output || !self)
+    if (!m_session)
         return;
-    Q_EMIT outputEmit(*output);
-    if (self)
-        Q_EMIT clicked();
+    runUserCommand(*m_session, m_command, isSignalConnected(QMetaMethod::fromSignal(&MButton::outputEmit)), this,
+                   [this](const QByteArray &output) {
+                       // A receiver of outputEmit may close or delete the window holding this button.
+                       const QPointer<MButton> self(this);
+                       Q_EMIT outputEmit(output);
+                       if (self)
+                           Q_EMIT clicked();
+                   });
 }
 
 void buildButton(FormSession &session, const Element *element, QLayout *parent)
@@ -56,6 +57,7 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
 
     // The output reaches the text logs while it runs, not through outputEmit.
     button->configure(title, command);
+    button->setSession(&session);
     applySizeAttributes(session, element, button->pushButton());
     if (parent)
         parent->addWidget(button);

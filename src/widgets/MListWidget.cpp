@@ -133,13 +133,10 @@ void MListWidget::doubleClicked(QListWidgetItem *item)
             break;
         }
     }
-    if (!m_doubleClickCommand)
+    if (!m_doubleClickCommand || !m_session)
         return;
-    const QPointer<MListWidget> self(this);
-    const std::optional<QByteArray> output = runUserCommand(
-        *m_doubleClickCommand, isSignalConnected(QMetaMethod::fromSignal(&MListWidget::outputEmit)));
-    if (output && self)
-        Q_EMIT outputEmit(*output);
+    runUserCommand(*m_session, *m_doubleClickCommand, isSignalConnected(QMetaMethod::fromSignal(&MListWidget::outputEmit)),
+                   this, [this](const QByteArray &output) { Q_EMIT outputEmit(output); });
 }
 
 bool MListWidget::eventFilter(QObject *watched, QEvent *event)
@@ -184,7 +181,7 @@ MListWidgetItem *buildIconEntry(FormSession &session, const Element *element)
     entry->setListItem(new QListWidgetItem(iconFromPath(iconPath), toQString(text)));
 
     if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
-        entry->setCommand(command);
+        entry->setCommand(&session, command);
     return entry;
 }
 
@@ -202,7 +199,7 @@ void buildIconList(FormSession &session, const Element *element, QLayout *parent
     if (const OptText h = session.attribute(element, "iconheight"); hasText(h))
         list->setIconHeight(*h);
     if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
-        list->setDoubleClickCommand(command);
+        list->setDoubleClickCommand(&session, command);
 
     if (store)
         QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::updateVal);

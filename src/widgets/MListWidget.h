@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markup/Element.h"
+#include "shell/FormSession.h"
 
 #include <QIcon>
 #include <QPointer>
@@ -13,7 +14,7 @@ class Element;
 class MListWidgetItem;
 class QListWidget;
 class QListWidgetItem;
-class FormSession;
+
 
 // An icon list: entries with a picture and a text. The selected entry's text is
 // the bound variable's value; a double click runs the entry's own command, else
@@ -36,7 +37,12 @@ public:
     int iconWidth() const { return m_iconWidth; }
     int iconHeight() const { return m_iconHeight; }
 
-    void setDoubleClickCommand(const OptText &command) { m_doubleClickCommand = command; }
+    // The command runs in session's queue.
+    void setDoubleClickCommand(FormSession *session, const OptText &command)
+    {
+        m_session = session;
+        m_doubleClickCommand = command;
+    }
     const OptText &doubleClickCommand() const { return m_doubleClickCommand; }
 
     // Appends an "icon" entry; the list takes it over.
@@ -74,6 +80,7 @@ private:
     QString m_defaultIcon;
     QIcon m_defaultIconImage;
     OptText m_doubleClickCommand;
+    QPointer<FormSession> m_session;
     int m_iconWidth = 47;
     int m_iconHeight = 27;
     std::vector<QPointer<MListWidgetItem>> m_entries;

@@ -25,10 +25,8 @@ bool MListWidgetItem::runOwnCommand()
 {
     if (!m_command)
         return false;
-    const QPointer<MListWidgetItem> self(this);
-    const std::optional<QByteArray> output = runUserCommand(
-        *m_command, isSignalConnected(QMetaMethod::fromSignal(&MListWidgetItem::outputEmit)));
-    if (output && self)
-        Q_EMIT outputEmit(*output);
+    if (m_session)
+        runUserCommand(*m_session, *m_command, isSignalConnected(QMetaMethod::fromSignal(&MListWidgetItem::outputEmit)),
+                       this, [this](const QByteArray &output) { Q_EMIT outputEmit(output); });
     return true;
 }

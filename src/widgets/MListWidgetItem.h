@@ -1,9 +1,12 @@
 #pragma once
 
 #include "markup/Element.h"
+#include "shell/FormSession.h"
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
+
 
 class QListWidgetItem;
 
@@ -19,7 +22,12 @@ public:
 
     void setListItem(QListWidgetItem *item);
     QListWidgetItem *listItem() const { return m_listItem; }
-    void setCommand(const OptText &command) { m_command = command; }
+    // The command runs in session's queue.
+    void setCommand(FormSession *session, const OptText &command)
+    {
+        m_session = session;
+        m_command = command;
+    }
     const OptText &command() const { return m_command; }
 
     // Runs the entry's command as a user action (see runUserCommand) and emits its
@@ -30,6 +38,7 @@ Q_SIGNALS:
     void outputEmit(const QByteArray &output);
 
 private:
+    QPointer<FormSession> m_session;
     QListWidgetItem *m_listItem = nullptr;
     OptText m_command;
 };

@@ -188,9 +188,9 @@ void MTable::changeValue()
 
 void MTable::activate(const QModelIndex &index)
 {
-    if (!index.isValid() || !m_doubleClickCommand)
+    if (!index.isValid() || !m_doubleClickCommand || !m_session)
         return;
-    runUserCommand(*m_doubleClickCommand, false);
+    runUserCommand(*m_session, *m_doubleClickCommand, false, this, {});
 }
 
 bool MTable::eventFilter(QObject *watched, QEvent *event)
@@ -291,7 +291,7 @@ void buildTable(FormSession &session, const Element *element, QLayout *parent)
     const auto column = leadingInt(session.attribute(element, "column").value_or(QByteArray()));
     table->setValueColumn(column && *column >= 1 ? *column - 1 : 0);
     if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
-        table->setDoubleClickCommand(command);
+        table->setDoubleClickCommand(&session, command);
     const TableModel::Separator separator = session.attribute(element, "separator") == "blanks"
                                                 ? TableModel::Separator::Blanks
                                                 : TableModel::Separator::Tab;
@@ -299,7 +299,7 @@ void buildTable(FormSession &session, const Element *element, QLayout *parent)
 
     // Not trimmed: a row's leading tab is an empty first field, and trailing
     // blanks of the last row belong to it as they do in every other row.
-    OptText rows = runCommand(session.written(element));
+    OptText rows = session.run(session.written(element));
     table->setRows(rows ? std::move(*rows) : QByteArray(), separator, names);
 
     applySizeAttributes(session, element, table->tableView());

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "markup/Element.h"
+#include "shell/FormSession.h"
 #include "widgets/TableModel.h"
 
 #include <QString>
+#include <QPointer>
 #include <QWidget>
 
 #include <vector>
+
 
 class QTableView;
 struct TagWarning;
@@ -29,7 +32,12 @@ public:
     void setMultiSelect(bool multi);
     // 0-based column whose text the value holds.
     void setValueColumn(int column) { m_valueColumn = column; }
-    void setDoubleClickCommand(const OptText &command) { m_doubleClickCommand = command; }
+    // The command runs in session's queue.
+    void setDoubleClickCommand(FormSession *session, const OptText &command)
+    {
+        m_session = session;
+        m_doubleClickCommand = command;
+    }
 
     // Shows the rows; the marked ones start selected (in single mode the last of
     // them), and the value is reported.
@@ -67,6 +75,7 @@ private:
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     OptText m_doubleClickCommand;
+    QPointer<FormSession> m_session;
 };
 
 // What kiv --check says about a table's raw select, separator, columns and column.

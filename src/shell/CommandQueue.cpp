@@ -1,0 +1,127 @@
+#include "shell/CommandQueue.h"
+
+#include "shell/CommandProcess.h"
+#include "shell/MEnvVar.h"
+#include "shell/ScriptImage.h"
+
+#include <QTimer>
+
+CommandQueue::CommandQueue(const MEnvVar &store, QObject *parent) : QObject(parent), m_store(store) {}
+
+CommandQueue::~CommandQueue()
+{
+    m_jobs.clear();
+    if (m_process) {
+        m_process->stop();
+        m_process->waitBlocking();
+        m_process.reset();
+        commandEnded();
+    }
+}
+
+void CommandQueue::push(Job job)
+{
+    if (commandsRefused())
+        return;
+    if (job.kind == Kind::User) {
+        job.script = scriptText(&m_store, job.command);
+        // Ahead of the reads, behind the user's earlier commands.
+        auto at = m_jobs.begin();
+        while (at != m_jobs.end() && at->kind == Kind::User)
+            ++at;
+        m_jobs.insert(at, std::move(job));
+    } else {
+        m_jobs.push_back(std::move(job));
+    }
+    if (!m_process && !m_startPosted) {
+        // From the event loop: a job never starts inside its pusher's code.
+        m_startPosted = true;
+        QTimer::singleShot(0, this, [this] {
+            m_startPosted = false;
+            startNext();
+        });
+    }
+}
+
+void CommandQueue::stopRunning()
+{
+    if (m_process)
+        m_process->stop();
+}
+
+void CommandQueue::dropQueued() { m_jobs.clear(); }
+
+void CommandQueue::startNext()
+{
+    while (!m_process && !m_jobs.empty()) {
+        if (commandsRefused() || commandRunning()) {
+            // kiv is exiting, or a build-time read still runs: try again once it ends.
+            if (commandsRefused())
+                m_jobs.clear();
+            else
+                afterRunningCommand([self = QPointer<CommandQueue>(this)] {
+                    if (self)
+                        QTimer::singleShot(0, self, [self] { self->startNext(); });
+                });
+            return;
+        }
+        m_current = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        if (!m_current.context)
+            continue;
+        if (m_current.started)
+            m_current.started();
+        // The script lives as long as the run.
+        m_script = std::make_unique<ScriptImage>(m_current.script ? *m_current.script
+                                                                  : scriptText(&m_store, m_current.command));
+        auto process = std::make_unique<CommandProcess>();
+        process->setLimit(outputLimit());
+        process->setKeepOutput(m_current.keepOutput);
+        if (m_current.piece)
+            connect(process.get(), &CommandProcess::outputArrived, this,
+                    [this](const QByteArray &piece) {
+                        if (m_current.piece)
+                            m_current.piece(piece);
+                    });
+        int error = 0;
+        if (!m_script->ok() || !process->start(m_script->path(), true, &error)) {
+            m_script->ok() ? reportNotRun("/bin/bash", error) : reportNotRun("cannot hold the script", m_script->error());
+            m_script.reset();
+            CommandResult result;
+            result.ran = true;
+            if (m_current.done)
+                m_current.done(result);
+            continue;
+        }
+        m_process = std::move(process);
+        commandStarted(m_process.get());
+        connect(m_process.get(), &CommandProcess::finished, this, &CommandQueue::finish, Qt::QueuedConnection);
+    }
+    if (!m_process && m_jobs.empty())
+        Q_EMIT idle();
+}
+
+void CommandQueue::finish()
+{
+    if (!m_process)
+        return;
+    m_process->waitBlocking();
+    CommandResult result;
+    result.ran = true;
+    result.output = m_process->output();
+    result.dropped = m_process->droppedBytes();
+    result.stopped = m_process->wasStopped();
+    result.killed = m_process->neededKill();
+    m_process.reset();
+    m_script.reset();
+    Job job = std::move(m_current);
+    m_current = {};
+    // The call back may end the form, and this queue with it.
+    const QPointer<CommandQueue> self(this);
+    if (job.done)
+        job.done(result);
+    // Hooks (an exit waiting for the end) run once the job's own call back is done.
+    commandEnded();
+    if (self)
+        startNext();
+}
