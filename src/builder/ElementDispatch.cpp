@@ -53,44 +53,46 @@ const char *const kTableAttributes[] = {"var",       "columns", "separator", "se
 // Progress
 const char *const kProgressAttributes[] = {"text", "width", "height", nullptr};
 
+const char *const kCommonAttributes[] = {"id", "refresh", "every", "enabled", "visible"};
+
 using T = KnownTag;
 const KnownTag kKnownTags[] = {
-    {"button", T::ClickCommand, kButtonAttributes, nullptr, buildButton, nullptr},
-    {"label", T::RunsContent, kLabelAttributes, nullptr, buildLabel, nullptr},
-    {"checkbox", T::RunsContent | T::BindsVariable, kCheckBoxAttributes, nullptr, buildCheckBox, checkCheckBox},
-    {"combobox", T::RunsContent | T::BindsVariable, kComboBoxAttributes, nullptr, buildComboBox, nullptr},
-    {"iconlist", T::RunsContent | T::BindsVariable, kIconListAttributes, "icon", buildIconList, nullptr},
-    {"global", T::RunsContent | T::BindsVariable, kGlobalAttributes, nullptr, buildGlobalRow, nullptr},
-    {"text", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr, buildTextBox, nullptr},
-    {"textbox", T::RunsContent | T::BindsVariable, kTextBoxAttributes, nullptr, buildTextBox, nullptr},
-    {"file", T::RunsContent | T::BindsVariable, kFileAttributes, nullptr, buildFileChooser, nullptr},
+    {"button", T::ClickCommand | T::Widget, kButtonAttributes, nullptr, buildButton, nullptr, nullptr},
+    {"label", T::RunsContent | T::Widget, kLabelAttributes, nullptr, buildLabel, nullptr, nullptr},
+    {"checkbox", T::RunsContent | T::BindsVariable | T::Widget, kCheckBoxAttributes, nullptr, buildCheckBox, checkCheckBox, nullptr},
+    {"combobox", T::RunsContent | T::BindsVariable | T::Widget, kComboBoxAttributes, nullptr, buildComboBox, nullptr, nullptr},
+    {"iconlist", T::RunsContent | T::BindsVariable | T::Widget, kIconListAttributes, "icon", buildIconList, nullptr, nullptr},
+    {"global", T::RunsContent | T::BindsVariable, kGlobalAttributes, nullptr, buildGlobalRow, nullptr, nullptr},
+    {"text", T::RunsContent | T::BindsVariable | T::Widget, kTextBoxAttributes, nullptr, buildTextBox, nullptr, nullptr},
+    {"textbox", T::RunsContent | T::BindsVariable | T::Widget, kTextBoxAttributes, nullptr, buildTextBox, nullptr, nullptr},
+    {"file", T::RunsContent | T::BindsVariable | T::Widget, kFileAttributes, nullptr, buildFileChooser, nullptr, nullptr},
     // Text inputs and choices
-    {"password", T::RunsContent | T::BindsVariable, kPasswordAttributes, nullptr, buildPassword, nullptr},
-    {"textarea", T::RunsContent | T::BindsVariable, kTextAreaAttributes, nullptr, buildTextArea, nullptr},
-    {"radio", T::RunsContent | T::BindsVariable, kRadioAttributes, nullptr, buildRadio, checkRadio},
+    {"password", T::RunsContent | T::BindsVariable | T::Widget, kPasswordAttributes, nullptr, buildPassword, nullptr, nullptr},
+    {"textarea", T::RunsContent | T::BindsVariable | T::Widget, kTextAreaAttributes, nullptr, buildTextArea, nullptr, nullptr},
+    {"radio", T::RunsContent | T::BindsVariable | T::Widget, kRadioAttributes, nullptr, buildRadio, checkRadio, nullptr},
 
     // Numbers and pickers
-    {"number", T::RunsContent | T::BindsVariable, kNumberAttributes, nullptr, buildNumber, checkNumber},
-    {"slider", T::RunsContent | T::BindsVariable, kNumberAttributes, nullptr, buildSlider, checkNumber},
-    {"date", T::RunsContent | T::BindsVariable, kDateAttributes, nullptr, buildDate, checkDate},
-    {"color", T::RunsContent | T::BindsVariable, kColorAttributes, nullptr, buildColor, checkColor},
+    {"number", T::RunsContent | T::BindsVariable | T::Widget, kNumberAttributes, nullptr, buildNumber, checkNumber, nullptr},
+    {"slider", T::RunsContent | T::BindsVariable | T::Widget, kNumberAttributes, nullptr, buildSlider, checkNumber, nullptr},
+    {"date", T::RunsContent | T::BindsVariable | T::Widget, kDateAttributes, nullptr, buildDate, checkDate, nullptr},
+    {"color", T::RunsContent | T::BindsVariable | T::Widget, kColorAttributes, nullptr, buildColor, checkColor, nullptr},
 
     // Tables
-    {"table", T::RunsContent | T::BindsVariable, kTableAttributes, nullptr, buildTable, checkTable},
+    {"table", T::RunsContent | T::BindsVariable | T::Widget, kTableAttributes, nullptr, buildTable, checkTable, nullptr},
 
-    {"textlog", 0, kTextLogAttributes, nullptr, buildTextLog, checkTextLog},
+    {"textlog", T::Widget, kTextLogAttributes, nullptr, buildTextLog, checkTextLog, nullptr},
     // Progress
-    {"progress", 0, kProgressAttributes, nullptr, buildProgress, nullptr},
+    {"progress", T::Widget, kProgressAttributes, nullptr, buildProgress, nullptr, nullptr},
 
-    {"tab", T::Container, kTabAttributes, nullptr, buildTab, nullptr},
-    {"hlayout", T::Container, kSizeAttributes, nullptr, buildHLayout, nullptr},
-    {"vlayout", T::Container, kSizeAttributes, nullptr, buildVLayout, nullptr},
-    {"scrolllayout", T::Container, kSizeAttributes, nullptr, buildScrollLayout, nullptr},
-    {"img", 0, kImageAttributes, nullptr, buildImage, nullptr},
-    {"config", T::Container, kNoAttributes, nullptr, buildConfig, nullptr},
-    {"note", T::Remark, kNoAttributes, nullptr, nullptr, nullptr},
+    {"tab", T::Container, kTabAttributes, nullptr, buildTab, nullptr, nullptr},
+    {"hlayout", T::Container, kSizeAttributes, nullptr, buildHLayout, nullptr, nullptr},
+    {"vlayout", T::Container, kSizeAttributes, nullptr, buildVLayout, nullptr, nullptr},
+    {"scrolllayout", T::Container, kSizeAttributes, nullptr, buildScrollLayout, nullptr, nullptr},
+    {"img", T::Widget, kImageAttributes, nullptr, buildImage, nullptr, nullptr},
+    {"config", T::Container, kNoAttributes, nullptr, buildConfig, nullptr, nullptr},
+    {"note", T::Remark, kNoAttributes, nullptr, nullptr, nullptr, nullptr},
 };
-const KnownTag kIconEntry = {"icon", T::RunsContent, kIconAttributes, nullptr, nullptr, nullptr};
+const KnownTag kIconEntry = {"icon", T::RunsContent, kIconAttributes, nullptr, nullptr, nullptr, nullptr};
 
 } // namespace
 
@@ -113,6 +115,7 @@ const KnownTag *knownTag(QByteArrayView name)
 }
 
 std::span<const KnownTag> knownTags() { return kKnownTags; }
+std::span<const char *const> commonAttributes() { return kCommonAttributes; }
 const KnownTag &iconEntryTag() { return kIconEntry; }
 
 void buildElement(FormSession &session, const Element *element, QLayout *parent)

@@ -9,6 +9,7 @@
 
 class Element;
 class QLayout;
+class QWidget;
 class FormSession;
 
 // What the builders make of each tag: the one table that the element dispatch
@@ -21,6 +22,7 @@ struct KnownTag
         ClickCommand = 4,  // its content (or code, or onclick) is a command run at each click
         BindsVariable = 8, // var names the shell variable it binds
         Remark = 16,       // built as nothing, on purpose: a place for remarks
+        Widget = 32,       // builds one widget: enabled and visible apply to it
     };
 
     using Builder = void (*)(FormSession &, const Element *, QLayout *);
@@ -28,16 +30,26 @@ struct KnownTag
     // adds what its builder would do with doubtful ones.
     using Check = void (*)(const Element *element, std::vector<TagWarning> &warnings);
 
+    // Reads the content of a built widget again, as its builder did (keeping the
+    // current choice where it is still offered). Commands are answered from the
+    // refresh's reads, already done: session.value() runs nothing then.
+    using Reload = void (*)(FormSession &session, const Element *element, QWidget *widget);
+
     const char *name;
     unsigned traits;
     const char *const *attributes; // the names its builder reads, null-terminated
     const char *entryTag;          // child elements it builds itself (null: none)
     Builder build;                 // null: built as nothing
     Check check;                   // null: nothing beyond the common checks
+    Reload reload;                 // null: a refresh only reads enabled and visible again
 
     bool has(Trait trait) const { return traits & trait; }
     bool reads(QByteArrayView attribute) const;
 };
+
+// The attributes that every element may carry, read by the dispatch rather than
+// by a builder: id, refresh, every, enabled, visible.
+std::span<const char *const> commonAttributes();
 
 // The tag of that name, or null.
 const KnownTag *knownTag(QByteArrayView name);

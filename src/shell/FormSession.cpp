@@ -29,6 +29,8 @@ OptText FormSession::value(const Element *element) const
         return std::nullopt;
     if (element->isAttribute())
         return element->value();
+    if (const auto known = m_readAhead.find(element); known != m_readAhead.end())
+        return trimWhitespace(known->second);
     return trimWhitespace(run(written(element)));
 }
 

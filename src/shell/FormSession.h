@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class CommandQueue;
@@ -41,6 +42,11 @@ public:
     // which attributes each builder reads).
     using ReadObserver = void (*)(const Element *element, const char *name);
     void setReadObserver(ReadObserver observer) { m_observer = observer; }
+    // Outputs read ahead for a refresh, by element: while set, value() answers
+    // from them instead of running a command (trimmed as it trims).
+    void setReadAhead(std::unordered_map<const Element *, OptText> outputs) { m_readAhead = std::move(outputs); }
+    void clearReadAhead() { m_readAhead.clear(); }
+
     // A build-time read: command run now with the form's variables, whole output.
     OptText run(const OptText &command) const;
 
@@ -59,6 +65,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<QWidget>> m_hidden;
+    std::unordered_map<const Element *, OptText> m_readAhead;
     MEnvVar *m_store;
     MOHandler *m_output;
     CommandQueue *m_queue;
