@@ -3,17 +3,10 @@
 // up, and what the reader went through is matched against the tree.
 
 #include "markup/Document.h"
-#include "shell/CommandRunner.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-
-// Raw reads never run a command; an evaluated read sneaking in is a finding too.
-OptText runCommand(const OptText &)
-{
-    std::abort();
-}
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "check/FormChecker.h"
 #include "app/frmMain.h"
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "builder/KnownTags.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -294,7 +294,7 @@ private Q_SLOTS:
         frmMain window;
         auto *layout = new QVBoxLayout(&window);
         FormSession session;
-        setAttributeReadObserver(recordRead);
+        session.setReadObserver(recordRead);
         auto build = [&](const QByteArray &text) {
             g_reads.clear();
             const std::unique_ptr<Document> doc = parseDocumentText(text);
@@ -324,7 +324,6 @@ private Q_SLOTS:
             build(QByteArray("<") + other + " text=\"x\"/>");
             QVERIFY2(g_reads.empty(), other);
         }
-        setAttributeReadObserver(nullptr);
     }
 
     // Qt cannot lay out larger widgets, and on some platforms fails to show them.

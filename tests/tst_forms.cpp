@@ -1,11 +1,11 @@
 #include "app/frmMain.h"
-#include "builder/Common.h"
 #include "builder/MHLayout.h"
 #include "builder/MScroll.h"
 #include "builder/TextLog.h"
 #include "markup/Document.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QAccessible>
 #include <QFile>

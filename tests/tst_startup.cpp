@@ -3,7 +3,6 @@
 #include "app/LauncherScreen.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"
-#include "builder/Common.h"
 #include "builder/MScroll.h"
 #include "markup/Document.h"
 #include "shell/CommandQueue.h"
@@ -12,6 +11,7 @@
 #include "shell/MOHandler.h"
 #include "widgets/MButton.h"
 #include "widgets/MTextFile.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

@@ -20,6 +20,7 @@ struct HeldMessage
     QString text;
 };
 
+// Qt's message handler is one plain function for the whole process: so is its state.
 QtMessageHandler g_previous = nullptr;
 bool g_platformUp = false;
 bool g_quiet = false;

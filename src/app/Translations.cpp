@@ -6,16 +6,13 @@
 
 void loadTranslations(const QLocale &locale)
 {
-    // Installed once; a locale without translations leaves the English texts.
-    static QTranslator *qt = nullptr;
-    static QTranslator *own = nullptr;
-    for (QTranslator **t : {&qt, &own}) {
-        if (*t) {
-            QCoreApplication::removeTranslator(*t);
-            delete *t;
-        }
-        *t = new QTranslator;
-    }
+    // The application holds what it has installed: a new locale replaces it, and a
+    // locale without translations leaves the English texts.
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app)
+        return;
+    qDeleteAll(app->findChildren<QTranslator *>(Qt::FindDirectChildrenOnly));
+    auto *qt = new QTranslator(app), *own = new QTranslator(app);
     if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(qt);
     if (own->load(locale, QStringLiteral("kiv"), QStringLiteral("_"), QStringLiteral(":/kiv/translations")))

@@ -1,7 +1,7 @@
 #include "app/WindowIdentity.h"
 
-#include "builder/Common.h"
-#include "builder/ImageFile.h"
+#include "widgets/ImageFile.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QApplication>
 #include <QPixmap>

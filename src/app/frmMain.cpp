@@ -1,6 +1,5 @@
 #include "app/frmMain.h"
 
-#include "shell/BusyState.h"
 #include "app/CommandLine.h"
 #include "app/ExitSignals.h"
 #include "app/FindingsBar.h"
@@ -11,14 +10,15 @@
 #include "app/WindowIdentity.h"
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "builder/FormRefresh.h"
 #include "markup/Document.h"
-#include "shell/CommandRunner.h"
-#include "shell/MEnvVar.h"
+#include "shell/BusyState.h"
 #include "shell/CommandQueue.h"
+#include "shell/CommandRunner.h"
 #include "shell/FormSession.h"
+#include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>

@@ -1,10 +1,10 @@
 #include "builder/AccessibleNames.h"
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "builder/MHLayout.h"
 #include "builder/MScroll.h"
 #include "shell/FormSession.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QHBoxLayout>
 #include <QPointer>

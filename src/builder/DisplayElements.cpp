@@ -1,7 +1,7 @@
 #include "builder/Builders.h"
-#include "builder/Common.h"
-#include "builder/ImageFile.h"
 #include "shell/RichTextLimits.h"
+#include "widgets/ImageFile.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QHBoxLayout>
 #include <QImage>

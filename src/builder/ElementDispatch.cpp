@@ -1,17 +1,9 @@
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "builder/FormRefresh.h"
-#include "builder/ImageFile.h"
 #include "builder/KnownTags.h"
-#include "shell/MEnvVar.h"
 #include "widgets/MTable.h"
 
-#include <QVBoxLayout>
-#include <QWidget>
-
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QLayout>
 
 namespace {
 
@@ -161,84 +153,4 @@ void buildConfig(FormSession &session, const Element *element, QLayout *parent)
 {
     for (int i = 0; i < element->childCount(); ++i)
         buildElement(session, element->child(i), parent);
-}
-
-void applySizeAttributes(FormSession &session, const Element *element, QWidget *widget)
-{
-    if (const OptText w = session.attribute(element, "width"); hasText(w)) {
-        if (const auto n = leadingInt(*w))
-            widget->setMinimumWidth(std::clamp(*n, 0, kMaxWidgetSize));
-    }
-    if (const OptText h = session.attribute(element, "height"); hasText(h)) {
-        if (const auto n = leadingInt(*h))
-            widget->setMinimumHeight(std::clamp(*n, 0, kMaxWidgetSize));
-    }
-}
-
-int bindVariable(FormSession &session, const Element *element)
-{
-    const OptText name = session.attribute(element, "var");
-    MEnvVar *store = &session.store();
-    return hasText(name) && store ? store->addVariable(*name, QByteArray("")) : -1;
-}
-
-OptText startValue(FormSession &session, const Element *element)
-{
-    OptText value = session.value(element);
-    if (!hasText(value))
-        value = session.attribute(element, "text");
-    return value;
-}
-
-void wrapInColumn(QWidget *outer, QWidget *inner)
-{
-    auto *layout = new QVBoxLayout;
-    layout->addWidget(inner);
-    outer->setContentsMargins(0, 0, 0, 0);
-    layout->setContentsMargins(0, 0, 0, 0);
-    outer->setLayout(layout);
-}
-
-namespace {
-
-QByteArray executableDirectory()
-{
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
-    if (n <= 0 || size_t(n) >= sizeof path)
-        return {};
-    const QByteArray file(path, n);
-    return file.left(file.lastIndexOf('/'));
-}
-
-bool isDirectory(const QByteArray &path)
-{
-    struct stat st {};
-    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-} // namespace
-
-// A kiv run from its build tree, not installed, finds the data staged beside it;
-// an installed kiv has no such directory beside it and uses the compiled-in one.
-QByteArray dataDirectory()
-{
-    static const QByteArray directory = [] {
-        const QByteArray beside = executableDirectory();
-        const QByteArray staged = beside + "/kiv-data";
-        return !beside.isEmpty() && isDirectory(staged) ? staged : QByteArray(KIV_DATA_DIR);
-    }();
-    return directory;
-}
-QByteArray defaultIconPath() { return dataDirectory() + "/icona.png"; }
-QByteArray iconsDirectory() { return dataDirectory() + "/icons/"; }
-
-QByteArray resolveIconPath(const QByteArray &name)
-{
-    if (canOpenForReading(name))
-        return name;
-    const QByteArray inIcons = iconsDirectory() + name;
-    if (!name.isEmpty() && canOpenForReading(inIcons))
-        return inIcons;
-    return defaultIconPath();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "markup/StaticValue.h"
+
 #include <QByteArrayView>
-#include <QString>
 
 #include <span>
 #include <vector>
@@ -13,13 +14,6 @@ class FormSession;
 
 // What the builders make of each tag: the one table that the element dispatch
 // builds from and that kiv --check reads, so the two cannot drift apart.
-// What kiv --check says about a value that only one kind of element reads.
-struct TagWarning
-{
-    qsizetype offset;  // where in the form's text
-    QString message;
-};
-
 struct KnownTag
 {
     enum Trait : unsigned {

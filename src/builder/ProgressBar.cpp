@@ -1,8 +1,8 @@
 #include "builder/ProgressBar.h"
 
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "shell/MOHandler.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QLayout>
 

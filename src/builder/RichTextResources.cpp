@@ -1,7 +1,7 @@
 #include "builder/RichTextResources.h"
 
-#include "builder/ImageFile.h"
 #include "markup/LosslessText.h"
+#include "widgets/ImageFile.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -11,7 +11,6 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
-#include <QPointer>
 #include <QTextBlock>
 
 #include <cmath>
@@ -212,9 +211,10 @@ void guardLabelResources(QLabel *label)
 
 void installRichTextGuard()
 {
-    static QPointer<LabelGuard> guard;
-    if (guard || !qApp)
+    // The application holds the guard: one per process, like the labels it watches.
+    if (!qApp || qApp->findChild<QObject *>(QStringLiteral("kiv-rich-text-guard"), Qt::FindDirectChildrenOnly))
         return;
-    guard = new LabelGuard(qApp);
+    auto *guard = new LabelGuard(qApp);
+    guard->setObjectName(QStringLiteral("kiv-rich-text-guard"));
     qApp->installEventFilter(guard);
 }

@@ -1,10 +1,10 @@
 #include "builder/TextLog.h"
 
 #include "builder/Builders.h"
-#include "builder/Common.h"
 #include "builder/RichTextResources.h"
 #include "markup/LosslessText.h"
 #include "shell/MOHandler.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAccessibleWidget>
@@ -336,8 +336,6 @@ QTextCharFormat TextLogView::formatOf(const TerminalStyle &style) const
 
 QTextLayout *TextLogView::layout(qint64 index, const OutputStore::Block *known) const
 {
-    // A hidden line takes no row.
-    static QTextLayout *const hidden = new QTextLayout;
     if (const auto at = m_layouts.find(index); at != m_layouts.end())
         return at->second.get();
     QString text;
@@ -347,7 +345,7 @@ QTextLayout *TextLogView::layout(qint64 index, const OutputStore::Block *known) 
     } else {
         const OutputStore::Block block = known ? *known : store().block(index);
         if (hides(block))
-            return hidden;
+            return &m_hiddenLine;
         StyledLine line = drawnBlock(index, block);
         text = std::move(line.text);
         for (const StyledRun &run : line.runs)

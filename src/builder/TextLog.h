@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTextCharFormat>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <memory>
@@ -140,6 +141,7 @@ private:
     bool m_indexed = true; // the index has caught up with the output
     // Layouts of the blocks near the screen; blocks from m_openBlock on may grow.
     mutable std::unordered_map<qint64, std::unique_ptr<QTextLayout>> m_layouts;
+    mutable QTextLayout m_hiddenLine; // what every hidden line lays out as: no row
     qint64 m_openBlock = 0;
     QStringList m_added;
     qint64 m_addedFrom = -1;

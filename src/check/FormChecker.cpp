@@ -2,11 +2,11 @@
 
 #include "check/LiveAttributes.h"
 
-#include "builder/Common.h"
-#include "builder/ImageFile.h"
 #include "builder/KnownTags.h"
 #include "markup/LosslessText.h"
 #include "shell/MEnvVar.h"
+#include "widgets/ImageFile.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QHash>
 #include <QSet>

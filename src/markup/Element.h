@@ -46,8 +46,6 @@ public:
     OptText value() const;
     // The raw value of the first child (attribute node or child element) named name.
     OptText attribute(const char *name) const;
-    // That child, looked up the way attribute looks it up (readers are observed).
-    const Element *attributeNode(const char *name) const;
     // That first child itself, or null.
     const Element *namedChild(QByteArrayView name) const;
 
@@ -68,7 +66,3 @@ private:
 // trims to the empty text.
 OptText trimWhitespace(const OptText &text);
 
-// Called with every name that Element::attribute looks up (tests use it to learn
-// which attributes the builders read). Null, the default, costs one test.
-using AttributeReadObserver = void (*)(const Element *element, const char *name);
-void setAttributeReadObserver(AttributeReadObserver observer);

@@ -2,12 +2,6 @@
 
 #include <cstring>
 
-namespace {
-AttributeReadObserver g_observer = nullptr;
-}
-
-void setAttributeReadObserver(AttributeReadObserver observer) { g_observer = observer; }
-
 OptText Element::value() const
 {
     if (hasContent())
@@ -25,16 +19,9 @@ const Element *Element::namedChild(QByteArrayView name) const
     return nullptr;
 }
 
-const Element *Element::attributeNode(const char *name) const
-{
-    if (g_observer)
-        g_observer(this, name);
-    return namedChild(QByteArrayView(name, qsizetype(std::strlen(name))));
-}
-
 OptText Element::attribute(const char *name) const
 {
-    const Element *c = attributeNode(name);
+    const Element *c = namedChild(QByteArrayView(name, qsizetype(std::strlen(name))));
     return c ? c->value() : std::nullopt;
 }
 

@@ -54,7 +54,8 @@ int sequenceLength(const uchar *p, qsizetype n)
 }
 
 // Texts that textFromBytes gave with escapes in them, by hash: values are short,
-// and only the latest ones can still be on their way to a widget.
+// and only the latest ones can still be on their way to a widget. Process-wide: every room
+// decodes, mostly with no form at hand; a stale entry only keeps a look-alike's bytes.
 constexpr qsizetype kLongestRemembered = 1 << 20;
 constexpr qsizetype kRemembered = 4096;
 QMutex g_decodedLock;

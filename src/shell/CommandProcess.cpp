@@ -24,6 +24,7 @@ extern char **environ;
 
 namespace {
 
+// Process-wide like the kernel ability it stands in for (tests turn it off).
 bool g_processFdAllowed = true;
 
 // Read at most this much per wake-up of the event loop, so that a command that
@@ -184,7 +185,7 @@ void CommandProcess::readOutput(qint64 budget)
         if (room <= 0 || (!m_keep && !streaming)) {
             // Nobody wants the bytes, or they are past the limit: drain, so that the
             // command is never blocked on a full pipe, and count.
-            static char sink[64 * 1024];
+            char sink[64 * 1024];
             n = ::read(m_out, sink, sizeof sink);
             if (n > 0) {
                 const qint64 under = qBound(qint64(0), room, qint64(n));

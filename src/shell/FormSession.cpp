@@ -37,15 +37,26 @@ OptText FormSession::output(const Element *element) const
 {
     if (const auto known = m_readAhead.find(element); known != m_readAhead.end())
         return known->second;
-    return run(element->value());
+    return run(written(element));
 }
 
 OptText FormSession::attribute(const Element *element, const char *name) const
 {
     if (!element)
         return std::nullopt;
-    const Element *child = element->attributeNode(name);
+    if (m_observer)
+        m_observer(element, name);
+    const Element *child = element->namedChild(name);
     return child ? value(child) : std::nullopt;
+}
+
+OptText FormSession::written(const Element *element, const char *name) const
+{
+    if (!name && element->hasContent())
+        return element->content();
+    if (m_observer)
+        m_observer(element, name ? name : "code");
+    return element->attribute(name ? name : "code");
 }
 
 void FormSession::keepHidden(QWidget *widget) { m_hidden.emplace_back(widget); }

@@ -41,6 +41,12 @@ public:
     OptText output(const Element *element) const;
     // The value of the element's first child named name, evaluated the same way.
     OptText attribute(const Element *element, const char *name) const;
+    // The element's text (no name) or its attribute as written, not run: a command for later.
+    OptText written(const Element *element, const char *name = nullptr) const;
+    // Called with every name looked up through the session (tests learn from it
+    // which attributes each builder reads).
+    using ReadObserver = void (*)(const Element *element, const char *name);
+    void setReadObserver(ReadObserver observer) { m_observer = observer; }
     // Outputs read ahead for a refresh, by element: while set, value() answers
     // from them instead of running a command (trimmed as it trims).
     void setReadAhead(std::unordered_map<const Element *, OptText> outputs) { m_readAhead = std::move(outputs); }
@@ -88,4 +94,5 @@ private:
     CommandQueue *m_queue;
     QPointer<QTabWidget> m_pendingTab;
     QPointer<QWidget> m_barWindow;
+    ReadObserver m_observer = nullptr;
 };

@@ -13,6 +13,7 @@
 
 namespace {
 
+// One per process by nature: the kernel closes it when kiv ends, whatever form is open.
 int g_socket = -1;
 // The first of the two forks: it ends at once, and kiv collects it later instead
 // of waiting for it at start-up.

@@ -13,6 +13,7 @@
 
 namespace {
 
+// Process-wide like the kernel ability it stands in for (tests turn it off).
 bool g_memoryFileAllowed = true;
 
 bool writeAll(int fd, const char *data, qsizetype size)

@@ -1,10 +1,10 @@
 #include "widgets/MButton.h"
 
 #include "shell/BusyState.h"
-#include "builder/Builders.h"
-#include "builder/Common.h"
 #include "shell/CommandRunner.h"
 #include "shell/FormSession.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QLayout>
 #include <QMetaMethod>
@@ -79,9 +79,9 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
     auto *button = new MButton;
 
     // The command is kept as written and run anew at every click.
-    OptText command = element->value();
+    OptText command = session.written(element);
     if (!hasText(command))
-        command = element->attribute("onclick");
+        command = session.written(element, "onclick");
 
     const OptText title = readTitle(session, element);
 

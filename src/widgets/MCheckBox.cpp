@@ -1,9 +1,9 @@
 #include "widgets/MCheckBox.h"
 
-#include "builder/Builders.h"
-#include "builder/Common.h"
-#include "builder/KnownTags.h"
+#include "markup/StaticValue.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QCheckBox>
 #include <QLayout>

@@ -1,9 +1,9 @@
 #include "widgets/MComboBox.h"
 
-#include "builder/Builders.h"
-#include "builder/Common.h"
 #include "shell/MEnvVar.h"
 #include "widgets/EntryLines.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QComboBox>
 #include <QLayout>

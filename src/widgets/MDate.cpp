@@ -1,10 +1,9 @@
 #include "widgets/MDate.h"
 
-#include "builder/Builders.h"
-#include "builder/Common.h"
-#include "builder/KnownTags.h"
-#include "builder/StaticValue.h"
+#include "markup/StaticValue.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QCoreApplication>
 #include <QDateEdit>

@@ -1,11 +1,11 @@
 #include "widgets/MListWidget.h"
 
 #include "shell/BusyState.h"
-#include "builder/Builders.h"
-#include "builder/Common.h"
-#include "builder/ImageFile.h"
 #include "shell/MEnvVar.h"
+#include "widgets/ImageFile.h"
 #include "widgets/MListWidgetItem.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QFile>
 #include <QIcon>
@@ -187,7 +187,7 @@ MListWidgetItem *buildIconEntry(FormSession &session, const Element *element)
 
     entry->setListItem(new QListWidgetItem(iconFromPath(iconPath), toQString(text)));
 
-    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+    if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
         entry->setCommand(&session, command);
     return entry;
 }
@@ -223,7 +223,7 @@ void buildIconList(FormSession &session, const Element *element, QLayout *parent
         list->setIconWidth(*w);
     if (const OptText h = session.attribute(element, "iconheight"); hasText(h))
         list->setIconHeight(*h);
-    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+    if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
         list->setDoubleClickCommand(&session, command);
 
     if (store)

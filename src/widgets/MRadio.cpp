@@ -1,10 +1,10 @@
 #include "widgets/MRadio.h"
 
-#include "builder/Builders.h"
-#include "builder/Common.h"
-#include "builder/KnownTags.h"
+#include "markup/StaticValue.h"
 #include "shell/MEnvVar.h"
 #include "widgets/EntryLines.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

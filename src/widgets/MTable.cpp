@@ -1,11 +1,11 @@
 #include "widgets/MTable.h"
 
+#include "markup/StaticValue.h"
 #include "shell/BusyState.h"
-#include "builder/Builders.h"
-#include "builder/Common.h"
-#include "builder/KnownTags.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -349,7 +349,7 @@ void buildTable(FormSession &session, const Element *element, QLayout *parent)
     table->setMultiSelect(session.attribute(element, "select") == "multi");
     const auto column = leadingInt(session.attribute(element, "column").value_or(QByteArray()));
     table->setValueColumn(column && *column >= 1 ? *column - 1 : 0);
-    if (const OptText command = element->attribute("ondoubleclick"); hasText(command))
+    if (const OptText command = session.written(element, "ondoubleclick"); hasText(command))
         table->setDoubleClickCommand(&session, command);
     readTable(session, element, table);
 

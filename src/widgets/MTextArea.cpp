@@ -1,9 +1,9 @@
 #include "widgets/MTextArea.h"
 
-#include "builder/Builders.h"
-#include "builder/Common.h"
 #include "shell/MEnvVar.h"
 #include "widgets/MTextEdit.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QLayout>
 #include <QPlainTextEdit>

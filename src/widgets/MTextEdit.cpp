@@ -1,8 +1,8 @@
 #include "widgets/MTextEdit.h"
 
-#include "builder/Builders.h"
-#include "builder/Common.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QLayout>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "widgets/MTextFile.h"
 
-#include "builder/Builders.h"
-#include "builder/Common.h"
 #include "shell/MEnvVar.h"
+#include "widgets/WidgetBuilders.h"
+#include "widgets/WidgetSetup.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -19,3 +19,11 @@ bool canOpenForReading(const QByteArray &path);
 
 // The picture in path, or a null image when it is not a readable picture file.
 QImage loadImageFile(const QByteArray &path);
+
+// name if it can be read, else the same name in the icons directory, else the
+// default icon.
+QByteArray resolveIconPath(const QByteArray &name);
+
+QByteArray dataDirectory();    // where kiv's pictures are installed
+QByteArray defaultIconPath();  // <data dir>/icona.png
+QByteArray iconsDirectory();   // <data dir>/icons/

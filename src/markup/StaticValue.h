@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 class Element;
 
@@ -22,3 +23,10 @@ StaticValue staticAttribute(const Element *element, const char *name);
 // True when the element's start value comes from its text attribute: it has no
 // command (content or code) whose output would stand in front of it.
 bool startsFromTextAttribute(const Element *element);
+
+// What kiv --check says about a value that only one kind of element reads.
+struct TagWarning
+{
+    qsizetype offset;  // where in the form's text
+    QString message;
+};

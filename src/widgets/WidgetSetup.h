@@ -4,6 +4,7 @@
 #include "markup/LosslessText.h"
 #include "markup/TextRules.h"
 #include "shell/FormSession.h"
+#include "widgets/ImageFile.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -29,14 +30,6 @@ OptText startValue(FormSession &session, const Element *element);
 // Puts inner alone into a zero-margin column that fills outer: every bound widget
 // wraps its Qt widget this way, so sizes set on either pass through unchanged.
 void wrapInColumn(QWidget *outer, QWidget *inner);
-
-// name if it can be read, else the same name in the icons directory, else the
-// default icon.
-QByteArray resolveIconPath(const QByteArray &name);
-
-QByteArray dataDirectory();    // where kiv's pictures are installed
-QByteArray defaultIconPath();  // <data dir>/icona.png
-QByteArray iconsDirectory();   // <data dir>/icons/
 
 // Texts cross into Qt as UTF-8, other bytes as escapes that come back unchanged;
 // an absent text becomes the empty text.

@@ -1,4 +1,4 @@
-#include "builder/ImageFile.h"
+#include "widgets/ImageFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -61,4 +61,49 @@ QImage loadImageFile(const QByteArray &path)
 {
     const std::optional<QByteArray> data = readRegularFile(path, kMaxImageFileBytes);
     return data ? QImage::fromData(*data) : QImage();
+}
+
+namespace {
+
+QByteArray executableDirectory()
+{
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+    if (n <= 0 || size_t(n) >= sizeof path)
+        return {};
+    const QByteArray file(path, n);
+    return file.left(file.lastIndexOf('/'));
+}
+
+bool isDirectory(const QByteArray &path)
+{
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+// A kiv run from its build tree, not installed, finds the data staged beside it;
+// an installed kiv has no such directory beside it and uses the compiled-in one.
+// Computed once: it cannot change while kiv runs.
+QByteArray dataDirectory()
+{
+    static const QByteArray directory = [] {
+        const QByteArray beside = executableDirectory();
+        const QByteArray staged = beside + "/kiv-data";
+        return !beside.isEmpty() && isDirectory(staged) ? staged : QByteArray(KIV_DATA_DIR);
+    }();
+    return directory;
+}
+QByteArray defaultIconPath() { return dataDirectory() + "/icona.png"; }
+QByteArray iconsDirectory() { return dataDirectory() + "/icons/"; }
+
+QByteArray resolveIconPath(const QByteArray &name)
+{
+    if (canOpenForReading(name))
+        return name;
+    const QByteArray inIcons = iconsDirectory() + name;
+    if (!name.isEmpty() && canOpenForReading(inIcons))
+        return inIcons;
+    return defaultIconPath();
 }

@@ -1,4 +1,4 @@
-#include "builder/StaticValue.h"
+#include "markup/StaticValue.h"
 
 #include "markup/Element.h"
 
