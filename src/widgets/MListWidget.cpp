@@ -198,7 +198,7 @@ namespace {
 void readIconEntries(FormSession &session, const Element *element, MListWidget *list)
 {
     // The list's own variable already exists when the content command runs.
-    if (hasText(element->value()))
+    if (hasText(session.written(element)))
         addIconListEntries(list, session.value(element));
 
     for (int i = 0; i < element->childCount(); ++i) {
