@@ -211,6 +211,10 @@ QByteArray usageText()
         "separator=tab|blanks, select=single|multi, column=N, ondoubleclick;\n"
         "button exit=N (0..125: the form ends with status N after its command).\n"
         "Common attributes: width, height (minimum size); var binds a variable.\n"
+        "Forms that change: any element may have id=NAME; refresh=\"NAMES\" (vars or\n"
+        "ids) reads them again after a button's or icon list's command, or when a\n"
+        "widget's value changes; every=SECONDS (0.1 at least) reads an element again;\n"
+        "enabled and visible (0 turns a widget off) are read at start and each refresh.\n"
         "\n"
         "Documentation: " KIV_DOC_URL "\n");
 }
