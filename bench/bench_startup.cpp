@@ -46,7 +46,7 @@ int main()
 #else
 
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include "XlibCalls.h"
 
 #include <algorithm>
 #include <chrono>
@@ -64,45 +64,6 @@ int main()
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Xlib
-{
-    decltype(&XOpenDisplay) openDisplay;
-    decltype(&XDefaultRootWindow) defaultRootWindow;
-    decltype(&XSelectInput) selectInput;
-    decltype(&XSync) sync;
-    decltype(&XPending) pending;
-    decltype(&XNextEvent) nextEvent;
-    decltype(&XConnectionNumber) connectionNumber;
-    decltype(&XInternAtom) internAtom;
-    decltype(&XGetWindowProperty) getWindowProperty;
-    decltype(&XFree) free;
-    decltype(&XSetErrorHandler) setErrorHandler;
-
-    bool load()
-    {
-        void *lib = dlopen("libX11.so.6", RTLD_NOW);
-        if (!lib)
-            return false;
-        bool ok = true;
-        auto get = [&](auto &fn, const char *name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(lib, name));
-            ok = ok && fn;
-        };
-        get(openDisplay, "XOpenDisplay");
-        get(defaultRootWindow, "XDefaultRootWindow");
-        get(selectInput, "XSelectInput");
-        get(sync, "XSync");
-        get(pending, "XPending");
-        get(nextEvent, "XNextEvent");
-        get(connectionNumber, "XConnectionNumber");
-        get(internAtom, "XInternAtom");
-        get(getWindowProperty, "XGetWindowProperty");
-        get(free, "XFree");
-        get(setErrorHandler, "XSetErrorHandler");
-        return ok;
-    }
-};
 
 Xlib x;
 

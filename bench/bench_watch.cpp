@@ -19,7 +19,7 @@ int main()
 #include "Measure.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include "XlibCalls.h"
 
 #include <chrono>
 #include <csignal>
@@ -56,53 +56,21 @@ struct DamageNotifyEvent
 };
 constexpr int kReportRawRectangles = 0;
 
-struct Xlib
+// Xlib and the two calls of libXdamage that watching paints needs.
+struct XlibDamage : Xlib
 {
-    decltype(&XOpenDisplay) openDisplay;
-    decltype(&XDefaultRootWindow) defaultRootWindow;
-    decltype(&XSelectInput) selectInput;
-    decltype(&XSync) sync;
-    decltype(&XPending) pending;
-    decltype(&XNextEvent) nextEvent;
-    decltype(&XConnectionNumber) connectionNumber;
-    decltype(&XInternAtom) internAtom;
-    decltype(&XGetWindowProperty) getWindowProperty;
-    decltype(&XGetGeometry) getGeometry;
-    decltype(&XFree) free;
-    decltype(&XSetErrorHandler) setErrorHandler;
     Bool (*damageQueryExtension)(Display *, int *, int *);
     Damage (*damageCreate)(Display *, Drawable, int);
 
     bool load()
     {
-        void *lib = dlopen("libX11.so.6", RTLD_NOW);
         void *damage = dlopen("libXdamage.so.1", RTLD_NOW);
-        if (!lib || !damage)
-            return false;
-        bool ok = true;
-        auto get = [&](void *from, auto &fn, const char *name) {
-            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(from, name));
-            ok = ok && fn;
-        };
-        get(lib, openDisplay, "XOpenDisplay");
-        get(lib, defaultRootWindow, "XDefaultRootWindow");
-        get(lib, selectInput, "XSelectInput");
-        get(lib, sync, "XSync");
-        get(lib, pending, "XPending");
-        get(lib, nextEvent, "XNextEvent");
-        get(lib, connectionNumber, "XConnectionNumber");
-        get(lib, internAtom, "XInternAtom");
-        get(lib, getWindowProperty, "XGetWindowProperty");
-        get(lib, getGeometry, "XGetGeometry");
-        get(lib, free, "XFree");
-        get(lib, setErrorHandler, "XSetErrorHandler");
-        get(damage, damageQueryExtension, "XDamageQueryExtension");
-        get(damage, damageCreate, "XDamageCreate");
-        return ok;
+        return Xlib::load() & get(damage, damageQueryExtension, "XDamageQueryExtension")
+            & get(damage, damageCreate, "XDamageCreate");
     }
 };
 
-Xlib x;
+XlibDamage x;
 int g_damageEvent = 0;
 
 int ignoreErrors(Display *, XErrorEvent *) { return 0; }
