@@ -112,6 +112,8 @@ void CommandQueue::finish()
     result.dropped = m_process->droppedBytes();
     result.stopped = m_process->wasStopped();
     result.killed = m_process->neededKill();
+    // Nothing may stop the process once it is gone (an exit asked for in the call back).
+    commandStarted(nullptr);
     m_process.reset();
     m_script.reset();
     Job job = std::move(m_current);
