@@ -95,7 +95,8 @@ void FormRefresh::add(const KnownTag *tag, const Element *element, QWidget *widg
     }
     bool ok = false;
     const double seconds = every.toDouble(&ok);
-    if (ok && std::isfinite(seconds) && seconds >= kShortestEvery && element->value()) {
+    // Nothing to show it on (a global): no timer.
+    if (ok && std::isfinite(seconds) && seconds >= kShortestEvery && element->value() && widget) {
         target.every = new QTimer(this);
         target.every->setInterval(int(std::min(seconds * 1000.0, double(INT_MAX))));
         connect(target.every, &QTimer::timeout, this, [this, index] {
