@@ -90,6 +90,22 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(go->isVisible(), on, 30000);
     }
 
+    // Labels read together run in one bash, each command on its own: a syntax
+    // error or an exit in one leaves the others' output where it belongs.
+    void shouldShareOneBashAmongReadsDueTogether()
+    {
+        Form form;
+        QVERIFY(form.build("<f><label every=\"0.2\">echo \"$$\"</label><label every=\"0.2\">echo x; done</label>"
+                           "<label every=\"0.2\">echo gone; exit 3; echo no</label>"
+                           "<label every=\"0.2\">printf '%s\\n' \"$$\" \"$PPID\"</label></f>"));
+        const QString first = labelText(form, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(labelText(form, 3).startsWith(labelText(form, 0) + QLatin1Char('\n'))
+                                     && labelText(form, 0) != first,
+                                 30000);
+        QCOMPARE(labelText(form, 1), QString());
+        QCOMPARE(labelText(form, 2), QStringLiteral("gone"));
+    }
+
     void shouldRunUserCommandsAheadOfReads()
     {
         Form form;

@@ -161,6 +161,8 @@ void FormRefresh::read(Target &target)
         job.kind = CommandQueue::Kind::Read;
         job.command = *reads[i]->value();
         job.context = this;
+        // Reading it changes no variable, so no other read needs to wait for it.
+        job.shareShell = !(target.tag && target.tag->has(KnownTag::BindsVariable));
         const bool last = i + 1 == reads.size();
         job.done = [this, index, outputs, element = reads[i], last](const CommandResult &result) {
             (*outputs)[element] = result.output;

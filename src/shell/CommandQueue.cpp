@@ -4,6 +4,7 @@
 #include "shell/MEnvVar.h"
 #include "shell/ScriptImage.h"
 
+#include <QRandomGenerator>
 #include <QTimer>
 
 CommandQueue::CommandQueue(const MEnvVar &store, QObject *parent) : QObject(parent), m_store(store) {}
@@ -72,8 +73,10 @@ void CommandQueue::startNext()
         if (m_current.started)
             m_current.started();
         // The script lives as long as the run.
-        m_script = std::make_unique<ScriptImage>(m_current.script ? *m_current.script
-                                                                  : scriptText(&m_store, m_current.command));
+        const QByteArray shared = takeShared();
+        m_script = std::make_unique<ScriptImage>(!shared.isEmpty() ? shared
+                                                 : m_current.script ? *m_current.script
+                                                                    : scriptText(&m_store, m_current.command));
         auto process = std::make_unique<CommandProcess>();
         process->setLimit(outputLimit());
         process->setKeepOutput(m_current.keepOutput);
@@ -89,6 +92,10 @@ void CommandQueue::startNext()
             m_script.reset();
             CommandResult result;
             result.ran = true;
+            if (!m_shared.empty()) {
+                finishShared(result);
+                return;
+            }
             if (m_current.done)
                 m_current.done(result);
             continue;
@@ -99,6 +106,34 @@ void CommandQueue::startNext()
     }
     if (!m_process && m_jobs.empty())
         Q_EMIT idle();
+}
+
+// Reads that may share a bash with m_current and wait right behind it go with it:
+// a panel of labels read every second starts one bash, not one each.
+QByteArray CommandQueue::takeShared()
+{
+    m_shared.clear();
+    if (m_current.kind != Kind::Read || !m_current.shareShell || m_current.piece)
+        return {};
+    while (!m_jobs.empty() && int(m_shared.size()) + 1 < kShared) {
+        Job &next = m_jobs.front();
+        if (next.kind != Kind::Read || !next.shareShell || next.piece)
+            break;
+        if (next.context) {
+            if (next.started)
+                next.started();
+            m_shared.push_back(std::move(next));
+        }
+        m_jobs.pop_front();
+    }
+    if (m_shared.empty())
+        return {};
+    // Unguessable, so that no output is taken for the end of another's.
+    m_separator = "\\000kiv:" + QByteArray::number(QRandomGenerator::system()->generate64(), 16) + "\\000";
+    QList<QByteArray> commands{m_current.command};
+    for (const Job &job : m_shared)
+        commands.append(job.command);
+    return sharedScriptText(&m_store, commands, m_separator);
 }
 
 void CommandQueue::finish()
@@ -116,6 +151,10 @@ void CommandQueue::finish()
     commandStarted(nullptr);
     m_process.reset();
     m_script.reset();
+    if (!m_shared.empty()) {
+        finishShared(result);
+        return;
+    }
     Job job = std::move(m_current);
     m_current = {};
     // The call back may end the form, and this queue with it.
@@ -123,6 +162,38 @@ void CommandQueue::finish()
     if (job.done)
         job.done(result);
     // Hooks (an exit waiting for the end) run once the job's own call back is done.
+    commandEnded();
+    if (self)
+        startNext();
+}
+
+// Each read of a shared bash gets the output printed before its separator; a read
+// whose separator never came (a stop) gets what there is, the ones after it none.
+void CommandQueue::finishShared(const CommandResult &all)
+{
+    std::vector<Job> jobs;
+    jobs.reserve(m_shared.size() + 1);
+    jobs.push_back(std::move(m_current));
+    for (Job &job : m_shared)
+        jobs.push_back(std::move(job));
+    m_shared.clear();
+    m_current = {};
+    QByteArray separator = m_separator;
+    separator.replace("\\000", QByteArray(1, '\0'));
+    QByteArrayView rest(all.output);
+    bool cut = false;
+    const QPointer<CommandQueue> self(this);
+    for (Job &job : jobs) {
+        CommandResult result = all;
+        const qsizetype at = cut ? -1 : rest.indexOf(separator);
+        result.output = cut ? QByteArray("") : (at < 0 ? rest : rest.first(at)).toByteArray();
+        result.dropped = at < 0 ? all.dropped : 0;
+        rest = at < 0 ? QByteArrayView() : rest.sliced(at + separator.size());
+        cut = cut || at < 0;
+        // A call back may end the form: the reads after it go with their context.
+        if (job.done && job.context)
+            job.done(result);
+    }
     commandEnded();
     if (self)
         startNext();

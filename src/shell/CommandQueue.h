@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class CommandProcess;
 class MEnvVar;
@@ -32,6 +33,9 @@ public:
         // those of the moment it starts. Filled by push.
         std::optional<QByteArray> script;
         bool keepOutput = true;
+        // A read whose answer changes no variable: it may run in one bash with the
+        // reads of this kind next to it in the line, each in a subshell of its own.
+        bool shareShell = false;
         // A job whose context is gone before it starts is dropped; once started,
         // done is called whatever becomes of the context.
         QPointer<QObject> context;
@@ -48,6 +52,8 @@ public:
 
     bool running() const { return bool(m_process); }
     bool userRunning() const { return m_process && m_current.kind == Kind::User; }
+    // How many reads at most one bash runs together.
+    static constexpr int kShared = 64;
     qsizetype queued() const { return qsizetype(m_jobs.size()); }
     // SIGTERM (then SIGKILL) to the running job only; queued jobs stay.
     void stopRunning();
@@ -60,11 +66,15 @@ Q_SIGNALS:
 
 private:
     void startNext();
+    QByteArray takeShared();
     void finish();
+    void finishShared(const CommandResult &all);
 
     const MEnvVar &m_store;
     std::deque<Job> m_jobs;
     Job m_current;
+    std::vector<Job> m_shared;  // run in m_current's bash, after it
+    QByteArray m_separator;     // between their outputs
     std::unique_ptr<ScriptImage> m_script;
     std::unique_ptr<CommandProcess> m_process;
     bool m_startPosted = false;

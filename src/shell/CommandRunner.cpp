@@ -87,6 +87,23 @@ QByteArray scriptText(const MEnvVar *store, const QByteArray &command)
     return script;
 }
 
+QByteArray sharedScriptText(const MEnvVar *store, const QList<QByteArray> &commands,
+                            const QByteArray &separator)
+{
+    QByteArray script("#!/bin/bash\n");
+    if (store)
+        script += store->exportAssignments();
+    script += '\n';
+    for (const QByteArray &command : commands) {
+        script += "( eval ";
+        MEnvVar::appendSingleQuoted(script, command + '\n');
+        script += " )\nprintf '";
+        script += separator;
+        script += "'\n";
+    }
+    return script;
+}
+
 CommandResult runCommandLive(const QByteArray &command,
                              const std::function<void(const QByteArray &)> &onPiece, bool keepOutput)
 {

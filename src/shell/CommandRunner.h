@@ -45,6 +45,11 @@ CommandResult runCommandLive(const MEnvVar *store, const QByteArray &command,
 // The exact bytes of the script that runCommand writes for command.
 QByteArray scriptText(const QByteArray &command);
 QByteArray scriptText(const MEnvVar *store, const QByteArray &command);
+// One script for several commands: each runs in a subshell of its own, parsed on
+// its own (a syntax error or an exit ends only that command), and separator
+// follows its output. separator is printed through printf, so it must be plain.
+QByteArray sharedScriptText(const MEnvVar *store, const QList<QByteArray> &commands,
+                            const QByteArray &separator);
 
 // For runners of their own (the command queue): process is the one command that
 // runs, the one that stopRunningCommand reaches, until commandEnded.
