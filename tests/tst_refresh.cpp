@@ -106,6 +106,25 @@ private Q_SLOTS:
         QCOMPARE(labelText(form, 2), QStringLiteral("gone"));
     }
 
+    // Escape stops the shared read that runs; the ones behind it run after all.
+    void shouldRunAgainTheSharedReadsAStopCutShort()
+    {
+        Form form;
+        QVERIFY(form.build("<f><label id=\"a\">echo a >> order; test -e go && exec sleep 60; echo ay</label>"
+                           "<label id=\"b\">echo b >> order; echo bee</label></f>"));
+        QCOMPARE(labelText(form, 1), QStringLiteral("bee"));
+        for (const char *name : {"go", "order"}) {
+            QFile file(form.dir.filePath(QString::fromUtf8(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        }
+        FormRefresh::of(form.session).refresh("a b");
+        QTRY_COMPARE_WITH_TIMEOUT(form.file("order"), QStringLiteral("a\n"), 30000);
+        form.session.queue().stopRunning();
+        QTRY_COMPARE_WITH_TIMEOUT(form.file("order"), QStringLiteral("a\nb\n"), 30000);
+        QVERIFY(form.settle());
+        QCOMPARE(labelText(form, 1), QStringLiteral("bee"));
+    }
+
     void shouldRunUserCommandsAheadOfReads()
     {
         Form form;

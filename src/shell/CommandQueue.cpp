@@ -27,10 +27,7 @@ void CommandQueue::push(Job job)
     if (job.kind == Kind::User) {
         job.script = scriptText(&m_store, job.command);
         // Ahead of the reads, behind the user's earlier commands.
-        auto at = m_jobs.begin();
-        while (at != m_jobs.end() && at->kind == Kind::User)
-            ++at;
-        m_jobs.insert(at, std::move(job));
+        m_jobs.insert(firstRead(), std::move(job));
     } else {
         m_jobs.push_back(std::move(job));
     }
@@ -42,6 +39,14 @@ void CommandQueue::push(Job job)
             startNext();
         });
     }
+}
+
+std::deque<CommandQueue::Job>::iterator CommandQueue::firstRead()
+{
+    auto at = m_jobs.begin();
+    while (at != m_jobs.end() && at->kind == Kind::User)
+        ++at;
+    return at;
 }
 
 void CommandQueue::stopRunning()
@@ -181,15 +186,27 @@ void CommandQueue::finishShared(const CommandResult &all)
     QByteArray separator = m_separator;
     separator.replace("\\000", QByteArray(1, '\0'));
     QByteArrayView rest(all.output);
-    bool cut = false;
+    size_t ended = 0;
+    for (; ended < jobs.size(); ++ended) {
+        const qsizetype at = rest.indexOf(separator);
+        if (at < 0)
+            break;
+        jobs[ended].output = rest.first(at).toByteArray();
+        rest = rest.sliced(at + separator.size());
+    }
+    // The read that was cut short keeps what it printed; after a stop the ones that
+    // never ran wait again, as they would have in the line.
+    if (ended < jobs.size())
+        jobs[ended++].output = rest.toByteArray();
+    if (all.stopped) {
+        m_jobs.insert(firstRead(), std::make_move_iterator(jobs.begin() + qsizetype(ended)),
+                      std::make_move_iterator(jobs.end()));
+        jobs.resize(ended);
+    }
     const QPointer<CommandQueue> self(this);
     for (Job &job : jobs) {
         CommandResult result = all;
-        const qsizetype at = cut ? -1 : rest.indexOf(separator);
-        result.output = cut ? QByteArray("") : (at < 0 ? rest : rest.first(at)).toByteArray();
-        result.dropped = at < 0 ? all.dropped : 0;
-        rest = at < 0 ? QByteArrayView() : rest.sliced(at + separator.size());
-        cut = cut || at < 0;
+        result.output = job.output;
         // A call back may end the form: the reads after it go with their context.
         if (job.done && job.context)
             job.done(result);

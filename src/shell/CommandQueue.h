@@ -42,6 +42,7 @@ public:
         std::function<void()> started;                        // right before it starts
         std::function<void(const QByteArray &)> piece;        // output as it arrives
         std::function<void(const CommandResult &)> done;
+        QByteArray output;  // a shared read's part of its bash's output
     };
 
     explicit CommandQueue(const MEnvVar &store, QObject *parent = nullptr);
@@ -66,6 +67,7 @@ Q_SIGNALS:
 
 private:
     void startNext();
+    std::deque<Job>::iterator firstRead();
     QByteArray takeShared();
     void finish();
     void finishShared(const CommandResult &all);
