@@ -106,22 +106,38 @@ private Q_SLOTS:
         QCOMPARE(labelText(form, 2), QStringLiteral("gone"));
     }
 
-    // Escape stops the shared read that runs; the ones behind it run after all.
-    void shouldRunAgainTheSharedReadsAStopCutShort()
+    // Shared reads make way: a stop ends the one that runs, a click waits only for
+    // it; the reads behind it run after all.
+    void shouldLetSharedReadsMakeWay_data()
     {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("order");
+        QTest::newRow("stop") << "stop" << "a\nb\n";
+        QTest::newRow("user command") << "click" << "a\nuser\nb\n";
+    }
+    void shouldLetSharedReadsMakeWay()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, order);
         Form form;
-        QVERIFY(form.build("<f><label id=\"a\">echo a >> order; test -e go && exec sleep 60; echo ay</label>"
-                           "<label id=\"b\">echo b >> order; echo bee</label></f>"));
-        QCOMPARE(labelText(form, 1), QStringLiteral("bee"));
-        for (const char *name : {"go", "order"}) {
+        QVERIFY(form.build("<f><label id=\"a\">test -e go && echo a >> order && until test -e on; do sleep 0.05; done;"
+                           " echo ay</label><label id=\"b\">test -e go && echo b >> order; echo bee</label>"
+                           "<button>echo user >> order</button></f>"));
+        const auto touch = [&](const char *name) {
             QFile file(form.dir.filePath(QString::fromUtf8(name)));
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        }
+            return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        };
+        QVERIFY(touch("go") && touch("order"));
         FormRefresh::of(form.session).refresh("a b");
         QTRY_COMPARE_WITH_TIMEOUT(form.file("order"), QStringLiteral("a\n"), 30000);
-        form.session.queue().stopRunning();
-        QTRY_COMPARE_WITH_TIMEOUT(form.file("order"), QStringLiteral("a\nb\n"), 30000);
+        if (action == QLatin1String("stop")) {
+            form.session.queue().stopRunning();
+        } else {
+            QTest::mouseClick(form.find<MButton>()->pushButton(), Qt::LeftButton);
+            QVERIFY(touch("on"));
+        }
         QVERIFY(form.settle());
+        QCOMPARE(form.file("order"), order);
         QCOMPARE(labelText(form, 1), QStringLiteral("bee"));
     }
 

@@ -289,6 +289,12 @@ void CommandProcess::signalGroup(int signal)
         ::kill(-m_pid, signal);
 }
 
+void CommandProcess::signalBash(int signal)
+{
+    if (m_pid > 0 && !m_reaped)
+        ::kill(m_pid, signal);
+}
+
 void CommandProcess::stop()
 {
     if (m_finished || m_stopping || m_pid <= 0)

@@ -32,6 +32,8 @@ public:
     // SIGTERM to the whole group, SIGKILL about two seconds later to whatever of it
     // is left. The output read so far stays.
     void stop();
+    // signal to bash alone, not its group, while it is kiv's to signal.
+    void signalBash(int signal);
     // Returns once the run has finished, without an event loop.
     void waitBlocking();
 

@@ -7,6 +7,9 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <csignal>
+#include <utility>
+
 CommandQueue::CommandQueue(const MEnvVar &store, QObject *parent) : QObject(parent), m_store(store) {}
 
 CommandQueue::~CommandQueue()
@@ -28,6 +31,11 @@ void CommandQueue::push(Job job)
         job.script = scriptText(&m_store, job.command);
         // Ahead of the reads, behind the user's earlier commands.
         m_jobs.insert(firstRead(), std::move(job));
+        // Shared reads make way once the one that runs has ended.
+        if (m_process && !m_shared.empty() && !m_yielded) {
+            m_yielded = true;
+            m_process->signalBash(SIGUSR1);
+        }
     } else {
         m_jobs.push_back(std::move(job));
     }
@@ -172,8 +180,9 @@ void CommandQueue::finish()
         startNext();
 }
 
-// Each read of a shared bash gets the output printed before its separator; a read
-// whose separator never came (a stop) gets what there is, the ones after it none.
+// Each read of a shared bash gets the output printed after its separator. After a
+// stop, or when the reads made way for a user command, those that never started
+// wait in the line again; the one a stop cut short keeps what it printed.
 void CommandQueue::finishShared(const CommandResult &all)
 {
     std::vector<Job> jobs;
@@ -183,33 +192,32 @@ void CommandQueue::finishShared(const CommandResult &all)
         jobs.push_back(std::move(job));
     m_shared.clear();
     m_current = {};
+    const bool yielded = std::exchange(m_yielded, false);
     QByteArray separator = m_separator;
     separator.replace("\\000", QByteArray(1, '\0'));
-    QByteArrayView rest(all.output);
-    size_t ended = 0;
-    for (; ended < jobs.size(); ++ended) {
-        const qsizetype at = rest.indexOf(separator);
-        if (at < 0)
-            break;
-        jobs[ended].output = rest.first(at).toByteArray();
-        rest = rest.sliced(at + separator.size());
+    const QByteArrayView output(all.output);
+    size_t started = 0;
+    for (qsizetype at = output.indexOf(separator); at >= 0 && started < jobs.size(); ++started) {
+        const qsizetype from = at + separator.size();
+        at = output.indexOf(separator, from);
+        jobs[started].output = output.sliced(from, (at < 0 ? output.size() : at) - from).toByteArray();
     }
-    // The read that was cut short keeps what it printed; after a stop the ones that
-    // never ran wait again, as they would have in the line.
-    if (ended < jobs.size())
-        jobs[ended++].output = rest.toByteArray();
-    if (all.stopped) {
-        m_jobs.insert(firstRead(), std::make_move_iterator(jobs.begin() + qsizetype(ended)),
+    // A stop before the first read began ends that read, so that Escape is never lost.
+    if (all.stopped && started == 0)
+        started = 1;
+    if ((all.stopped || yielded) && started < jobs.size()) {
+        m_jobs.insert(firstRead(), std::make_move_iterator(jobs.begin() + qsizetype(started)),
                       std::make_move_iterator(jobs.end()));
-        jobs.resize(ended);
+        jobs.resize(started);
     }
     const QPointer<CommandQueue> self(this);
-    for (Job &job : jobs) {
+    for (size_t i = 0; i < jobs.size(); ++i) {
         CommandResult result = all;
-        result.output = job.output;
+        result.output = jobs[i].output;
+        result.stopped = all.stopped && i + 1 == started;
         // A call back may end the form: the reads after it go with their context.
-        if (job.done && job.context)
-            job.done(result);
+        if (jobs[i].done && jobs[i].context)
+            jobs[i].done(result);
     }
     commandEnded();
     if (self)

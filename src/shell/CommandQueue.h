@@ -76,7 +76,8 @@ private:
     std::deque<Job> m_jobs;
     Job m_current;
     std::vector<Job> m_shared;  // run in m_current's bash, after it
-    QByteArray m_separator;     // between their outputs
+    QByteArray m_separator;     // before each one's output
+    bool m_yielded = false;     // asked to end after its running read, for a user command
     std::unique_ptr<ScriptImage> m_script;
     std::unique_ptr<CommandProcess> m_process;
     bool m_startPosted = false;

@@ -93,13 +93,14 @@ QByteArray sharedScriptText(const MEnvVar *store, const QList<QByteArray> &comma
     QByteArray script("#!/bin/bash\n");
     if (store)
         script += store->exportAssignments();
-    script += '\n';
+    // A trap waits for the subshell that runs; its own signal would not.
+    script += "\ntrap 'exit 0' USR1\n";
     for (const QByteArray &command : commands) {
-        script += "( eval ";
-        MEnvVar::appendSingleQuoted(script, command + '\n');
-        script += " )\nprintf '";
+        script += "( printf '";
         script += separator;
-        script += "'\n";
+        script += "'; eval ";
+        MEnvVar::appendSingleQuoted(script, command + '\n');
+        script += " )\n";
     }
     return script;
 }

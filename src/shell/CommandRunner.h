@@ -46,8 +46,9 @@ CommandResult runCommandLive(const MEnvVar *store, const QByteArray &command,
 QByteArray scriptText(const QByteArray &command);
 QByteArray scriptText(const MEnvVar *store, const QByteArray &command);
 // One script for several commands: each runs in a subshell of its own, parsed on
-// its own (a syntax error or an exit ends only that command), and separator
-// follows its output. separator is printed through printf, so it must be plain.
+// its own (a syntax error or an exit ends only that command), its output preceded
+// by separator (printed through printf, so it must be plain). SIGUSR1 to the
+// script's bash ends it once the command that runs has ended.
 QByteArray sharedScriptText(const MEnvVar *store, const QList<QByteArray> &commands,
                             const QByteArray &separator);
 
