@@ -12,7 +12,6 @@
 #include <vector>
 
 class CommandProcess;
-class MEnvVar;
 class ScriptImage;
 
 // The one line that every command of a shown form waits in: user commands (a
@@ -44,7 +43,8 @@ public:
         std::function<void(const CommandResult &)> done;
     };
 
-    explicit CommandQueue(const MEnvVar &store, QObject *parent = nullptr);
+    // Jobs run through runner, with its variables, as its one running command.
+    explicit CommandQueue(CommandRunner &runner, QObject *parent = nullptr);
     // A job still running is stopped and waited for: no command outlives its form.
     ~CommandQueue() override;
 
@@ -70,7 +70,7 @@ private:
     void finish();
     void finishShared(const CommandResult &all);
 
-    const MEnvVar &m_store;
+    CommandRunner &m_runner;
     std::deque<Job> m_jobs;
     Job m_current;
     std::vector<Job> m_shared;  // run in m_current's bash, after it
