@@ -179,6 +179,42 @@ private Q_SLOTS:
         QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 0);
     }
 
+    // A refusal, a running command or a limit of one form's runner holds nothing
+    // back in another's.
+    void shouldKeepEachRunnersStateItsOwn_data()
+    {
+        QTest::addColumn<QByteArray>("state");
+        QTest::newRow("refused") << QByteArray("refused");
+        QTest::newRow("running") << QByteArray("running");
+        QTest::newRow("limit") << QByteArray("limit");
+    }
+    void shouldKeepEachRunnersStateItsOwn()
+    {
+        QFETCH(QByteArray, state);
+        CommandRunner other;
+        runner->refuse(state == "refused");
+        runner->setOutputLimit(state == "limit" ? 1 : 100);
+        CommandResult own;
+        QByteArray theirs;
+        const auto tryBoth = [&] {
+            own = runner->runLive("printf own", {}, true);
+            theirs = other.run(QByteArray("printf other"));
+        };
+        if (state == "running") {
+            QTimer::singleShot(0, this, [&] {
+                tryBoth();
+                runner->stopRunning();
+            });
+            runner->run(QByteArray("sleep 100"));
+        } else {
+            tryBoth();
+        }
+        QCOMPARE(theirs, QByteArray("other"));
+        QCOMPARE(own.ran, state == "limit");
+        QCOMPARE(own.output, QByteArray(state == "limit" ? "o" : ""));
+        QVERIFY(!runner->running() && !other.running());
+    }
+
     // A stop reaches every process of the command's group, stopped or stubborn,
     // and nothing outside it; the output that arrived stays.
     void shouldStopTheWholeGroupAndNothingElse_data()
