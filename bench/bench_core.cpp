@@ -1,8 +1,8 @@
 // Speed of the shell bridge, each figure next to a reference measured in the
 // same run on the same machine (the mc reader has bench_parse):
-//   command start-up  runCommand("echo hi") with five variables vs posix_spawn of "bash -c :",
+//   command start-up  a runner's run("echo hi") with five variables vs posix_spawn of "bash -c :",
 //                     waiting in a poll loop and in the event loop (as kiv does)
-//   output capture    100 MB through runCommand vs a reader that discards the same bytes
+//   output capture    100 MB through a runner vs a reader that discards the same bytes
 // Every figure is the median of several runs. Usage: bench_core [runs]
 
 #include "Measure.h"
@@ -89,7 +89,7 @@ int main(int argc, char **argv)
     std::vector<Row> rows;
 
     MEnvVar store;
-    setRunnerStore(&store);
+    CommandRunner runner(&store);
     for (const char *name : {"NAME", "DEST", "LEVEL", "ZIP", "PICK"})
         store.addVariable(name, "a value with 'quotes' and $dollars");
 
@@ -98,13 +98,13 @@ int main(int argc, char **argv)
     const auto commandRows = [&](const char *how) {
         const int calls = 200;
         const QByteArray echo("echo hi");
-        if (runCommand(echo) != "hi\n")
-            die("runCommand");
+        if (runner.run(echo) != "hi\n")
+            die("run");
         auto [kiv, ref] = medianPair(
             runs,
             [&] {
                 for (int i = 0; i < calls; ++i)
-                    runCommand(echo);
+                    runner.run(echo);
             },
             [&] {
                 for (int i = 0; i < calls; ++i)
@@ -119,11 +119,11 @@ int main(int argc, char **argv)
         const long big = 100000000, small = 10000000;
         const QByteArray bigCommand = QByteArray::fromStdString(producer(big));
         const QByteArray smallCommand = QByteArray::fromStdString(producer(small));
-        if (runCommand(bigCommand).size() != big || discardOutput(producer(big).c_str()) != size_t(big))
+        if (runner.run(bigCommand).size() != big || discardOutput(producer(big).c_str()) != size_t(big))
             die("capture");
         const auto [kivBig, refBig] = medianPair(
-            runs, [&] { runCommand(bigCommand); }, [&] { discardOutput(producer(big).c_str()); });
-        const double kivSmall = medianSeconds(runs, [&] { runCommand(smallCommand); });
+            runs, [&] { runner.run(bigCommand); }, [&] { discardOutput(producer(big).c_str()); });
+        const double kivSmall = medianSeconds(runs, [&] { runner.run(smallCommand); });
         const double mbps = big / kivBig / 1e6, refMbps = big / refBig / 1e6;
         rows.push_back({std::string("capture 100 MB, ") + how, fmt("%.0f MB/s", mbps),
                         fmt("%.0f MB/s", refMbps) + " (read and discard)", fmt("%.2fx", mbps / refMbps),

@@ -110,12 +110,12 @@ inline void typeText(QWidget *widget, const QString &text)
 
 // Runs check from the event loop that a click waits in while its command runs. A
 // failed check stops the command rather than leave the test waiting for its end.
-inline void whileRunning(QObject *context, std::function<void()> check)
+inline void whileRunning(FormSession &session, std::function<void()> check)
 {
-    QTimer::singleShot(0, context, [check = std::move(check)] {
+    QTimer::singleShot(0, &session, [&session, check = std::move(check)] {
         check();
         if (QTest::currentTestFailed())
-            stopRunningCommand();
+            session.runner().stopRunning();
     });
 }
 
@@ -174,7 +174,7 @@ template <class W> struct LoneWidget
     MOHandler &handler() const { return session->output(); }
     bool settle() const { return settled(*session); }
     // A command run now with the form's variables.
-    QByteArray run(const QByteArray &command) const { return runCommand(&store(), command); }
+    QByteArray run(const QByteArray &command) const { return session->runner().run(command); }
 };
 
 } // namespace kivtest

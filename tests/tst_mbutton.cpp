@@ -128,7 +128,7 @@ void TestMButton::aRunTakesNoInputAndEscapeStopsIt()
     connect(button, &MButton::clicked, this, [&] { events << QStringLiteral("clicked"); });
 
     kivtest::StopDeadline deadline;
-    kivtest::whileRunning(this, [&] {
+    kivtest::whileRunning(form.session, [&] {
         QTRY_VERIFY(QFile::exists(form.dir.filePath(QStringLiteral("child"))));
         deadline.watchGroupOf(kivtest::readPid(form.dir.filePath(QStringLiteral("child"))));
         // The output reaches the handler while the command runs.
@@ -170,11 +170,9 @@ void TestMButton::outputPastTheLimitIsCounted()
 {
     Form form;
     QVERIFY(form.build("<f><button>printf 0123456789</button></f>"));
-    const qint64 old = outputLimit();
-    setOutputLimit(4);
+    form.session.runner().setOutputLimit(4);
     QSignalSpy ended(&form.handler, &MOHandler::outputEnded);
     const QString shown = form.click();
-    setOutputLimit(old);
     QCOMPARE(shown, QStringLiteral("0123\n[kiv: 6 more bytes of output left out]"));
     QCOMPARE(ended.count(), 1);
     QCOMPARE(ended.at(0).at(0).toLongLong(), 6);

@@ -287,7 +287,7 @@ void TestMListWidget::doubleClicksDuringARunRunNothing()
     QListWidget *view = list->listWidget();
     QSignalSpy shown(&m_w.handler(), &MOHandler::outputEmit);
     const QString runs = m_w.dir->filePath(QStringLiteral("runs"));
-    kivtest::whileRunning(this, [&] {
+    kivtest::whileRunning(*m_w.session, [&] {
         QTRY_VERIFY(QFile::exists(runs));
         list->doubleClicked(view->item(0));
         Q_EMIT view->itemDoubleClicked(view->item(1));

@@ -85,7 +85,7 @@ private Q_SLOTS:
         QVERIFY(form.build("<f><progress/><button>echo '# Start'; until [ -e go ]; do sleep 0.05; done; "
                            "echo 35; until [ -e end ]; do sleep 0.05; done</button></f>"));
         ProgressBarView *bar = form.find<ProgressBarView>();
-        kivtest::whileRunning(this, [&] {
+        kivtest::whileRunning(form.session, [&] {
             QTRY_COMPARE(bar->text(), QStringLiteral("Start"));
             QCOMPARE(bar->maximum(), 0);
             QFile(form.dir.filePath(QStringLiteral("go"))).open(QIODevice::WriteOnly);
@@ -118,7 +118,7 @@ private Q_SLOTS:
         QLineEdit *edit = form.window.findChild<QLineEdit *>();
         pid_t child = 0;
         kivtest::StopDeadline deadline;
-        kivtest::whileRunning(this, [&] {
+        kivtest::whileRunning(form.session, [&] {
             QTRY_VERIFY(QFile::exists(form.dir.filePath(QStringLiteral("child"))));
             running = form.window.findChild<RunningBar *>();
             QVERIFY(running);

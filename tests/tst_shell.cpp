@@ -1,11 +1,9 @@
 #include "FormFixture.h"
 #include "StopDeadline.h"
 #include "markup/LosslessText.h"
-#include "shell/CommandProcess.h"
 #include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
-#include "shell/ScriptImage.h"
 
 #include <QDir>
 #include <QProcess>
@@ -43,16 +41,17 @@ class TestShell : public QObject
 {
     Q_OBJECT
     MEnvVar *store = nullptr;
+    std::unique_ptr<CommandRunner> runner;
 
 private Q_SLOTS:
     void init()
     {
         store = new MEnvVar;
-        setRunnerStore(store);
+        runner = std::make_unique<CommandRunner>(store);
     }
     void cleanup()
     {
-        setRunnerStore(nullptr);
+        runner.reset();
         delete store;
     }
 
@@ -71,9 +70,9 @@ private Q_SLOTS:
     {
         store->addVariable("A", "x");
         store->addVariable("B", "");
-        QCOMPARE(scriptText("echo $A\necho two"),
+        QCOMPARE(scriptText(store, "echo $A\necho two"),
                  QByteArray("#!/bin/bash\nA='x'\nB=''\n\necho $A\necho two\n"));
-        QCOMPARE(runCommand(QByteArray("echo $A")), QByteArray("x\n"));
+        QCOMPARE(runner->run(QByteArray("echo $A")), QByteArray("x\n"));
     }
 
     void shouldPassHostileValuesAsData_data()
@@ -97,7 +96,7 @@ private Q_SLOTS:
         QDir::setCurrent(dir.path());
         const int i = store->addVariable("NAME", "");
         store->updateVal(i, value);
-        const QByteArray out = runCommand(QByteArray("printf '%s' \"$NAME\""));
+        const QByteArray out = runner->run(QByteArray("printf '%s' \"$NAME\""));
         QDir::setCurrent(old);
         QCOMPARE(QString::fromUtf8(out), value);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("HACKED"))));
@@ -113,15 +112,15 @@ private Q_SLOTS:
         QCOMPARE(store->exportAssignments(), QByteArray("GOOD='1'\n_ok9='2'\n"));
         // The later of two equal names decides what the command sees.
         store->addVariable("GOOD", "later");
-        QCOMPARE(runCommand(QByteArray("echo $GOOD$_ok9")), QByteArray("later2\n"));
+        QCOMPARE(runner->run(QByteArray("echo $GOOD$_ok9")), QByteArray("later2\n"));
     }
 
     void shouldTellNullFromEmptyCommands()
     {
-        QVERIFY(!runCommand(OptText()));
-        const OptText empty = runCommand(OptText(QByteArray("")));
+        QVERIFY(!runner->run(OptText()));
+        const OptText empty = runner->run(OptText(QByteArray("")));
         QVERIFY(empty && empty->isEmpty());
-        QCOMPARE(runCommand(QByteArray("true")), QByteArray(""));
+        QCOMPARE(runner->run(QByteArray("true")), QByteArray(""));
     }
 
     void shouldKeepCwdStderrAndFullOutput()
@@ -129,7 +128,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString old = QDir::currentPath();
         QDir::setCurrent(dir.path());
-        const QByteArray out = runCommand(QByteArray("pwd; echo err >&2; head -c 300000 /dev/zero | tr '\\0' y"));
+        const QByteArray out = runner->run(QByteArray("pwd; echo err >&2; head -c 300000 /dev/zero | tr '\\0' y"));
         QDir::setCurrent(old);
         QVERIFY(out.startsWith(QByteArray(QFile::encodeName(QDir(dir.path()).canonicalPath()) + '\n')));
         QCOMPARE(out.mid(out.indexOf('\n') + 1), QByteArray(300000, 'y'));
@@ -158,14 +157,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, tmpdir);
         QTemporaryDir tmp;
         qputenv("TMPDIR", tmpdir.isEmpty() ? QFile::encodeName(tmp.path()) : tmpdir);
-        ScriptImage::setMemoryFileAllowed(memoryFile);
-        CommandProcess::setProcessFdAllowed(processFd);
-        const QByteArray out = runCommand(QByteArray(
+        runner->setMemoryFileAllowed(memoryFile);
+        runner->setProcessFdAllowed(processFd);
+        const QByteArray out = runner->run(QByteArray(
             "echo \"$0\"; head -1 \"$0\"; stat -L -c %a \"$0\"; ls -A \"$TMPDIR\" 2>/dev/null | wc -l\n"
             "read -r _ _ _ _ group _ < /proc/$$/stat; [ \"$group\" = $$ ] && echo own group\n"
             "ls /proc/$$/fd; exit 3"));
-        ScriptImage::setMemoryFileAllowed(true);
-        CommandProcess::setProcessFdAllowed(true);
         qunsetenv("TMPDIR");
 
         QList<QByteArray> lines = out.trimmed().split('\n');
@@ -180,6 +177,42 @@ private Q_SLOTS:
             seen << fd.toInt();
         QCOMPARE(seen, expected);
         QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(), 0);
+    }
+
+    // A refusal, a running command or a limit of one form's runner holds nothing
+    // back in another's.
+    void shouldKeepEachRunnersStateItsOwn_data()
+    {
+        QTest::addColumn<QByteArray>("state");
+        QTest::newRow("refused") << QByteArray("refused");
+        QTest::newRow("running") << QByteArray("running");
+        QTest::newRow("limit") << QByteArray("limit");
+    }
+    void shouldKeepEachRunnersStateItsOwn()
+    {
+        QFETCH(QByteArray, state);
+        CommandRunner other;
+        runner->refuse(state == "refused");
+        runner->setOutputLimit(state == "limit" ? 1 : 100);
+        CommandResult own;
+        QByteArray theirs;
+        const auto tryBoth = [&] {
+            own = runner->runLive("printf own", {}, true);
+            theirs = other.run(QByteArray("printf other"));
+        };
+        if (state == "running") {
+            QTimer::singleShot(0, this, [&] {
+                tryBoth();
+                runner->stopRunning();
+            });
+            runner->run(QByteArray("sleep 100"));
+        } else {
+            tryBoth();
+        }
+        QCOMPARE(theirs, QByteArray("other"));
+        QCOMPARE(own.ran, state == "limit");
+        QCOMPARE(own.output, QByteArray(state == "limit" ? "o" : ""));
+        QVERIFY(!runner->running() && !other.running());
     }
 
     // A stop reaches every process of the command's group, stopped or stubborn,
@@ -210,14 +243,14 @@ private Q_SLOTS:
             QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("child"))));
             deadline.watchGroupOf(readPid(dir.filePath(QStringLiteral("child"))));
             deadline.watchProcess(readPid(dir.filePath(QStringLiteral("escaped"))));
-            QVERIFY(commandRunning());
-            stopRunningCommand();
+            QVERIFY(runner->running());
+            runner->stopRunning();
         });
-        const QByteArray out = runCommand(command);
+        const QByteArray out = runner->run(command);
         QDir::setCurrent(home);
         KIV_VERIFY_STOPPED_IN_TIME(deadline);
         QCOMPARE(out, QByteArray("started\n"));
-        QVERIFY(!commandRunning());
+        QVERIFY(!runner->running());
         QTRY_VERIFY_WITH_TIMEOUT(!processAlive(readPid(dir.filePath(QStringLiteral("child")))), 30000);
         QCOMPARE(bystander.state(), QProcess::Running);
         bystander.kill();

@@ -15,7 +15,6 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QScopeGuard>
 #include <QTest>
 
 #include <cstdio>
@@ -122,13 +121,13 @@ QByteArray fromRoot(const QByteArray &file)
 int concurrentChild(const char *tag)
 {
     MEnvVar store;
-    setRunnerStore(&store);
+    CommandRunner runner(&store);
     store.addVariable("WHO", tag);
     const int n = store.addVariable("N", "");
     for (int i = 0; i < 1000; ++i) {
         store.updateVal(n, QString::number(i));
         const QByteArray expected = QByteArray(tag) + ' ' + QByteArray::number(i) + '\n';
-        const QByteArray got = runCommand(QByteArray("echo \"$WHO $N\""));
+        const QByteArray got = runner.run(QByteArray("echo \"$WHO $N\""));
         if (got != expected) {
             std::fprintf(stderr, "command %d: expected [%s], got [%s]\n", i, expected.constData(), got.constData());
             return 1;
@@ -170,6 +169,7 @@ private Q_SLOTS:
 private:
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::unique_ptr<MEnvVar> m_store;
+    std::unique_ptr<CommandRunner> m_runner;
     std::unique_ptr<MOHandler> m_handler;
     QByteArray m_oldTmpdir;
     QString m_oldCwd;
@@ -183,7 +183,7 @@ void tst_stress::init()
     QVERIFY(m_tmp->isValid());
     qputenv("TMPDIR", QFile::encodeName(m_tmp->path()));
     m_store = std::make_unique<MEnvVar>();
-    setRunnerStore(m_store.get());
+    m_runner = std::make_unique<CommandRunner>(m_store.get());
     m_handler = std::make_unique<MOHandler>();
 }
 
@@ -192,7 +192,7 @@ void tst_stress::cleanup()
     QDir::setCurrent(m_oldCwd);
     if (m_tmp)
         QVERIFY2(leftoverScripts(m_tmp->path()).isEmpty(), "a script file outlived its command");
-    setRunnerStore(nullptr);
+    m_runner.reset();
     m_handler.reset();
     m_store.reset();
     if (m_oldTmpdir.isNull())
@@ -207,12 +207,12 @@ void tst_stress::manyCommandsLeakNothing()
     for (const char *name : {"A", "B", "C", "D"})
         m_store->addVariable(name, "some value with 'quotes' and $dollars");
     const int n = m_store->addVariable("N", "");
-    runCommand(QByteArray(":")); // let one-time set-up happen before counting
+    m_runner->run(QByteArray(":")); // let one-time set-up happen before counting
     const int before = openDescriptors();
     // A few thousand runs are enough to catch a descriptor lost now and then.
     for (int i = 0; i < 3000; ++i) {
         m_store->updateVal(n, QString::number(i));
-        const QByteArray out = runCommand(QByteArray("printf %s \"$N\""));
+        const QByteArray out = m_runner->run(QByteArray("printf %s \"$N\""));
         if (out != QByteArray::number(i))
             QFAIL(qPrintable(QStringLiteral("command %1 printed [%2]").arg(i).arg(QString::fromUtf8(out))));
     }
@@ -233,7 +233,6 @@ void tst_stress::concurrentProcesses()
 
     const QByteArray self("parent");
     const int rc = concurrentChild(self.constData());
-    setRunnerStore(m_store.get());
     // The runner's event loop may already have seen the other process end.
     QVERIFY(other.state() == QProcess::NotRunning || other.waitForFinished(600000));
     QCOMPARE(rc, 0);
@@ -274,7 +273,7 @@ void tst_stress::unusualOutputs()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, shown);
 
-    const OptText out = runCommand(OptText(command));
+    const OptText out = m_runner->run(OptText(command));
     QVERIFY(out.has_value());
     QVERIFY(!out->isNull());
     QCOMPARE(*out, bytes);
@@ -289,7 +288,7 @@ void tst_stress::unusualOutputs()
 void tst_stress::hugeOutput()
 {
     const qsizetype size = 100000000;
-    const QByteArray out = runCommand(QByteArray("head -c 100000000 /dev/zero | tr '\\0' x; printf end"));
+    const QByteArray out = m_runner->run(QByteArray("head -c 100000000 /dev/zero | tr '\\0' x; printf end"));
     QCOMPARE(out.size(), size + 3);
     QVERIFY(out.endsWith("xxxend"));
     QCOMPARE(out.count('x'), size);
@@ -302,7 +301,7 @@ void tst_stress::hugeOutput()
     QVERIFY(text.endsWith(QStringLiteral("xend")));
 
     // A later small output replaces the big one instead of adding to it.
-    m_handler->outputGathered(runCommand(QByteArray("echo small")));
+    m_handler->outputGathered(m_runner->run(QByteArray("echo small")));
     QCOMPARE(spy.size(), 2);
     QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("small\n"));
 }
@@ -329,16 +328,14 @@ void tst_stress::outputLimit()
     QFETCH(QByteArray, command);
     QFETCH(qint64, kept);
     QFETCH(qint64, dropped);
-    const qint64 old = ::outputLimit();
-    setOutputLimit(limit);
-    const auto restore = qScopeGuard([old] { setOutputLimit(old); });
+    m_runner->setOutputLimit(limit);
     const QByteArray marked = command + "; echo ran > \"$TMPDIR/ran\"";
 
-    QCOMPARE(runCommand(marked).size(), kept);
+    QCOMPARE(m_runner->run(marked).size(), kept);
     QVERIFY(QFile::remove(m_tmp->filePath(QStringLiteral("ran"))));
 
     qint64 handedOn = 0;
-    const CommandResult live = runCommandLive(marked, [&](const QByteArray &piece) { handedOn += piece.size(); }, true);
+    const CommandResult live = m_runner->runLive(marked, [&](const QByteArray &piece) { handedOn += piece.size(); }, true);
     QVERIFY(live.ran);
     QCOMPARE(handedOn, kept);
     QCOMPARE(live.output.size(), kept);
@@ -346,7 +343,7 @@ void tst_stress::outputLimit()
     QVERIFY(QFile::remove(m_tmp->filePath(QStringLiteral("ran"))));
 
     // Wanted by nobody, the output is only counted.
-    const CommandResult counted = runCommandLive(marked, {}, false);
+    const CommandResult counted = m_runner->runLive(marked, {}, false);
     QCOMPARE(counted.output, QByteArray(""));
     QCOMPARE(counted.dropped, dropped);
     QVERIFY(QFile::remove(m_tmp->filePath(QStringLiteral("ran"))));
@@ -357,8 +354,8 @@ void tst_stress::outputLimit()
 // output is part of the result. A job that sends its output elsewhere does not.
 void tst_stress::backgroundJobKeepsRunnerWaiting()
 {
-    QCOMPARE(runCommand(QByteArray("(sleep 2; echo late) &\necho early")), QByteArray("early\nlate\n"));
-    QCOMPARE(runCommand(QByteArray("(sleep 1; echo gone) >/dev/null &\necho alone")), QByteArray("alone\n"));
+    QCOMPARE(m_runner->run(QByteArray("(sleep 2; echo late) &\necho early")), QByteArray("early\nlate\n"));
+    QCOMPARE(m_runner->run(QByteArray("(sleep 1; echo gone) >/dev/null &\necho alone")), QByteArray("alone\n"));
 }
 
 void tst_stress::readOnlyCurrentDirectory()
@@ -370,7 +367,7 @@ void tst_stress::readOnlyCurrentDirectory()
     for (const QString &dir : {locked.path(), QStringLiteral("/proc")}) {
         QVERIFY(QDir::setCurrent(dir));
         m_store->addVariable("V", "value");
-        QCOMPARE(runCommand(QByteArray("echo \"$V\"; pwd")), QByteArray("value\n") + QFile::encodeName(dir) + '\n');
+        QCOMPARE(m_runner->run(QByteArray("echo \"$V\"; pwd")), QByteArray("value\n") + QFile::encodeName(dir) + '\n');
     }
     QDir::setCurrent(m_oldCwd);
     QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -399,7 +396,7 @@ void tst_stress::plantedLinksAreNotFollowed()
     QVERIFY(QDir::setCurrent(work.path()));
     m_store->addVariable("SECRET", "do not write me anywhere");
     for (int i = 0; i < 50; ++i)
-        QCOMPARE(runCommand(QByteArray("echo ok")), QByteArray("ok\n"));
+        QCOMPARE(m_runner->run(QByteArray("echo ok")), QByteArray("ok\n"));
     QDir::setCurrent(m_oldCwd);
 
     QFile f(victim);

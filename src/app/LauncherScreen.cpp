@@ -4,7 +4,6 @@
 #include "builder/MScroll.h"
 #include "markup/Document.h"
 #include "markup/LosslessText.h"
-#include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "widgets/MButton.h"
 #include "widgets/MTextFile.h"

@@ -2,7 +2,6 @@
 
 #include "app/frmMain.h"
 #include "markup/LosslessText.h"
-#include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/RichTextLimits.h"
 #include "widgets/MButton.h"

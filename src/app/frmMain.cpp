@@ -14,7 +14,6 @@
 #include "markup/Document.h"
 #include "shell/BusyState.h"
 #include "shell/CommandQueue.h"
-#include "shell/CommandRunner.h"
 #include "shell/FormSession.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
@@ -81,7 +80,7 @@ void frmMain::closeEvent(QCloseEvent *event)
     if (m_session)
         m_session->queue().dropQueued();
     const bool dialog = m_session && m_session->isDialog();
-    if (dialog || commandRunning()) {
+    if (dialog || (m_session && m_session->runner().running())) {
         // The window stays until the event loop has ended.
         event->ignore();
         requestExit(dialog ? 1 : 0);
@@ -255,16 +254,15 @@ void frmMain::rebuildWhenIdle()
         showFindings(lines);
         return;
     }
-    if (commandRunning()) {
+    if (m_session && m_session->runner().running()) {
         // It ends into its widgets: the rebuild follows from the event loop once
         // it has ended.
         if (!m_stopping) {
             m_stopping = true;
             // Nothing that waits starts once the running command has ended.
-            if (m_session)
-                m_session->queue().dropQueued();
-            stopRunningCommand();
-            afterRunningCommand([self = QPointer<frmMain>(this)] {
+            m_session->queue().dropQueued();
+            m_session->runner().stopRunning();
+            m_session->runner().afterRunning([self = QPointer<frmMain>(this)] {
                 if (self)
                     QTimer::singleShot(0, self, [self] {
                         self->m_stopping = false;

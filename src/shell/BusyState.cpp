@@ -29,15 +29,17 @@ bool inTextLog(const QObject *object)
     return false;
 }
 
-// Eats the user's input for as long as it is installed; Escape stops the command.
-// Qt's ExcludeUserInputEvents would only postpone input and replay it afterwards.
-// Input is judged where it reaches a widget, not at the window, which only passes
-// it on.
+// Eats the user's input for as long as it is installed; Escape and the Stop stop
+// the runner's command. Qt's ExcludeUserInputEvents would only postpone input and
+// replay it afterwards. Input is judged where it reaches a widget, not at the
+// window, which only passes it on.
 class InputBlocker : public QObject
 {
 public:
-    explicit InputBlocker(QPushButton *stop) : m_stop(stop)
+    InputBlocker(CommandRunner &runner, QPushButton *stop) : m_runner(runner), m_stop(stop)
     {
+        if (stop)
+            connect(stop, &QPushButton::clicked, this, [this] { m_runner.stopRunning(); });
         if (QCoreApplication *app = QCoreApplication::instance())
             app->installEventFilter(this);
         if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
@@ -60,7 +62,7 @@ protected:
                 return false;
             const int key = static_cast<QKeyEvent *>(event)->key();
             if (key == Qt::Key_Escape)
-                stopRunningCommand();
+                m_runner.stopRunning();
             // Tab leads to the Stop, and nowhere else.
             else if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && m_stop && m_stop->isVisible())
                 m_stop->setFocus(Qt::TabFocusReason);
@@ -69,7 +71,7 @@ protected:
         case QEvent::Shortcut:
             // An Escape shortcut of the form must not swallow the stop.
             if (static_cast<QShortcutEvent *>(event)->key() == QKeySequence(Qt::Key_Escape))
-                stopRunningCommand();
+                m_runner.stopRunning();
             return true;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -106,7 +108,7 @@ private:
         case QEvent::KeyPress:
             switch (static_cast<QKeyEvent *>(event)->key()) {
             case Qt::Key_Escape:
-                stopRunningCommand();
+                m_runner.stopRunning();
                 return true;
             case Qt::Key_Tab:
             case Qt::Key_Backtab:
@@ -116,7 +118,7 @@ private:
             }
         case QEvent::Shortcut:
             if (static_cast<QShortcutEvent *>(event)->key() == QKeySequence(Qt::Key_Escape))
-                stopRunningCommand();
+                m_runner.stopRunning();
             return true;
         case QEvent::Enter:
             QGuiApplication::changeOverrideCursor(QCursor(Qt::ArrowCursor));
@@ -133,6 +135,7 @@ private:
         }
     }
 
+    CommandRunner &m_runner;
     QPointer<QPushButton> m_stop;
 };
 
@@ -158,7 +161,7 @@ void runUserCommandResult(FormSession &session, const QByteArray &command, bool 
     };
     // Nothing is asked for while a user command runs: the user's input is dropped
     // meanwhile, and whatever else asks is refused as it always was.
-    if (commandsRefused() || session.queue().userRunning())
+    if (session.runner().refused() || session.queue().userRunning())
         return;
     auto run = std::make_shared<Run>();
     const QPointer<MOHandler> handler(&session.output());
@@ -168,7 +171,7 @@ void runUserCommandResult(FormSession &session, const QByteArray &command, bool 
     job.command = command;
     job.keepOutput = keepOutput;
     job.context = context;
-    job.started = [run, handler, barWindow] {
+    job.started = [run, handler, barWindow, &runner = session.runner()] {
         if (handler)
             handler->beginOutput();
         if (barWindow) {
@@ -178,7 +181,7 @@ void runUserCommandResult(FormSession &session, const QByteArray &command, bool 
         }
         if (run->bar)
             run->bar->commandStarted();
-        run->blocker = std::make_unique<InputBlocker>(run->bar ? run->bar->stopButton() : nullptr);
+        run->blocker = std::make_unique<InputBlocker>(runner, run->bar ? run->bar->stopButton() : nullptr);
     };
     job.piece = [handler](const QByteArray &piece) {
         if (handler)

@@ -24,9 +24,6 @@ extern char **environ;
 
 namespace {
 
-// Process-wide like the kernel ability it stands in for (tests turn it off).
-bool g_processFdAllowed = true;
-
 // Read at most this much per wake-up of the event loop, so that a command that
 // prints without pause cannot starve painting, timers or Escape.
 constexpr qint64 kLoopBudget = 1 << 20;
@@ -40,10 +37,10 @@ qint64 nowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-int openProcessFd(pid_t pid)
+int openProcessFd(pid_t pid, bool allowed)
 {
 #ifdef SYS_pidfd_open
-    if (g_processFdAllowed)
+    if (allowed)
         return int(::syscall(SYS_pidfd_open, pid, 0));
 #endif
     return -1;
@@ -85,8 +82,6 @@ bool groupHasLiveMember(pid_t group)
 }
 
 } // namespace
-
-void CommandProcess::setProcessFdAllowed(bool allowed) { g_processFdAllowed = allowed; }
 
 CommandProcess::CommandProcess(QObject *parent) : QObject(parent) {}
 
@@ -149,7 +144,7 @@ bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *er
     }
     m_out = fds[0];
     watchGroup(m_pid);
-    m_pidfd = openProcessFd(m_pid);
+    m_pidfd = openProcessFd(m_pid, m_processFdAllowed);
 
     if (eventLoop) {
         m_outNotifier = new QSocketNotifier(m_out, QSocketNotifier::Read, this);

@@ -45,9 +45,10 @@ public:
     bool wasStopped() const { return m_stopping; }
     bool neededKill() const { return m_killNeeded; }
 
-    static constexpr int kKillDelayMs = 2000;
     // Off: notice the end by polling, as on a kernel without process descriptors.
-    static void setProcessFdAllowed(bool allowed);
+    void setProcessFdAllowed(bool allowed) { m_processFdAllowed = allowed; }
+
+    static constexpr int kKillDelayMs = 2000;
 
 Q_SIGNALS:
     void outputArrived(const QByteArray &piece);
@@ -79,6 +80,7 @@ private:
     bool m_killed = false;
     bool m_killNeeded = false;
     bool m_keep = true;
+    bool m_processFdAllowed = true;
     qint64 m_limit = 0;
     qint64 m_kept = 0;
     qint64 m_dropped = 0;

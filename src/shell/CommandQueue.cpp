@@ -1,7 +1,6 @@
 #include "shell/CommandQueue.h"
 
 #include "shell/CommandProcess.h"
-#include "shell/MEnvVar.h"
 #include "shell/ScriptImage.h"
 
 #include <QRandomGenerator>
@@ -10,7 +9,7 @@
 #include <csignal>
 #include <utility>
 
-CommandQueue::CommandQueue(const MEnvVar &store, QObject *parent) : QObject(parent), m_store(store) {}
+CommandQueue::CommandQueue(CommandRunner &runner, QObject *parent) : QObject(parent), m_runner(runner) {}
 
 CommandQueue::~CommandQueue()
 {
@@ -19,16 +18,16 @@ CommandQueue::~CommandQueue()
         m_process->stop();
         m_process->waitBlocking();
         m_process.reset();
-        commandEnded();
+        m_runner.commandEnded();
     }
 }
 
 void CommandQueue::push(Job job)
 {
-    if (commandsRefused())
+    if (m_runner.refused())
         return;
     if (job.kind == Kind::User) {
-        job.script = scriptText(&m_store, job.command);
+        job.script = scriptText(m_runner.store(), job.command);
         // Ahead of the reads, behind the user's earlier commands.
         m_jobs.insert(firstRead(), std::move(job));
         // Shared reads make way once the one that runs has ended.
@@ -68,12 +67,12 @@ void CommandQueue::dropQueued() { m_jobs.clear(); }
 void CommandQueue::startNext()
 {
     while (!m_process && !m_jobs.empty()) {
-        if (commandsRefused() || commandRunning()) {
+        if (m_runner.refused() || m_runner.running()) {
             // kiv is exiting, or a build-time read still runs: try again once it ends.
-            if (commandsRefused())
+            if (m_runner.refused())
                 m_jobs.clear();
             else
-                afterRunningCommand([self = QPointer<CommandQueue>(this)] {
+                m_runner.afterRunning([self = QPointer<CommandQueue>(this)] {
                     if (self)
                         QTimer::singleShot(0, self, [self] { self->startNext(); });
                 });
@@ -89,9 +88,10 @@ void CommandQueue::startNext()
         const QByteArray shared = takeShared();
         m_script = std::make_unique<ScriptImage>(!shared.isEmpty() ? shared
                                                  : m_current.script ? *m_current.script
-                                                                    : scriptText(&m_store, m_current.command));
+                                                                    : scriptText(m_runner.store(), m_current.command),
+                                                 m_runner.memoryFileAllowed());
         auto process = std::make_unique<CommandProcess>();
-        process->setLimit(outputLimit());
+        m_runner.prepare(*process);
         process->setKeepOutput(m_current.keepOutput);
         if (m_current.piece)
             connect(process.get(), &CommandProcess::outputArrived, this,
@@ -114,7 +114,7 @@ void CommandQueue::startNext()
             continue;
         }
         m_process = std::move(process);
-        commandStarted(m_process.get());
+        m_runner.commandStarted(m_process.get());
         connect(m_process.get(), &CommandProcess::finished, this, &CommandQueue::finish, Qt::QueuedConnection);
     }
     if (!m_process && m_jobs.empty())
@@ -146,7 +146,7 @@ QByteArray CommandQueue::takeShared()
     QList<QByteArray> commands{m_current.command};
     for (const Job &job : m_shared)
         commands.append(job.command);
-    return sharedScriptText(&m_store, commands, m_separator);
+    return sharedScriptText(m_runner.store(), commands, m_separator);
 }
 
 void CommandQueue::finish()
@@ -161,7 +161,7 @@ void CommandQueue::finish()
     result.stopped = m_process->wasStopped();
     result.killed = m_process->neededKill();
     // Nothing may stop the process once it is gone (an exit asked for in the call back).
-    commandStarted(nullptr);
+    m_runner.commandStarted(nullptr);
     m_process.reset();
     m_script.reset();
     if (!m_shared.empty()) {
@@ -175,7 +175,7 @@ void CommandQueue::finish()
     if (job.done)
         job.done(result);
     // Hooks (an exit waiting for the end) run once the job's own call back is done.
-    commandEnded();
+    m_runner.commandEnded();
     if (self)
         startNext();
 }
@@ -219,7 +219,7 @@ void CommandQueue::finishShared(const CommandResult &all)
         if (jobs[i].done && jobs[i].context)
             jobs[i].done(result);
     }
-    commandEnded();
+    m_runner.commandEnded();
     if (self)
         startNext();
 }

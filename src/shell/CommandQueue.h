@@ -12,7 +12,6 @@
 #include <vector>
 
 class CommandProcess;
-class MEnvVar;
 class ScriptImage;
 
 // The one line that every command of a shown form waits in: user commands (a
@@ -45,7 +44,8 @@ public:
         QByteArray output;  // a shared read's part of its bash's output
     };
 
-    explicit CommandQueue(const MEnvVar &store, QObject *parent = nullptr);
+    // Jobs run through runner, with its variables, as its one running command.
+    explicit CommandQueue(CommandRunner &runner, QObject *parent = nullptr);
     // A job still running is stopped and waited for: no command outlives its form.
     ~CommandQueue() override;
 
@@ -72,7 +72,7 @@ private:
     void finish();
     void finishShared(const CommandResult &all);
 
-    const MEnvVar &m_store;
+    CommandRunner &m_runner;
     std::deque<Job> m_jobs;
     Job m_current;
     std::vector<Job> m_shared;  // run in m_current's bash, after it

@@ -10,16 +10,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace {
-
-MEnvVar *g_runnerStore = nullptr;
-CommandProcess *g_running = nullptr;
-bool g_refused = false;
-qint64 g_limit = KIV_OUTPUT_LIMIT;
-std::vector<std::function<void()>> g_afterRun;
-
 
 bool eventLoopAvailable()
 {
@@ -27,36 +19,18 @@ bool eventLoopAvailable()
     return app && QThread::currentThread() == app->thread();
 }
 
-// Runs the calls waiting for the runner to be idle; a call may start a command.
-void runAfterRunHooks()
-{
-    std::vector<std::function<void()>> hooks;
-    hooks.swap(g_afterRun);
-    for (const auto &hook : hooks)
-        hook();
-}
-
 } // namespace
 
-void setRunnerStore(MEnvVar *store) { g_runnerStore = store; }
-MEnvVar *runnerStore() { return g_runnerStore; }
-
-qint64 outputLimit() { return g_limit; }
-void setOutputLimit(qint64 bytes) { g_limit = qMax<qint64>(0, bytes); }
-
-bool commandRunning() { return g_running; }
-void stopRunningCommand()
+void CommandRunner::stopRunning()
 {
-    if (g_running)
-        g_running->stop();
+    if (m_running)
+        m_running->stop();
 }
-void refuseCommands(bool refuse) { g_refused = refuse; }
-bool commandsRefused() { return g_refused; }
 
-void afterRunningCommand(std::function<void()> then)
+void CommandRunner::afterRunning(std::function<void()> then)
 {
-    if (g_running)
-        g_afterRun.push_back(std::move(then));
+    if (m_running)
+        m_afterRun.push_back(std::move(then));
     else
         then();
 }
@@ -66,15 +40,21 @@ void reportNotRun(const char *what, int err)
     std::fprintf(stderr, "kiv: cannot run command: %s: %s\n", what, std::strerror(err));
 }
 
-void commandStarted(CommandProcess *process) { g_running = process; }
-
-void commandEnded()
+// Runs the calls waiting for the runner to be idle; a call may start a command.
+void CommandRunner::commandEnded()
 {
-    g_running = nullptr;
-    runAfterRunHooks();
+    m_running = nullptr;
+    std::vector<std::function<void()>> hooks;
+    hooks.swap(m_afterRun);
+    for (const auto &hook : hooks)
+        hook();
 }
 
-QByteArray scriptText(const QByteArray &command) { return scriptText(g_runnerStore, command); }
+void CommandRunner::prepare(CommandProcess &process) const
+{
+    process.setLimit(m_limit);
+    process.setProcessFdAllowed(m_processFd);
+}
 
 QByteArray scriptText(const MEnvVar *store, const QByteArray &command)
 {
@@ -105,31 +85,25 @@ QByteArray sharedScriptText(const MEnvVar *store, const QList<QByteArray> &comma
     return script;
 }
 
-CommandResult runCommandLive(const QByteArray &command,
-                             const std::function<void(const QByteArray &)> &onPiece, bool keepOutput)
-{
-    return runCommandLive(g_runnerStore, command, onPiece, keepOutput);
-}
-
-CommandResult runCommandLive(const MEnvVar *store, const QByteArray &command,
-                             const std::function<void(const QByteArray &)> &onPiece, bool keepOutput)
+CommandResult CommandRunner::runLive(const QByteArray &command,
+                                     const std::function<void(const QByteArray &)> &onPiece, bool keepOutput)
 {
     CommandResult result;
-    if (g_refused)
+    if (m_refused)
         return result;
-    if (g_running) {
+    if (m_running) {
         std::fprintf(stderr, "kiv: cannot run command: another command is still running\n");
         return result;
     }
     result.ran = true;
     // The variables are taken now; the script lives as long as the run.
-    const ScriptImage script(scriptText(store, command));
+    const ScriptImage script(scriptText(m_store, command), m_memoryFile);
     if (!script.ok()) {
         reportNotRun("cannot hold the script", script.error());
         return result;
     }
     CommandProcess process;
-    process.setLimit(g_limit);
+    prepare(process);
     process.setKeepOutput(keepOutput);
     if (onPiece)
         QObject::connect(&process, &CommandProcess::outputArrived, &process, onPiece);
@@ -140,7 +114,7 @@ CommandResult runCommandLive(const MEnvVar *store, const QByteArray &command,
         return result;
     }
 
-    g_running = &process;
+    m_running = &process;
     if (loop) {
         QEventLoop events;
         QObject::connect(&process, &CommandProcess::finished, &events, &QEventLoop::quit);
@@ -159,20 +133,18 @@ CommandResult runCommandLive(const MEnvVar *store, const QByteArray &command,
     return result;
 }
 
-QByteArray runCommand(const QByteArray &command) { return runCommand(g_runnerStore, command); }
-
-QByteArray runCommand(const MEnvVar *store, const QByteArray &command)
+QByteArray CommandRunner::run(const QByteArray &command)
 {
-    const CommandResult result = runCommandLive(store, command, {}, true);
+    const CommandResult result = runLive(command, {}, true);
     if (result.dropped > 0)
         std::fprintf(stderr, "kiv: a command printed more than %lld bytes: %lld bytes left out\n",
-                     static_cast<long long>(g_limit), static_cast<long long>(result.dropped));
+                     static_cast<long long>(m_limit), static_cast<long long>(result.dropped));
     return result.output;
 }
 
-OptText runCommand(const OptText &command)
+OptText CommandRunner::run(const OptText &command)
 {
     if (!command)
         return std::nullopt;
-    return runCommand(*command);
+    return run(*command);
 }

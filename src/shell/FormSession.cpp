@@ -1,7 +1,6 @@
 #include "shell/FormSession.h"
 
 #include "shell/CommandQueue.h"
-#include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "shell/MOHandler.h"
 
@@ -9,20 +8,15 @@
 #include <QTabWidget>
 
 FormSession::FormSession(QObject *parent)
-    : QObject(parent), m_store(new MEnvVar(this)), m_output(new MOHandler(this)),
-      m_queue(new CommandQueue(*m_store, this))
+    : QObject(parent), m_store(new MEnvVar(this)), m_runner(m_store), m_output(new MOHandler(this)),
+      m_queue(new CommandQueue(m_runner, this))
 {
 }
 
 // The queue goes first: its running command may still read the store.
 FormSession::~FormSession() { delete m_queue; }
 
-OptText FormSession::run(const OptText &command) const
-{
-    if (!command)
-        return std::nullopt;
-    return runCommand(m_store, *command);
-}
+OptText FormSession::run(const OptText &command) const { return m_runner.run(command); }
 
 OptText FormSession::value(const Element *element) const
 {
@@ -87,9 +81,9 @@ void FormSession::requestExit(int status)
     if (m_exitStatus)
         return;
     m_exitStatus = status;
-    refuseCommands();
-    stopRunningCommand();
-    afterRunningCommand([self = QPointer<FormSession>(this), status] {
+    m_runner.refuse();
+    m_runner.stopRunning();
+    m_runner.afterRunning([self = QPointer<FormSession>(this), status] {
         if (self)
             Q_EMIT self->ended(status);
     });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "markup/Element.h"
+#include "shell/CommandRunner.h"
 
 #include <QObject>
 #include <QPointer>
@@ -30,6 +31,8 @@ public:
     ~FormSession() override;
 
     MEnvVar &store() const { return *m_store; }
+    // Runs the form's commands, one at a time, with its variables.
+    CommandRunner &runner() const { return m_runner; }
     MOHandler &output() const { return *m_output; }
     // Every command of the shown form waits here.
     CommandQueue &queue() const { return *m_queue; }
@@ -90,6 +93,7 @@ private:
     std::vector<std::unique_ptr<QWidget>> m_hidden;
     std::unordered_map<const Element *, OptText> m_readAhead;
     MEnvVar *m_store;
+    mutable CommandRunner m_runner;
     MOHandler *m_output;
     CommandQueue *m_queue;
     QPointer<QTabWidget> m_pendingTab;

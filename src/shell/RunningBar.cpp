@@ -1,7 +1,5 @@
 #include "shell/RunningBar.h"
 
-#include "shell/CommandRunner.h"
-
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,7 +19,6 @@ RunningBar::RunningBar(QWidget *window) : QFrame(window)
     m_stop->setAccessibleName(tr("Stop the running command"));
     // Return stops too, not only Space.
     m_stop->setAutoDefault(true);
-    connect(m_stop, &QPushButton::clicked, this, [] { stopRunningCommand(); });
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(8, 4, 4, 4);

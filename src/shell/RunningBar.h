@@ -23,7 +23,7 @@ public:
     void commandStarted();
     void commandEnded();
     // The one widget that takes input while the command runs; Tab gives it the
-    // focus.
+    // focus. Whoever runs the command makes a click stop it.
     QPushButton *stopButton() const { return m_stop; }
 
 protected:

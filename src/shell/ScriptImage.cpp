@@ -13,9 +13,6 @@
 
 namespace {
 
-// Process-wide like the kernel ability it stands in for (tests turn it off).
-bool g_memoryFileAllowed = true;
-
 bool writeAll(int fd, const char *data, qsizetype size)
 {
     while (size > 0) {
@@ -52,11 +49,9 @@ int namelessFile()
 
 } // namespace
 
-void ScriptImage::setMemoryFileAllowed(bool allowed) { g_memoryFileAllowed = allowed; }
-
-ScriptImage::ScriptImage(const QByteArray &content)
+ScriptImage::ScriptImage(const QByteArray &content, bool memoryFileAllowed)
 {
-    const bool inMemory = g_memoryFileAllowed && (m_fd = memoryFile()) >= 0;
+    const bool inMemory = memoryFileAllowed && (m_fd = memoryFile()) >= 0;
     if (!inMemory)
         m_fd = namelessFile();
     if (m_fd < 0) {

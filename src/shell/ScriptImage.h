@@ -9,7 +9,8 @@
 class ScriptImage
 {
 public:
-    explicit ScriptImage(const QByteArray &content);
+    // memoryFileAllowed off: skip the memory file, as on a kernel without one.
+    explicit ScriptImage(const QByteArray &content, bool memoryFileAllowed = true);
     ~ScriptImage();
     ScriptImage(const ScriptImage &) = delete;
     ScriptImage &operator=(const ScriptImage &) = delete;
@@ -18,9 +19,6 @@ public:
     int error() const { return m_error; }
     // /proc/<kiv's pid>/fd/<n>: readable while this object lives.
     QByteArray path() const;
-
-    // Off: skip the memory file, as on a kernel without one.
-    static void setMemoryFileAllowed(bool allowed);
 
 private:
     int m_fd = -1;

@@ -2,7 +2,6 @@
 
 #include "markup/StaticValue.h"
 #include "shell/BusyState.h"
-#include "shell/CommandRunner.h"
 #include "shell/MEnvVar.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
