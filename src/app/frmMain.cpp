@@ -55,6 +55,7 @@ FormSession &frmMain::newSession()
 {
     delete m_session;
     m_session = new FormSession(this);
+    m_session->runner().setWatchdog(m_watchdog);
     connect(m_session, &FormSession::ended, this, &frmMain::formEnded);
     return *m_session;
 }

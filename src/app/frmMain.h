@@ -13,6 +13,7 @@ class Element;
 struct CheckedForm;
 struct CommandLine;
 class FindingsBar;
+class GroupWatchdog;
 class FormFileWatch;
 
 // The one top-level window. setupForm chooses the screen from the command line.
@@ -27,6 +28,8 @@ public:
     FormSession *session() const { return m_session; }
     // A fresh session for what the window is about to show.
     FormSession &newSession();
+    // The program's watchdog, told the groups of every session's commands.
+    void setWatchdog(GroupWatchdog *watchdog) { m_watchdog = watchdog; }
 
     // Fills the window for the screen that argv asks for. False when the mc file
     // could not be read or its root not built: error then says why ("reason", to be
@@ -77,6 +80,7 @@ private:
     void showFindings(const QByteArray &lines);
 
     QPointer<FormSession> m_session;
+    GroupWatchdog *m_watchdog = nullptr;
     QPointer<QObject> m_document;
     QByteArray m_formText;
     QPointer<FormFileWatch> m_watch;

@@ -124,7 +124,7 @@ int main(int argc, char **argv)
     ::signal(SIGCHLD, SIG_DFL);
     // Forked before Qt starts a thread; it ends the running command's group
     // however kiv ends.
-    startGroupWatchdog();
+    GroupWatchdog watchdog;
 
     std::optional<CheckedForm> form;
     if (early.screen == CommandLine::Form) {
@@ -145,7 +145,7 @@ int main(int argc, char **argv)
     QApplication::setStyle(QStringLiteral("Fusion"));
     exitCleanlyWithoutDisplay();
     QApplication app(qtArgc, qtArgv.data());
-    collectGroupWatchdogStarter();
+    watchdog.collectStarter();
     // Qt has taken its own options away; what is left is kiv's.
     std::vector<char *> ownArgv(qtArgv.begin(), qtArgv.begin() + qtArgc);
     ownArgv.insert(ownArgv.end(), argv + split, argv + argc);
@@ -157,6 +157,7 @@ int main(int argc, char **argv)
     installRichTextGuard();
     loadTranslations();
     frmMain window;
+    window.setWatchdog(&watchdog);
     // Queued: exit() now would cut short the loop that waits for a command, and
     // before exec() (during the build) it would be forgotten.
     QObject::connect(&window, &frmMain::formEnded, &app, &QCoreApplication::exit, Qt::QueuedConnection);

@@ -90,7 +90,7 @@ CommandProcess::~CommandProcess()
     if (m_pid > 0 && !m_finished)
         signalGroup(SIGKILL);
     if (m_pid > 0 && !m_reaped) {
-        forgetGroup(m_pid);
+        forget();
         int status = 0;
         while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
         }
@@ -143,7 +143,8 @@ bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *er
         return false;
     }
     m_out = fds[0];
-    watchGroup(m_pid);
+    if (m_watchdog)
+        m_watchdog->watch(m_pid);
     m_pidfd = openProcessFd(m_pid, m_processFdAllowed);
 
     if (eventLoop) {
@@ -251,7 +252,7 @@ void CommandProcess::noteExit()
         if (r < 0 && errno == ECHILD) {
             // kiv ignores SIGCHLD (inherited), so the system reaped it already.
             m_exited = m_reaped = true;
-            forgetGroup(m_pid);
+            forget();
             return;
         }
         if (r < 0 || info.si_pid != m_pid)
@@ -267,7 +268,7 @@ void CommandProcess::reap()
     if (m_reaped || m_pid <= 0)
         return;
     // The watchdog lets go of the group before its id can be given to anyone else.
-    forgetGroup(m_pid);
+    forget();
     int status = 0;
     while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -282,6 +283,12 @@ void CommandProcess::signalGroup(int signal)
     // While bash is unreaped its group id cannot have passed to another group.
     if (m_pid > 0 && !m_reaped)
         ::kill(-m_pid, signal);
+}
+
+void CommandProcess::forget()
+{
+    if (m_watchdog)
+        m_watchdog->forget(m_pid);
 }
 
 void CommandProcess::signalBash(int signal)

@@ -12,6 +12,8 @@ class QTimer;
 // it arrives and its end noticed without blocking: from the event loop (start with
 // eventLoop true), or by waitBlocking() where no event loop runs. The run lasts
 // until the output is closed and bash has ended.
+class GroupWatchdog;
+
 class CommandProcess : public QObject
 {
     Q_OBJECT
@@ -47,6 +49,8 @@ public:
 
     // Off: notice the end by polling, as on a kernel without process descriptors.
     void setProcessFdAllowed(bool allowed) { m_processFdAllowed = allowed; }
+    // Told the group while it runs; none: nothing outlives kiv's end on its behalf.
+    void setWatchdog(GroupWatchdog *watchdog) { m_watchdog = watchdog; }
 
     static constexpr int kKillDelayMs = 2000;
 
@@ -61,6 +65,7 @@ private:
     // stays kiv's for every signal until then.
     void noteExit();
     void reap();
+    void forget();
     void signalGroup(int signal);
     void killWhatIsLeft();
     // The checks that time drives: the end where no process descriptor tells, the kill.
@@ -81,6 +86,7 @@ private:
     bool m_killNeeded = false;
     bool m_keep = true;
     bool m_processFdAllowed = true;
+    GroupWatchdog *m_watchdog = nullptr;
     qint64 m_limit = 0;
     qint64 m_kept = 0;
     qint64 m_dropped = 0;

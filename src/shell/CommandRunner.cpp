@@ -54,6 +54,7 @@ void CommandRunner::prepare(CommandProcess &process) const
 {
     process.setLimit(m_limit);
     process.setProcessFdAllowed(m_processFd);
+    process.setWatchdog(m_watchdog);
 }
 
 QByteArray scriptText(const MEnvVar *store, const QByteArray &command)

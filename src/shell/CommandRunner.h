@@ -6,6 +6,7 @@
 #include <vector>
 
 class CommandProcess;
+class GroupWatchdog;
 class MEnvVar;
 
 struct CommandResult
@@ -56,6 +57,7 @@ public:
     bool memoryFileAllowed() const { return m_memoryFile; }
     void setMemoryFileAllowed(bool allowed) { m_memoryFile = allowed; }
     void setProcessFdAllowed(bool allowed) { m_processFd = allowed; }
+    void setWatchdog(GroupWatchdog *watchdog) { m_watchdog = watchdog; }
 
     bool running() const { return m_running; }
     // SIGTERM to the running command's group, SIGKILL about 2 s later to what is left.
@@ -72,6 +74,7 @@ private:
     bool m_refused = false;
     bool m_memoryFile = true;
     bool m_processFd = true;
+    GroupWatchdog *m_watchdog = nullptr;
     qint64 m_limit = KIV_OUTPUT_LIMIT;
     std::vector<std::function<void()>> m_afterRun;
 };

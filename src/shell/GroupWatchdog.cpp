@@ -13,12 +13,6 @@
 
 namespace {
 
-// One per process by nature: the kernel closes it when kiv ends, whatever form is open.
-int g_socket = -1;
-// The first of the two forks: it ends at once, and kiv collects it later instead
-// of waiting for it at start-up.
-pid_t g_starter = -1;
-
 struct Message
 {
     char op; // '+' watch, '-' forget
@@ -49,7 +43,7 @@ bool anyLeft(const std::vector<pid_t> &groups)
     ::_exit(0);
 }
 
-[[noreturn]] void watch(int socket)
+[[noreturn]] void watchUntilEnd(int socket)
 {
     std::vector<pid_t> groups;
     for (;;) {
@@ -96,56 +90,56 @@ int detach(int socket)
     return socket;
 }
 
-bool send(char op, pid_t group)
+} // namespace
+
+bool GroupWatchdog::send(char op, pid_t group)
 {
-    collectGroupWatchdogStarter();
-    if (g_socket < 0 || group <= 1)
+    collectStarter();
+    if (m_socket < 0 || group <= 1)
         return false;
     const Message m{op, group};
     ssize_t n;
-    while ((n = ::send(g_socket, &m, sizeof m, MSG_NOSIGNAL | MSG_DONTWAIT)) < 0 && errno == EINTR) {
+    while ((n = ::send(m_socket, &m, sizeof m, MSG_NOSIGNAL | MSG_DONTWAIT)) < 0 && errno == EINTR) {
     }
     return n == ssize_t(sizeof m);
 }
 
-} // namespace
-
-bool startGroupWatchdog()
+GroupWatchdog::GroupWatchdog()
 {
-    if (g_socket >= 0)
-        return true;
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
-        return false;
+        return;
     // Twice over, so that the watchdog is nobody's child here and never a zombie of kiv.
     const pid_t child = ::fork();
     if (child == 0) {
         if (::fork() != 0)
             ::_exit(0);
         ::close(fds[0]);
-        watch(detach(fds[1]));
+        watchUntilEnd(detach(fds[1]));
     }
     ::close(fds[1]);
     if (child < 0) {
         ::close(fds[0]);
-        return false;
+        return;
     }
-    g_starter = child;
-    g_socket = fds[0];
-    return true;
+    m_starter = child;
+    m_socket = fds[0];
 }
 
-void collectGroupWatchdogStarter()
+// The socket closes: the watchdog ends what is still listed, as at any end of kiv.
+GroupWatchdog::~GroupWatchdog()
 {
-    if (g_starter <= 0)
+    collectStarter();
+    if (m_socket >= 0)
+        ::close(m_socket);
+}
+
+void GroupWatchdog::collectStarter()
+{
+    if (m_starter <= 0)
         return;
     int status = 0;
-    while (::waitpid(g_starter, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(m_starter, &status, 0) < 0 && errno == EINTR) {
     }
-    g_starter = -1;
+    m_starter = -1;
 }
-
-bool groupWatchdogRunning() { return g_socket >= 0; }
-
-void watchGroup(pid_t group) { send('+', group); }
-void forgetGroup(pid_t group) { send('-', group); }

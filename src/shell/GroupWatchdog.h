@@ -9,13 +9,28 @@
 // about a second later to what is left. Groups are listed only while kiv holds
 // their leader unreaped, so the ids are still kiv's groups when they are signalled.
 //
-// Start it before any thread exists (it is forked). Without it (not started, or
-// it could not be), watchGroup and forgetGroup do nothing.
-bool startGroupWatchdog();
-bool groupWatchdogRunning();
-// Reaps the short-lived process that started the watchdog (a moment after the
-// start, so that kiv does not wait for it); the first watchGroup does it too.
-void collectGroupWatchdogStarter();
+// main makes the one of the program before any thread exists (it forks). Where it
+// could not start, watch and forget do nothing.
+class GroupWatchdog
+{
+public:
+    GroupWatchdog();
+    ~GroupWatchdog();
+    GroupWatchdog(const GroupWatchdog &) = delete;
+    GroupWatchdog &operator=(const GroupWatchdog &) = delete;
 
-void watchGroup(pid_t group);
-void forgetGroup(pid_t group);
+    bool running() const { return m_socket >= 0; }
+    // Reaps the short-lived process that started the watchdog (a moment after the
+    // start, so that kiv does not wait for it); the first watch does it too.
+    void collectStarter();
+
+    void watch(pid_t group) { send('+', group); }
+    void forget(pid_t group) { send('-', group); }
+
+private:
+    bool send(char op, pid_t group);
+
+    int m_socket = -1;
+    // The first of the two forks: it ends at once.
+    pid_t m_starter = -1;
+};
