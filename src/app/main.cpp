@@ -122,8 +122,7 @@ int main(int argc, char **argv)
     // A command's leader stays unreaped until its group has been dealt with; an
     // inherited ignored SIGCHLD would let the system reap it early.
     ::signal(SIGCHLD, SIG_DFL);
-    // Forked before Qt starts a thread; it ends the running command's group
-    // however kiv ends.
+    // It ends the running command's group however kiv ends.
     GroupWatchdog watchdog;
 
     std::optional<CheckedForm> form;

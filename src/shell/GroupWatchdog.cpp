@@ -1,94 +1,45 @@
 #include "shell/GroupWatchdog.h"
 
-#include <algorithm>
+#include <QByteArray>
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+
+extern char **environ;
 
 namespace {
 
-struct Message
-{
-    char op; // '+' watch, '-' forget
-    pid_t group;
-};
-
-constexpr int kTermToKillMs = 1000;
-constexpr int kCheckMs = 20;
-
-bool anyLeft(const std::vector<pid_t> &groups)
-{
-    return std::any_of(groups.begin(), groups.end(), [](pid_t g) { return ::kill(-g, 0) == 0; });
-}
-
-[[noreturn]] void endGroups(std::vector<pid_t> groups)
-{
-    for (const pid_t g : groups) {
-        ::kill(-g, SIGTERM);
-        // A stopped job would sit on the SIGTERM.
-        ::kill(-g, SIGCONT);
-    }
-    for (int waited = 0; waited < kTermToKillMs && anyLeft(groups); waited += kCheckMs)
-        ::poll(nullptr, 0, kCheckMs);
-    for (const pid_t g : groups) {
-        if (::kill(-g, 0) == 0)
-            ::kill(-g, SIGKILL);
-    }
-    ::_exit(0);
-}
-
-[[noreturn]] void watchUntilEnd(int socket)
-{
-    std::vector<pid_t> groups;
-    for (;;) {
-        Message m{};
-        const ssize_t n = ::recv(socket, &m, sizeof m, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n != ssize_t(sizeof m))
-            endGroups(groups); // end of file: kiv has ended
-        if (m.group <= 1)
-            continue;
-        if (m.op == '+')
-            groups.push_back(m.group);
-        else
-            groups.erase(std::remove(groups.begin(), groups.end(), m.group), groups.end());
-    }
-}
-
-// The watchdog keeps nothing of kiv's open (a caller waiting for kiv's output
-// must not wait for it too) and is out of reach of the terminal's and kiv's
-// group signals: only the end of kiv ends it. Returns the socket's descriptor.
-int detach(int socket)
-{
-    ::setsid();
-    ::prctl(PR_SET_NAME, "kiv-watchdog");
-    for (int s = 1; s < NSIG; ++s) {
-        if (s != SIGKILL && s != SIGSTOP && s != SIGCHLD)
-            ::signal(s, SIG_IGN);
-    }
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    // Started with a standard descriptor closed, kiv may have got the socket there.
-    if (socket < 3)
-        socket = ::fcntl(socket, F_DUPFD, 3);
-    const int null = ::open("/dev/null", O_RDWR);
-    for (int fd = 0; fd < 3; ++fd) {
-        if (null >= 0 && null != fd)
-            ::dup2(null, fd);
-    }
-    if (socket != 3 && ::dup2(socket, 3) == 3)
-        socket = 3;
-    ::close_range(unsigned(socket) + 1, ~0U, 0);
-    return socket;
-}
+// The watchdog is a bash in a session of its own, so that it costs kiv one spawn
+// and no copy of its memory. It reads "+GROUP" and "-GROUP" lines from fd 3; at
+// the end of input (kiv has ended) it ends the groups still listed: SIGTERM (and
+// SIGCONT, as a stopped job would sit on it), SIGKILL a second later to what is
+// left. Run in the background so that it is nobody's child in kiv; signals that
+// could reach it by accident are ignored.
+constexpr char kWatch[] = R"(trap '' HUP INT QUIT TERM PIPE ALRM USR1 USR2 TSTP TTIN TTOU
+(
+declare -A g=()
+while IFS= read -r -u 3 m; do
+    case $m in
+    +[0-9]*) g[${m:1}]=1 ;;
+    -[0-9]*) unset "g[${m:1}]" ;;
+    esac
+done
+((${#g[@]})) || exit 0
+for p in "${!g[@]}"; do kill -TERM -- "-$p"; kill -CONT -- "-$p"; done 2>/dev/null
+for ((i = 0; i < 50; i++)); do
+    left=0
+    for p in "${!g[@]}"; do kill -0 -- "-$p" 2>/dev/null && left=1; done
+    ((left)) || exit 0
+    sleep 0.02
+done
+for p in "${!g[@]}"; do kill -KILL -- "-$p"; done 2>/dev/null
+) &
+)";
 
 } // namespace
 
@@ -97,28 +48,45 @@ bool GroupWatchdog::send(char op, pid_t group)
     collectStarter();
     if (m_socket < 0 || group <= 1)
         return false;
-    const Message m{op, group};
+    QByteArray line(1, op);
+    line += QByteArray::number(qint64(group));
+    line += '\n';
     ssize_t n;
-    while ((n = ::send(m_socket, &m, sizeof m, MSG_NOSIGNAL | MSG_DONTWAIT)) < 0 && errno == EINTR) {
+    while ((n = ::send(m_socket, line.constData(), size_t(line.size()), MSG_NOSIGNAL | MSG_DONTWAIT)) < 0
+           && errno == EINTR) {
     }
-    return n == ssize_t(sizeof m);
+    return n == ssize_t(line.size());
 }
 
 GroupWatchdog::GroupWatchdog()
 {
     int fds[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
         return;
-    // Twice over, so that the watchdog is nobody's child here and never a zombie of kiv.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::fork() != 0)
-            ::_exit(0);
-        ::close(fds[0]);
-        watchUntilEnd(detach(fds[1]));
-    }
+    // Nothing of kiv's stays open in it (a caller waiting for kiv's output must not
+    // wait for it too): /dev/null for the standard three, the socket as fd 3.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; fd < 3; ++fd)
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    char arg0[] = "kiv-watchdog";
+    char dashC[] = "-c";
+    char *argv[] = {arg0, dashC, const_cast<char *>(kWatch), nullptr};
+    pid_t child = -1;
+    const int spawned = ::posix_spawn(&child, "/bin/bash", &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
-    if (child < 0) {
+    if (spawned != 0) {
         ::close(fds[0]);
         return;
     }

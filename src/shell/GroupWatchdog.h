@@ -9,8 +9,8 @@
 // about a second later to what is left. Groups are listed only while kiv holds
 // their leader unreaped, so the ids are still kiv's groups when they are signalled.
 //
-// main makes the one of the program before any thread exists (it forks). Where it
-// could not start, watch and forget do nothing.
+// main makes the one of the program. Where it could not start, watch and forget
+// do nothing.
 class GroupWatchdog
 {
 public:
