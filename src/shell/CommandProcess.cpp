@@ -1,6 +1,7 @@
 #include "shell/CommandProcess.h"
 
 #include "shell/GroupWatchdog.h"
+#include "shell/SpawnAttributes.h"
 
 #include <QMetaMethod>
 #include <QSocketNotifier>
@@ -120,20 +121,12 @@ bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *er
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     // A group of its own, so that a stop reaches every job of the command and
     // nothing else; default signals, whatever kiv blocks or catches.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    SpawnAttributes attributes(POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(attributes.get(), 0);
 
     char arg0[] = "/bin/bash";
     char *argv[] = {arg0, const_cast<char *>(scriptPath.constData()), nullptr};
-    const int spawned = ::posix_spawn(&m_pid, "/bin/bash", &actions, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
+    const int spawned = ::posix_spawn(&m_pid, "/bin/bash", &actions, attributes.get(), argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (spawned != 0) {

@@ -1,4 +1,5 @@
 #include "shell/GroupWatchdog.h"
+#include "shell/SpawnAttributes.h"
 
 #include <QByteArray>
 
@@ -70,20 +71,12 @@ GroupWatchdog::GroupWatchdog()
     for (int fd = 0; fd < 3; ++fd)
         posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    SpawnAttributes attributes(POSIX_SPAWN_SETSID);
     char arg0[] = "kiv-watchdog";
     char dashC[] = "-c";
     char *argv[] = {arg0, dashC, const_cast<char *>(kWatch), nullptr};
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, "/bin/bash", &actions, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
+    const int spawned = ::posix_spawn(&child, "/bin/bash", &actions, attributes.get(), argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (spawned != 0) {
