@@ -196,11 +196,12 @@ void CommandQueue::finishShared(const CommandResult &all)
     QByteArray separator = m_separator;
     separator.replace("\\000", QByteArray(1, '\0'));
     const QByteArrayView output(all.output);
+    std::vector<QByteArray> outputs(jobs.size());
     size_t started = 0;
     for (qsizetype at = output.indexOf(separator); at >= 0 && started < jobs.size(); ++started) {
         const qsizetype from = at + separator.size();
         at = output.indexOf(separator, from);
-        jobs[started].output = output.sliced(from, (at < 0 ? output.size() : at) - from).toByteArray();
+        outputs[started] = output.sliced(from, (at < 0 ? output.size() : at) - from).toByteArray();
     }
     // A stop before the first read began ends that read, so that Escape is never lost.
     if (all.stopped && started == 0)
@@ -213,7 +214,7 @@ void CommandQueue::finishShared(const CommandResult &all)
     const QPointer<CommandQueue> self(this);
     for (size_t i = 0; i < jobs.size(); ++i) {
         CommandResult result = all;
-        result.output = jobs[i].output;
+        result.output = outputs[i];
         result.stopped = all.stopped && i + 1 == started;
         // A call back may end the form: the reads after it go with their context.
         if (jobs[i].done && jobs[i].context)

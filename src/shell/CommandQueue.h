@@ -41,7 +41,6 @@ public:
         std::function<void()> started;                        // right before it starts
         std::function<void(const QByteArray &)> piece;        // output as it arrives
         std::function<void(const CommandResult &)> done;
-        QByteArray output;  // a shared read's part of its bash's output
     };
 
     // Jobs run through runner, with its variables, as its one running command.
