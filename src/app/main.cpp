@@ -144,7 +144,6 @@ int main(int argc, char **argv)
     QApplication::setStyle(QStringLiteral("Fusion"));
     exitCleanlyWithoutDisplay();
     QApplication app(qtArgc, qtArgv.data());
-    watchdog.collectStarter();
     // Qt has taken its own options away; what is left is kiv's.
     std::vector<char *> ownArgv(qtArgv.begin(), qtArgv.begin() + qtArgc);
     ownArgv.insert(ownArgv.end(), argv + split, argv + argc);

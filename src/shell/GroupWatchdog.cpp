@@ -44,9 +44,15 @@ for p in "${!g[@]}"; do kill -KILL -- "-$p"; done 2>/dev/null
 
 } // namespace
 
+void GroupWatchdog::watch(pid_t group)
+{
+    start();
+    send('+', group);
+}
+
 bool GroupWatchdog::send(char op, pid_t group)
 {
-    collectStarter();
+    collectStarter(false);
     if (m_socket < 0 || group <= 1)
         return false;
     QByteArray line(1, op);
@@ -59,8 +65,11 @@ bool GroupWatchdog::send(char op, pid_t group)
     return n == ssize_t(line.size());
 }
 
-GroupWatchdog::GroupWatchdog()
+void GroupWatchdog::start()
 {
+    if (m_tried)
+        return;
+    m_tried = true;
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
         return;
@@ -90,17 +99,19 @@ GroupWatchdog::GroupWatchdog()
 // The socket closes: the watchdog ends what is still listed, as at any end of kiv.
 GroupWatchdog::~GroupWatchdog()
 {
-    collectStarter();
+    collectStarter(true);
     if (m_socket >= 0)
         ::close(m_socket);
 }
 
-void GroupWatchdog::collectStarter()
+void GroupWatchdog::collectStarter(bool wait)
 {
     if (m_starter <= 0)
         return;
     int status = 0;
-    while (::waitpid(m_starter, &status, 0) < 0 && errno == EINTR) {
+    pid_t r;
+    while ((r = ::waitpid(m_starter, &status, wait ? 0 : WNOHANG)) < 0 && errno == EINTR) {
     }
-    m_starter = -1;
+    if (r != 0)
+        m_starter = -1;
 }

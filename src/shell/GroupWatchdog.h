@@ -9,28 +9,28 @@
 // about a second later to what is left. Groups are listed only while kiv holds
 // their leader unreaped, so the ids are still kiv's groups when they are signalled.
 //
-// main makes the one of the program. Where it could not start, watch and forget
-// do nothing.
+// main makes the one of the program; it starts at the first group to watch, so a
+// form whose commands all wait for a click pays nothing for it at start-up. Where
+// it could not start, watch and forget do nothing.
 class GroupWatchdog
 {
 public:
-    GroupWatchdog();
+    GroupWatchdog() = default;
     ~GroupWatchdog();
     GroupWatchdog(const GroupWatchdog &) = delete;
     GroupWatchdog &operator=(const GroupWatchdog &) = delete;
 
-    bool running() const { return m_socket >= 0; }
-    // Reaps the short-lived process that started the watchdog (a moment after the
-    // start, so that kiv does not wait for it); the first watch does it too.
-    void collectStarter();
-
-    void watch(pid_t group) { send('+', group); }
+    void watch(pid_t group);
     void forget(pid_t group) { send('-', group); }
 
 private:
+    void start();
+    // The first of the two forks ends at once; kiv collects it without waiting,
+    // and waits for it only at the end.
+    void collectStarter(bool wait);
     bool send(char op, pid_t group);
 
     int m_socket = -1;
-    // The first of the two forks: it ends at once.
     pid_t m_starter = -1;
+    bool m_tried = false;
 };
