@@ -97,10 +97,7 @@ void buildButton(FormSession &session, const Element *element, QLayout *parent)
             session.addExitButton(button->pushButton(), *status);
         }
     }
-    if (parent)
-        parent->addWidget(button);
-    else
-        delete button;  // nothing could ever reach an unplaced button
+    placeWidget(parent, button);
 }
 
 void reloadButton(FormSession &session, const Element *element, QWidget *widget)

@@ -71,10 +71,7 @@ void buildCheckBox(FormSession &session, const Element *element, QLayout *parent
         QObject::connect(box, &MCheckBox::valueChanged, store, &MEnvVar::updateVal);
     box->changeValue(box->checkBox()->checkState());
     applySizeAttributes(session, element, box);
-    if (parent)
-        parent->addWidget(box);
-    else
-        delete box;
+    placeWidget(parent, box);
 }
 
 void reloadCheckBox(FormSession &session, const Element *element, QWidget *widget)

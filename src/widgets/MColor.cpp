@@ -1,7 +1,6 @@
 #include "widgets/MColor.h"
 
 #include "markup/StaticValue.h"
-#include "shell/MEnvVar.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
 
@@ -72,18 +71,13 @@ void MColor::chooseColor()
 void buildColor(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *color = new MColor;
-    color->setVarIndex(bindVariable(session, element));
-    if (MEnvVar *store = &session.store())
-        QObject::connect(color, &MColor::valueChanged, store, &MEnvVar::updateVal);
+    bindValue(session, element, color);
 
     const OptText start = startValue(session, element);
     color->setInitialText(start);
 
     applySizeAttributes(session, element, color->swatchButton());
-    if (parent)
-        parent->addWidget(color);
-    else
-        delete color;
+    placeWidget(parent, color);
 }
 
 void checkColor(const Element *element, std::vector<TagWarning> &warnings)

@@ -1,6 +1,5 @@
 #include "widgets/MComboBox.h"
 
-#include "shell/MEnvVar.h"
 #include "widgets/EntryLines.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
@@ -74,17 +73,11 @@ void addComboEntries(MComboBox *combo, const OptText &text)
 void buildComboBox(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *combo = new MComboBox;
-    combo->setVarIndex(bindVariable(session, element));
-    MEnvVar *store = &session.store();
-    if (store)
-        QObject::connect(combo, &MComboBox::valueChanged, store, &MEnvVar::updateVal);
+    bindValue(session, element, combo);
 
     addComboEntries(combo, session.value(element));
     applySizeAttributes(session, element, combo->comboBox());
-    if (parent)
-        parent->addWidget(combo);
-    else
-        delete combo;
+    placeWidget(parent, combo);
 }
 
 void reloadComboBox(FormSession &session, const Element *element, QWidget *widget)

@@ -1,7 +1,6 @@
 #include "widgets/MDate.h"
 
 #include "markup/StaticValue.h"
-#include "shell/MEnvVar.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
 
@@ -113,17 +112,12 @@ void readDate(FormSession &session, const Element *element, MDate *date)
 void buildDate(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *date = new MDate;
-    date->setVarIndex(bindVariable(session, element));
-    if (MEnvVar *store = &session.store())
-        QObject::connect(date, &MDate::valueChanged, store, &MEnvVar::updateVal);
+    bindValue(session, element, date);
 
     readDate(session, element, date);
 
     applySizeAttributes(session, element, date->dateEdit());
-    if (parent)
-        parent->addWidget(date);
-    else
-        delete date;
+    placeWidget(parent, date);
 }
 
 void checkDate(const Element *element, std::vector<TagWarning> &warnings)

@@ -1,7 +1,6 @@
 #include "widgets/MNumber.h"
 
 #include "markup/StaticValue.h"
-#include "shell/MEnvVar.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
 
@@ -300,17 +299,12 @@ void readNumber(FormSession &session, const Element *element, MNumber *number)
 void buildNumberWidget(MNumber::Kind kind, FormSession &session, const Element *element, QLayout *parent)
 {
     auto *number = new MNumber(kind);
-    number->setVarIndex(bindVariable(session, element));
-    if (MEnvVar *store = &session.store())
-        QObject::connect(number, &MNumber::valueChanged, store, &MEnvVar::updateVal);
+    bindValue(session, element, number);
 
     readNumber(session, element, number);
 
     applySizeAttributes(session, element, number->input());
-    if (parent)
-        parent->addWidget(number);
-    else
-        delete number;
+    placeWidget(parent, number);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "widgets/MRadio.h"
 
 #include "markup/StaticValue.h"
-#include "shell/MEnvVar.h"
 #include "widgets/EntryLines.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
@@ -194,9 +193,7 @@ void checkRadio(const Element *element, std::vector<TagWarning> &warnings)
 void buildRadio(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *radio = new MRadio;
-    radio->setVarIndex(bindVariable(session, element));
-    if (MEnvVar *store = &session.store())
-        QObject::connect(radio, &MRadio::valueChanged, store, &MEnvVar::updateVal);
+    bindValue(session, element, radio);
 
     radio->groupBox()->setTitle(toQString(session.attribute(element, "title")));
     const OptText mode = session.attribute(element, "mode");
@@ -204,10 +201,7 @@ void buildRadio(FormSession &session, const Element *element, QLayout *parent)
     radio->setEntries(session.value(element));
 
     applySizeAttributes(session, element, radio->groupBox());
-    if (parent)
-        parent->addWidget(radio);
-    else
-        delete radio;
+    placeWidget(parent, radio);
 }
 
 void reloadRadio(FormSession &session, const Element *element, QWidget *widget)

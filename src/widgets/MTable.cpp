@@ -2,7 +2,6 @@
 
 #include "markup/StaticValue.h"
 #include "shell/BusyState.h"
-#include "shell/MEnvVar.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
 
@@ -341,9 +340,7 @@ void checkTable(const Element *element, std::vector<TagWarning> &warnings)
 void buildTable(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *table = new MTable;
-    table->setVarIndex(bindVariable(session, element));
-    if (MEnvVar *store = &session.store())
-        QObject::connect(table, &MTable::valueChanged, store, &MEnvVar::updateVal);
+    bindValue(session, element, table);
 
     table->setMultiSelect(session.attribute(element, "select") == "multi");
     const auto column = leadingInt(session.attribute(element, "column").value_or(QByteArray()));
@@ -353,10 +350,7 @@ void buildTable(FormSession &session, const Element *element, QLayout *parent)
     readTable(session, element, table);
 
     applySizeAttributes(session, element, table->tableView());
-    if (parent)
-        parent->addWidget(table);
-    else
-        delete table;
+    placeWidget(parent, table);
 }
 
 void reloadTable(FormSession &session, const Element *element, QWidget *widget)

@@ -1,6 +1,5 @@
 #include "widgets/MTextArea.h"
 
-#include "shell/MEnvVar.h"
 #include "widgets/MTextEdit.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
@@ -57,18 +56,13 @@ void MTextArea::changeValue() { Q_EMIT valueChanged(m_varIndex, text()); }
 void buildTextArea(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *area = new MTextArea;
-    area->setVarIndex(bindVariable(session, element));
-    if (MEnvVar *store = &session.store())
-        QObject::connect(area, &MTextArea::valueChanged, store, &MEnvVar::updateVal);
+    bindValue(session, element, area);
 
     const OptText text = startValue(session, element);
     area->setInitialText(text);
 
     applySizeAttributes(session, element, area->textEdit());
-    if (parent)
-        parent->addWidget(area);
-    else
-        delete area;
+    placeWidget(parent, area);
 }
 
 void reloadTextArea(FormSession &session, const Element *element, QWidget *widget)

@@ -1,6 +1,5 @@
 #include "widgets/MTextEdit.h"
 
-#include "shell/MEnvVar.h"
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
 
@@ -21,10 +20,7 @@ MTextEdit *createTextBox(FormSession &session, const Element *element, bool hidd
     // Before any text: Qt tells accessibility tools what is typed into a box that shows it.
     if (hidden)
         box->hideText();
-    box->setVarIndex(bindVariable(session, element));
-    MEnvVar *store = &session.store();
-    if (store)
-        QObject::connect(box, &MTextEdit::valueChanged, store, &MEnvVar::updateVal);
+    bindValue(session, element, box);
 
     const OptText text = startValue(session, element);
     box->setInitialText(text);
@@ -34,10 +30,7 @@ MTextEdit *createTextBox(FormSession &session, const Element *element, bool hidd
 void placeTextBox(FormSession &session, const Element *element, QLayout *parent, MTextEdit *box)
 {
     applySizeAttributes(session, element, box->lineEdit());
-    if (parent)
-        parent->addWidget(box);
-    else
-        delete box;  // the store already holds its initial text; nobody can edit it
+    placeWidget(parent, box);
 }
 
 } // namespace

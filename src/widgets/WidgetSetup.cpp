@@ -39,3 +39,11 @@ void wrapInColumn(QWidget *outer, QWidget *inner)
     layout->setContentsMargins(0, 0, 0, 0);
     outer->setLayout(layout);
 }
+
+void placeWidget(QLayout *parent, QWidget *widget)
+{
+    if (parent)
+        parent->addWidget(widget);
+    else
+        delete widget;
+}

@@ -4,6 +4,7 @@
 #include "markup/LosslessText.h"
 #include "markup/TextRules.h"
 #include "shell/FormSession.h"
+#include "shell/MEnvVar.h"
 #include "widgets/ImageFile.h"
 
 #include <QByteArrayView>
@@ -11,6 +12,7 @@
 
 #include <optional>
 
+class QLayout;
 class QWidget;
 
 // "width" and "height" (evaluated) become the widget's minimum size; a value that
@@ -22,6 +24,19 @@ void applySizeAttributes(FormSession &session, const Element *element, QWidget *
 // Reads the element's "var" (evaluated) and registers it in the variable store
 // with the empty text: the new index, or -1 when the element names no variable.
 int bindVariable(FormSession &session, const Element *element);
+
+// Binds a bound widget to its element's variable: the index from bindVariable,
+// and each change of its value into the store.
+template <class BoundWidget>
+void bindValue(FormSession &session, const Element *element, BoundWidget *widget)
+{
+    widget->setVarIndex(bindVariable(session, element));
+    QObject::connect(widget, &BoundWidget::valueChanged, &session.store(), &MEnvVar::updateVal);
+}
+
+// Adds widget to parent. Without one nothing could ever show or reach it: it goes,
+// while what it put into the store stays.
+void placeWidget(QLayout *parent, QWidget *widget);
 
 // The start value of an input: the output of its content (or code), else its
 // "text" attribute, read in that order.
