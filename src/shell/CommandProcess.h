@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+class GroupWatchdog;
 class QSocketNotifier;
 class QTimer;
 
@@ -12,8 +13,6 @@ class QTimer;
 // it arrives and its end noticed without blocking: from the event loop (start with
 // eventLoop true), or by waitBlocking() where no event loop runs. The run lasts
 // until the output is closed and bash has ended.
-class GroupWatchdog;
-
 class CommandProcess : public QObject
 {
     Q_OBJECT

@@ -4,7 +4,6 @@
 #include <QByteArray>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/socket.h>
