@@ -142,10 +142,7 @@ bool wasDecoded(QStringView text)
 
 EditedText::EditedText(QByteArrayView decoded) : m_text(textFromBytes(decoded)), m_bytes(decoded.toByteArray())
 {
-    for (qsizetype i = 0; i < m_text.size(); ++i) {
-        if (isByteEscape(m_text[i].unicode()))
-            m_escapes.append(i);
-    }
+    takeAllEscapes();
 }
 
 void EditedText::takeAllEscapes()

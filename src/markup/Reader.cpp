@@ -24,11 +24,24 @@ protected:
     {
     }
 
+    // Puts the attribute nodes of the tag's element on m_pending.
+    void pushAttributes(const TagRecord &tag)
+    {
+        if (!tag.attributesSize)
+            return;
+        const qsizetype at = tag.attributesAt;
+        forEachAttribute(m_text + at, tag.attributesSize, [&](const AttributeSpan &a) {
+            m_pending.push_back(
+                m_builder.attribute(at + a.nameAt, a.nameEnd - a.nameAt, at + a.valueAt, a.valueEnd - a.valueAt));
+        });
+    }
+
     TreeBuilder m_builder;
     const char *m_text;
     qsizetype m_size;
     qsizetype m_rootAt;
     ReadDetails *m_details;
+    std::vector<Element> m_pending; // attribute nodes and children being collected, innermost last
 };
 
 // Reads one document. The tags the reader can reach form one sequence: each
@@ -275,13 +288,7 @@ private:
         tag.inTree = true;
         Element element = m_builder.tag(tag.nameAt, tag.nameSize, tag.start);
         const size_t base = m_pending.size();
-        if (tag.attributesSize) {
-            const qsizetype at = tag.attributesAt;
-            forEachAttribute(m_text + at, tag.attributesSize, [&](const AttributeSpan &a) {
-                m_pending.push_back(m_builder.attribute(at + a.nameAt, a.nameEnd - a.nameAt, at + a.valueAt,
-                                                        a.valueEnd - a.valueAt));
-            });
-        }
+        pushAttributes(tag);
         if (!tag.selfClosing) {
             const int stop = m_result[size_t(s)] - 1;
             if (s + 1 == stop)
@@ -340,7 +347,6 @@ private:
     };
     std::vector<int> m_readToEnd;  // per tag: the reading to the end that started there, or -1
     std::vector<ReadToEnd> m_readToEndList;
-    std::vector<Element> m_pending; // children being collected, a stack across levels
     int m_tooDeepAt = -1;
 };
 
@@ -420,13 +426,7 @@ private:
     {
         Open o{m_builder.tag(tag.nameAt, tag.nameSize, tag.start), tag.nameAt, tag.nameSize, tag.next,
                quint32(m_pending.size()), 0};
-        if (tag.attributesSize) {
-            const qsizetype at = tag.attributesAt;
-            forEachAttribute(m_text + at, tag.attributesSize, [&](const AttributeSpan &a) {
-                m_pending.push_back(m_builder.attribute(at + a.nameAt, a.nameEnd - a.nameAt, at + a.valueAt,
-                                                        a.valueEnd - a.valueAt));
-            });
-        }
+        pushAttributes(tag);
         o.attributesEnd = quint32(m_pending.size());
         if (!tag.selfClosing) {
             m_open.push_back(o);
@@ -459,7 +459,6 @@ private:
     }
 
     std::vector<Open> m_open;
-    std::vector<Element> m_pending; // children of the open elements, innermost last
     Element m_root;
 };
 

@@ -41,18 +41,19 @@ EscapeReader::Kind EscapeReader::read(char c)
         m_state = Ground;
         return inside ? Swallowed : Control;
     }
-    switch (m_state) {
-    case Ground:
+    // Outside a string, ESC starts a sequence anew and other controls act at once.
+    if (m_state != String && m_state != StringEscape) {
         if (c == kEsc) {
             m_state = Escape;
             return Swallowed;
         }
-        return isControl(u) ? Control : Text;
-    case Escape:
-        if (c == kEsc)
-            return Swallowed;
         if (isControl(u))
             return Control;
+    }
+    switch (m_state) {
+    case Ground:
+        return Text;
+    case Escape:
         if (c == '[') {
             m_state = Command;
             m_params.clear();
@@ -68,22 +69,10 @@ EscapeReader::Kind EscapeReader::read(char c)
         }
         return Swallowed;
     case EscapeMore:
-        if (c == kEsc) {
-            m_state = Escape;
-            return Swallowed;
-        }
-        if (isControl(u))
-            return Control;
         if (!(u >= 0x20 && u <= 0x2f))
             m_state = Ground;
         return Swallowed;
     case Command:
-        if (c == kEsc) {
-            m_state = Escape;
-            return Swallowed;
-        }
-        if (isControl(u))
-            return Control;
         if (u >= 0x20 && u <= 0x3f) {
             if (m_params.size() < kMaxParameters)
                 m_params += c;
