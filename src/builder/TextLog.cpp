@@ -217,10 +217,7 @@ void TextLogView::finish()
     m_doc->setTextWidth(viewport()->width());
     m_layouts.clear();
     m_anchor = m_cursor = -1;
-    updateScrollBar();
-    if (m_follow)
-        scrollToEnd();
-    viewport()->update();
+    showChanged();
 }
 
 void TextLogView::stopped(bool killed)
@@ -239,10 +236,7 @@ void TextLogView::stopped(bool killed)
     discreet.setForeground(palette().brush(QPalette::PlaceholderText));
     end.insertBlock();
     end.insertText(killed ? tr("[stopped; had to be killed]") : tr("[stopped]"), discreet);
-    updateScrollBar();
-    if (m_follow)
-        scrollToEnd();
-    viewport()->update();
+    showChanged();
 }
 
 void TextLogView::relayout()
@@ -256,10 +250,7 @@ void TextLogView::relayout()
         m_doc->setDefaultFont(font());
         m_doc->setTextWidth(viewport()->width());
     }
-    updateScrollBar();
-    if (m_follow)
-        scrollToEnd();
-    viewport()->update();
+    showChanged();
 }
 
 qint64 TextLogView::blockCount() const
@@ -487,6 +478,14 @@ void TextLogView::scrollToEnd()
         return;
     }
     scrollTo(m_end);
+}
+
+void TextLogView::showChanged()
+{
+    updateScrollBar();
+    if (m_follow)
+        scrollToEnd();
+    viewport()->update();
 }
 
 void TextLogView::scrollContentsBy(int, int)

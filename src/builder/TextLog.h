@@ -114,6 +114,8 @@ private:
     void scrollRows(qint64 rows);
     void scrollTo(Pos top);
     void scrollToEnd();
+    // After the text or its layout changed: the scroll bar, the end if followed, a repaint.
+    void showChanged();
 
     // Positions are a block's first byte plus a character index in what it shows
     // (never past its next block), or positions in the rich text.

@@ -98,20 +98,25 @@ constexpr std::array<uchar, 256> kCharClass = [] {
 }();
 static inline bool is(char c, uchar classes) { return kCharClass[uchar(c)] & classes; }
 
-// First '<' outside a double-quoted run, searching [from, end); end if none.
-static inline qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
+// First c (kLtChar or kGtChar) outside a double-quoted run in [from, end); end if none.
+static inline qsizetype findUnquoted(const char *text, qsizetype from, qsizetype end, uchar c)
 {
     bool quoted = false;
     for (qsizetype i = from; i < end; ++i) {
-        const char c = text[i];
-        if (!is(c, kQuoteChar | kLtChar))
+        if (!is(text[i], kQuoteChar | c))
             continue;
-        if (c == '"')
+        if (text[i] == '"')
             quoted = !quoted;
         else if (!quoted)
             return i;
     }
     return end;
+}
+
+// First '<' outside a double-quoted run, searching [from, end); end if none.
+static inline qsizetype findTagStart(const char *text, qsizetype from, qsizetype end)
+{
+    return findUnquoted(text, from, end, kLtChar);
 }
 
 static inline qsizetype skipBlanks(const char *text, qsizetype i, qsizetype end)
@@ -157,17 +162,7 @@ static inline bool scanTagInto(const char *text, qsizetype from, qsizetype end, 
     const qsizetype attrStart = skipBlanks(text, q, end);
     if (attrStart >= end)
         return false;
-    qsizetype gt = attrStart;
-    bool quoted = false;
-    for (; gt < end; ++gt) {
-        const char c = text[gt];
-        if (!is(c, kQuoteChar | kGtChar))
-            continue;
-        if (c == '"')
-            quoted = !quoted;
-        else if (!quoted)
-            break;
-    }
+    const qsizetype gt = findUnquoted(text, attrStart, end, kGtChar);
     if (gt >= end)
         return false;
     tag.next = quint32(gt + 1);
