@@ -29,6 +29,7 @@
 #include <QCalendarWidget>
 #include <QColorDialog>
 #include <QDateEdit>
+#include <QStyleOptionComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QSlider>
@@ -97,6 +98,19 @@ std::vector<InputCase> textInputCases()
          },
          "c"},
         {"radio empty", "<f><radio var=\"R\">true</radio></f>", nullptr, ""},
+        {"radio start in view",
+         "<f><button title=\"x\">true</button><radio var=\"R\" title=\"Rock & Roll\">seq 40 | sed 30s/^/#/</radio></f>",
+         [](F f) {
+             QVERIFY(f.find<MRadio>()->button(29)->visibleRegion().boundingRect().height() > 0);
+             QCOMPARE(f.find<MRadio>()->groupBox()->title(), QStringLiteral("Rock && Roll"));
+         },
+         "30"},
+        {"password not cut", "<f><password var=\"P\" text=\"ab\"/></f>",
+         [](F f) {
+             f.find<QLineEdit>()->selectAll();
+             QTest::keyClick(f.find<QLineEdit>(), Qt::Key_X, Qt::ControlModifier);
+         },
+         "ab"},
         {"radio 10000", "<f><radio var=\"R\">seq 10000</radio></f>",
          [](F f) {
              press<MRadio>(f, {Qt::Key_End, Qt::Key_Up});
@@ -187,6 +201,17 @@ std::vector<InputCase> pickerCases()
              QTest::keyClicks(edit, QStringLiteral("24121999"));
          },
          "24/12/1999"},
+        {"date names fit", "<date var=\"D\" format=\"dddd, d MMMM yyyy\" text=\"Wednesday, 30 September 2026\"/>",
+         [](kivtest::Form &f) {
+             QDateEdit *edit = f.find<MDate>()->dateEdit();
+             QStyleOptionComboBox option;
+             option.initFrom(edit);
+             option.editable = true;
+             const QRect field =
+                 edit->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, edit);
+             QVERIFY(field.width() >= edit->fontMetrics().horizontalAdvance(edit->text()));
+         },
+         "Wednesday, 30 September 2026"},
         {"date in words", "<date var=\"D\" format=\"'week of' d MMMM yyyy\">echo week of 8 December 2026</date>",
          nullptr, "week of 8 December 2026"},
         {"date keeps other bytes", "<date var=\"D\" format=\"yyyy\xffMM\" text=\"2025\xff" "03\"/>", nullptr,

@@ -13,7 +13,45 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
-MDate::MDate(QWidget *parent) : QWidget(parent), m_dateEdit(new QDateEdit)
+#include <algorithm>
+
+namespace {
+
+// Qt sizes a date box for the texts of its first and last dates; with day or month
+// names a text of another date can be wider ("Wednesday", "September"): the
+// widest of each weekday in each month counts as well.
+class DateBox : public QDateEdit
+{
+public:
+    QSize sizeHint() const override { return QDateEdit::sizeHint() + QSize(namesWider(), 0); }
+    QSize minimumSizeHint() const override { return QDateEdit::minimumSizeHint() + QSize(namesWider(), 0); }
+
+private:
+    int namesWider() const
+    {
+        const QString key = displayFormat() + font().key();
+        if (key != m_sizedFor) {
+            m_sizedFor = key;
+            const QFontMetrics metrics(font());
+            auto width = [&](QDate date) { return metrics.horizontalAdvance(textFromDateTime(date.startOfDay())); };
+            const int qtWidest = std::max(width(minimumDate()), width(maximumDate()));
+            int widest = qtWidest;
+            for (int month = 1; month <= 12; ++month) {
+                for (int day = 22; day <= 28; ++day)
+                    widest = std::max(widest, width(QDate(2026, month, day)));
+            }
+            m_wider = widest - qtWidest;
+        }
+        return m_wider;
+    }
+
+    mutable QString m_sizedFor;
+    mutable int m_wider = 0;
+};
+
+} // namespace
+
+MDate::MDate(QWidget *parent) : QWidget(parent), m_dateEdit(new DateBox)
 {
     m_dateEdit->setObjectName(QStringLiteral("dateEdit"));
     m_dateEdit->setCalendarPopup(true);

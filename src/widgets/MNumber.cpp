@@ -141,8 +141,10 @@ struct Reader
         const qint64 step = units(*n, &beyond);
         if (step < 1) {
             problem(bit(F::Decimals), F::Step,
-                    QStringLiteral("step \"%1\" is finer than %2 decimals show: %3 is used")
-                        .arg(shown(text)).arg(decimals).arg(numberText(1, decimals)));
+                    QStringLiteral("step \"%1\" is finer than %2 show: %3 is used")
+                        .arg(shown(text),
+                             decimals == 1 ? QStringLiteral("1 decimal") : QStringLiteral("%1 decimals").arg(decimals),
+                             numberText(1, decimals)));
             return 1;
         }
         return step;

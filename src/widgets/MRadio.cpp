@@ -99,6 +99,7 @@ void MRadio::scrollIfLong()
     m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setWidgetResizable(true);
     m_scroll->setWidget(m_rows);
+    m_scroll->installEventFilter(this);
     // The buttons stand on the group's own background, as without scrolling.
     m_rows->setAutoFillBackground(false);
     m_scroll->viewport()->setAutoFillBackground(false);
@@ -133,11 +134,19 @@ void MRadio::toggled(int index, bool checked)
     if (!checked)
         return;
     m_chosen = index;
+    if (m_scroll && m_scroll->isVisible())
+        m_scroll->ensureWidgetVisible(radio);
     Q_EMIT valueChanged(m_varIndex, m_entries[size_t(index)]);
 }
 
 bool MRadio::eventFilter(QObject *watched, QEvent *event)
 {
+    // The chosen entry is in view when the form opens, not only once Tab reaches it.
+    if (watched == m_scroll && event->type() == QEvent::Show) {
+        if (QRadioButton *radio = button(m_chosen))
+            m_scroll->ensureWidgetVisible(radio);
+        return false;
+    }
     auto *radio = qobject_cast<QRadioButton *>(watched);
     const int from = radio ? m_buttons->id(radio) : -1;
     if (from < 0)
@@ -195,7 +204,8 @@ void buildRadio(FormSession &session, const Element *element, QLayout *parent)
     auto *radio = new MRadio;
     bindValue(session, element, radio);
 
-    radio->groupBox()->setTitle(toQString(session.attribute(element, "title")));
+    // A '&' of the caption is shown, as in labels: Alt+letter belongs to buttons, check boxes and tabs.
+    radio->groupBox()->setTitle(toQString(session.attribute(element, "title")).replace(u'&', QStringLiteral("&&")));
     const OptText mode = session.attribute(element, "mode");
     radio->setHorizontal(hasText(mode) && mode->startsWith('h'));
     radio->setEntries(session.value(element));

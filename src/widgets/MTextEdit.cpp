@@ -3,6 +3,7 @@
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
 
+#include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -51,6 +52,18 @@ void MTextEdit::hideText()
     // tells accessibility tools only its length.
     m_lineEdit->setEchoMode(QLineEdit::Password);
     m_lineEdit->setDragEnabled(false);
+    // Cut would delete the text without copying it, and undo is off in this mode.
+    m_lineEdit->installEventFilter(this);
+}
+
+bool MTextEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_lineEdit && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)
+        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cut)) {
+        event->accept();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool MTextEdit::hidesText() const { return m_lineEdit->echoMode() != QLineEdit::Normal; }

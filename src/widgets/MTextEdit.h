@@ -21,7 +21,7 @@ public:
     int varIndex() const { return m_varIndex; }
     QLineEdit *lineEdit() const { return m_lineEdit; }
 
-    // Shows bullets instead of the text; the text cannot be copied or dragged out.
+    // Shows bullets instead of the text; the text cannot be copied, cut or dragged out.
     void hideText();
     bool hidesText() const;
 
@@ -39,6 +39,9 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void changeValue(const QString &text);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLineEdit *m_lineEdit;
