@@ -579,6 +579,16 @@ private Q_SLOTS:
         QVERIFY(model->field(1, TableModel::kMaxUnnamedColumns - 1).startsWith("100\t101\t"));
         QVERIFY(form.find<MTable>()->tableView()->horizontalHeader()->sectionSize(0) <= 400);
     }
+
+    void shouldFitColumnsToLongCellsFarDown()
+    {
+        kivtest::Form form;
+        QVERIFY(form.build("<vlayout><table var=\"T\" separator=\"blanks\">"
+                           "seq 1000 | sed 's/$/ b/; 1000s/^/123456789/'</table></vlayout>"));
+        const QTableView *view = form.find<MTable>()->tableView();
+        QVERIFY(view->horizontalHeader()->sectionSize(0)
+                > view->fontMetrics().horizontalAdvance(QStringLiteral("1234567891000")));
+    }
 };
 
 QTEST_MAIN(TestInputs)

@@ -36,7 +36,8 @@ MTable::MTable(QWidget *parent) : QWidget(parent), m_view(new QTableView), m_mod
     header->setObjectName(QStringLiteral("tableHeader"));
     header->setStretchLastSection(true);
     header->setHighlightSections(false);
-    // Widths come from the first rows only: measuring a million would hold the window.
+    // Qt measures the first rows only (a million would hold the window); the
+    // longest cell of each column is measured as well when rows arrive.
     header->setResizeContentsPrecision(50);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
@@ -76,9 +77,23 @@ void MTable::setRows(QByteArray text, TableModel::Separator separator, const QSt
     // Widths the user has set stay while the columns do.
     if (m_model->columns() != columnsBefore) {
         m_view->resizeColumnsToContents();
+        // The first rows measured, the longest cell of each column too: numbers grow down a list.
+        const std::vector<int> longest = m_model->longestRows();
+        std::vector<int> place; // the view row of each row, once sorted
+        if (m_sortColumn >= 0) {
+            place.resize(size_t(m_model->rows()));
+            for (int v = 0; v < m_model->rows(); ++v)
+                place[size_t(m_model->sourceRow(v))] = v;
+        }
         // A long cell would push the other columns out of sight; it can still be widened.
-        for (int c = 0; c < m_model->columns(); ++c)
-            header->resizeSection(c, std::min(header->sectionSize(c), kMaxStartWidth));
+        for (int c = 0; c < m_model->columns(); ++c) {
+            int width = header->sectionSize(c);
+            if (const int row = longest[size_t(c)]; row >= 0) {
+                const QModelIndex cell = m_model->index(place.empty() ? row : place[size_t(row)], c);
+                width = std::max(width, m_view->sizeHintForIndex(cell).width() + (m_view->showGrid() ? 1 : 0));
+            }
+            header->resizeSection(c, std::min(width, kMaxStartWidth));
+        }
     }
 
     std::vector<int> chosen = rowsWithValues(kept);

@@ -133,34 +133,57 @@ QByteArrayView TableModel::line(int row) const
     return QByteArrayView(m_text.constData() + start, qsizetype(m_rowEnd[size_t(row)]) - start);
 }
 
-QByteArrayView TableModel::field(int row, int column) const
+qsizetype TableModel::nextField(QByteArrayView text, qsizetype pos) const
 {
-    if (row < 0 || row >= rows() || column < 0 || column >= m_columns)
-        return {};
-    const QByteArrayView text = line(row);
-    const bool last = column == m_columns - 1;
     if (m_separator == Separator::Tab) {
-        qsizetype pos = 0;
-        for (int i = 0; i < column; ++i) {
-            const qsizetype tab = text.indexOf('\t', pos);
-            if (tab < 0)
-                return {};
-            pos = tab + 1;
-        }
+        const qsizetype tab = text.indexOf('\t', pos);
+        return tab < 0 ? -1 : tab + 1;
+    }
+    pos = skipBlanks(text, skipWord(text, pos));
+    return pos < text.size() ? pos : -1;
+}
+
+QByteArrayView TableModel::fieldAt(QByteArrayView text, qsizetype pos, bool last) const
+{
+    if (m_separator == Separator::Tab) {
         const qsizetype tab = last ? -1 : text.indexOf('\t', pos);
         return text.sliced(pos, (tab < 0 ? text.size() : tab) - pos);
-    }
-    qsizetype pos = 0;
-    for (int i = 0; i < column; ++i) {
-        pos = skipBlanks(text, skipWord(text, pos));
-        if (pos >= text.size())
-            return {};
     }
     qsizetype end = last ? text.size() : skipWord(text, pos);
     // Blanks at the end separate nothing.
     while (end > pos && isFieldBlank(text[end - 1]))
         --end;
     return text.sliced(pos, end - pos);
+}
+
+QByteArrayView TableModel::field(int row, int column) const
+{
+    if (row < 0 || row >= rows() || column < 0 || column >= m_columns)
+        return {};
+    const QByteArrayView text = line(row);
+    qsizetype pos = 0;
+    for (int i = 0; i < column && pos >= 0; ++i)
+        pos = nextField(text, pos);
+    return pos < 0 ? QByteArrayView() : fieldAt(text, pos, column == m_columns - 1);
+}
+
+std::vector<int> TableModel::longestRows() const
+{
+    std::vector<int> longest(size_t(m_columns), -1);
+    std::vector<qsizetype> sizes(size_t(m_columns), -1);
+    for (int row = 0; row < rows(); ++row) {
+        const QByteArrayView text = line(row);
+        qsizetype pos = 0;
+        for (int column = 0; column < m_columns && pos >= 0; ++column) {
+            const qsizetype size = fieldAt(text, pos, column == m_columns - 1).size();
+            if (size > sizes[size_t(column)]) {
+                sizes[size_t(column)] = size;
+                longest[size_t(column)] = row;
+            }
+            pos = nextField(text, pos);
+        }
+    }
+    return longest;
 }
 
 int TableModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : rows(); }

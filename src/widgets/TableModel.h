@@ -43,6 +43,8 @@ public:
     int sourceRow(int viewRow) const;
     // The bytes of a cell, as written (empty past the row's fields).
     QByteArrayView field(int row, int column) const;
+    // For each column, the row with its longest cell (-1: no row has one).
+    std::vector<int> longestRows() const;
     // How many rows were left out beyond kMaxRows.
     qsizetype droppedRows() const { return m_dropped; }
 
@@ -64,6 +66,9 @@ public:
 
 private:
     QByteArrayView line(int row) const;
+    // Where the field after the one at pos starts in a row's text; -1: it has none.
+    qsizetype nextField(QByteArrayView text, qsizetype pos) const;
+    QByteArrayView fieldAt(QByteArrayView text, qsizetype pos, bool last) const;
 
     QByteArray m_text;
     std::vector<quint32> m_rowStart; // first byte of each row's first field
