@@ -29,18 +29,31 @@ public:
 private:
     int namesWider() const
     {
-        const QString key = displayFormat() + font().key();
+        const QString format = displayFormat();
+        // Digits alone are as wide as Qt measures them.
+        if (!format.contains(QLatin1String("ddd")) && !format.contains(QLatin1String("MMM")))
+            return 0;
+        const QString key = format + font().key();
         if (key != m_sizedFor) {
             m_sizedFor = key;
             const QFontMetrics metrics(font());
             auto width = [&](QDate date) { return metrics.horizontalAdvance(textFromDateTime(date.startOfDay())); };
-            const int qtWidest = std::max(width(minimumDate()), width(maximumDate()));
-            int widest = qtWidest;
-            for (int month = 1; month <= 12; ++month) {
-                for (int day = 22; day <= 28; ++day)
-                    widest = std::max(widest, width(QDate(2026, month, day)));
+            // The widest month on the same weekday, then in it the widest weekday
+            // (the 22nd to the 28th hold each once).
+            auto sameWeekday = [](int m) { return QDate(2026, m, 22 + (10 - QDate(2026, m, 22).dayOfWeek()) % 7); };
+            QDate widest = sameWeekday(1);
+            for (int m = 2; m <= 12; ++m) {
+                if (width(sameWeekday(m)) > width(widest))
+                    widest = sameWeekday(m);
             }
-            m_wider = widest - qtWidest;
+            const int month = widest.month();
+            int day = 22;
+            for (int d = 23; d <= 28; ++d) {
+                if (width(QDate(2026, month, d)) > width(QDate(2026, month, day)))
+                    day = d;
+            }
+            m_wider = std::max(0, width(QDate(2026, month, day))
+                                      - std::max(width(minimumDate()), width(maximumDate())));
         }
         return m_wider;
     }
