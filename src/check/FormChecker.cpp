@@ -312,8 +312,11 @@ private:
                                    "runs to the end of the tag")
                         .arg(show(name)));
             } else if (a.quoted && a.valueEnd + 1 < text.size() && !isBlank(text[a.valueEnd + 1])) {
-                // A password is never repeated, not even in part.
+                // A password is never repeated, not even in part: what follows
+                // its early end in the tag is likely the rest of it.
                 const bool secret = nameOf(t) == "password" && name == "text";
+                if (secret)
+                    m_secretFrom.push_back({base + a.valueEnd, qsizetype(t.attributesAt + t.attributesSize)});
                 add(D::Warning, base + a.valueEnd,
                     QStringLiteral("this double quote ends the value of '%1' early (the value is %2): a value "
                                    "cannot hold a double quote; write it as a child element <%1>...</%1>")
@@ -323,9 +326,12 @@ private:
                 const QByteArrayView skipped = text.sliced(a.nameEnd, a.equalsAt - a.nameEnd);
                 if (std::any_of(skipped.begin(), skipped.end(), [](char c) { return !isBlank(c); }))
                     add(D::Warning, base + a.nameAt,
-                        QStringLiteral("'%1' has no '=' of its own: it takes the value after the next '=', and "
-                                       "\"%2\" in between is skipped")
-                            .arg(show(name), shortened(QByteArrayView(skipped).trimmed())));
+                        inSecret(base + a.nameAt)
+                            ? QStringLiteral("this name (hidden) after the early end of a password has no '=' of "
+                                             "its own")
+                            : QStringLiteral("'%1' has no '=' of its own: it takes the value after the next '=', "
+                                             "and \"%2\" in between is skipped")
+                                  .arg(show(name), shortened(QByteArrayView(skipped).trimmed())));
             }
             Given &g = given[std::string_view(name.data(), size_t(name.size()))];
             if (++g.count == 2)
@@ -688,6 +694,13 @@ private:
                 return; // built like a child: dispatched() has its say
             if (name.contains('"'))
                 return; // the rest of a value that a double quote ended early: said there
+            if (inSecret(a->offset())) {
+                add(D::Warning, a->offset(),
+                    QStringLiteral("<%1> has no attribute of this name (hidden: it follows the early end of the "
+                                   "password)")
+                        .arg(show(e->name())));
+                return;
+            }
             QString message = QStringLiteral("<%1> has no attribute '%2'").arg(show(e->name()), show(name));
             const QString hint = didYouMean(name, attributeNames(k), QStringLiteral("'%1'"));
             const std::vector<QByteArray> known = attributeNames(k);
@@ -792,6 +805,14 @@ private:
     std::unique_ptr<LiveAttributes> m_live; // while the form's own tree is checked
     int m_lastTag = -1; // the root's closing tag as the author wrote it, or the last tag
     std::vector<D> m_out;
+    // Where a password's text ended early: from there to the end of its tag.
+    std::vector<std::pair<qsizetype, qsizetype>> m_secretFrom;
+
+    bool inSecret(qsizetype offset) const
+    {
+        return std::any_of(m_secretFrom.begin(), m_secretFrom.end(),
+                           [&](const auto &range) { return offset >= range.first && offset < range.second; });
+    }
 };
 
 void countInto(const std::vector<D> &list, int counts[3])
