@@ -406,6 +406,7 @@ private Q_SLOTS:
         };
         for (const auto &[widget, name] : expected)
             QCOMPARE(widget->accessibleName(), QString::fromUtf8(name));
+        QCOMPARE(form.find<MColor>()->swatchButton()->accessibleDescription(), QStringLiteral("#000000"));
     }
 
     // The dialog runs modally: act on it from the event loop it waits in.

@@ -51,6 +51,8 @@ void MColor::setColor(const QColor &color)
     }
     m_button->setIcon(swatch);
     m_button->setText(valueText());
+    // The name says what the colour is for; screen readers speak the colour too.
+    m_button->setAccessibleDescription(valueText());
     Q_EMIT valueChanged(m_varIndex, valueText());
 }
 
