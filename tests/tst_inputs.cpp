@@ -384,6 +384,8 @@ private Q_SLOTS:
                                              "(the value is hidden)"},
             {"<password text=\"s3\"cret width=\"9\"/>", "1:19: warning: this double quote ends the value of 'text' "
                                                        "early (the value is hidden)"},
+            {"<password text=\"s3\"cret=\"s3\"cret/>", "1:19: warning: this double quote ends the value of 'text' "
+                                                     "early (the value is hidden)"},
         };
         for (const auto &[mc, said] : rows) {
             const QByteArray found = formatDiagnostics("f.mc", checkFormText(mc));

@@ -306,14 +306,19 @@ private:
             const qsizetype base = t.attributesAt;
             const QByteArrayView name = text.sliced(a.nameAt, a.nameEnd - a.nameAt);
             const QByteArrayView value = text.sliced(a.valueAt, a.valueEnd - a.valueAt);
+            // A password is never repeated, not even in part: what follows the
+            // early end of its text in the tag is likely the rest of it.
+            const bool hidden = inSecret(base + a.nameAt);
             if (a.unterminated) {
                 add(D::Error, base + a.valueAt - 1,
-                    QStringLiteral("the value of '%1' starts with a double quote that is never closed: the value "
-                                   "runs to the end of the tag")
-                        .arg(show(name)));
+                    hidden ? QStringLiteral("a double quote after the early end of a password is never closed: the "
+                                            "value runs to the end of the tag")
+                           : QStringLiteral("the value of '%1' starts with a double quote that is never closed: the "
+                                            "value runs to the end of the tag")
+                                 .arg(show(name)));
+            } else if (hidden) {
+                // The early end of the password's text says what to do.
             } else if (a.quoted && a.valueEnd + 1 < text.size() && !isBlank(text[a.valueEnd + 1])) {
-                // A password is never repeated, not even in part: what follows
-                // its early end in the tag is likely the rest of it.
                 const bool secret = nameOf(t) == "password" && name == "text";
                 if (secret)
                     m_secretFrom.push_back({base + a.valueEnd, qsizetype(t.attributesAt + t.attributesSize)});
@@ -326,7 +331,7 @@ private:
                 const QByteArrayView skipped = text.sliced(a.nameEnd, a.equalsAt - a.nameEnd);
                 if (std::any_of(skipped.begin(), skipped.end(), [](char c) { return !isBlank(c); }))
                     add(D::Warning, base + a.nameAt,
-                        inSecret(base + a.nameAt)
+                        hidden
                             ? QStringLiteral("this name (hidden) after the early end of a password has no '=' of "
                                              "its own")
                             : QStringLiteral("'%1' has no '=' of its own: it takes the value after the next '=', "
@@ -339,7 +344,7 @@ private:
         });
         // One line per name, however often it repeats.
         for (const auto &[name, g] : given) {
-            if (g.count > 1)
+            if (g.count > 1 && !inSecret(g.secondAt))
                 add(D::Warning, g.secondAt,
                     QStringLiteral("'%1' is given %2 in this tag; the first one is used")
                         .arg(show(QByteArrayView(name.data(), qsizetype(name.size()))),
