@@ -29,6 +29,8 @@
 #include <QCalendarWidget>
 #include <QColorDialog>
 #include <QDateEdit>
+#include <QScrollBar>
+#include <QScrollArea>
 #include <QStyleOptionComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -105,6 +107,24 @@ std::vector<InputCase> textInputCases()
              QCOMPARE(f.find<MRadio>()->groupBox()->title(), QStringLiteral("Rock && Roll"));
          },
          "30"},
+        {"radio scroll stays", "<f><button title=\"x\">true</button><radio var=\"R\">seq 40 | sed 30s/^/#/</radio></f>",
+         [](F f) {
+             MRadio *radio = f.find<MRadio>();
+             auto bar = [radio] {
+                 return radio->findChild<QScrollArea *>(QStringLiteral("radioScroll"))->verticalScrollBar();
+             };
+             bar()->setValue(radio->button(10)->y() + radio->button(10)->height() / 2);
+             const int at = bar()->value();
+             // The same entries again, as a timed read brings them; then a click on the half in view.
+             QByteArray same;
+             for (int i = 1; i <= 40; ++i)
+                 same += (i == 30 ? "#" : "") + QByteArray::number(i) + '\n';
+             radio->setEntries(same);
+             QCOMPARE(bar()->value(), at);
+             QTest::mouseClick(radio->button(10), Qt::LeftButton, {}, QPoint(4, radio->button(10)->height() - 3));
+             QCOMPARE(bar()->value(), at);
+         },
+         "11"},
         {"password not cut", "<f><password var=\"P\" text=\"ab\"/></f>",
          [](F f) {
              f.find<QLineEdit>()->selectAll();

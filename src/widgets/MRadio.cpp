@@ -6,6 +6,7 @@
 #include "widgets/WidgetSetup.h"
 
 #include <QButtonGroup>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -54,9 +55,17 @@ void MRadio::clearEntries()
 
 void MRadio::setEntries(const OptText &text)
 {
+    const EntryLines lines = readEntryLines(text);
+    // The same entries again (a timed read): the buttons, the choice and where the
+    // user scrolled to stay.
+    if (m_chosen >= 0 && lines.entries.size() == m_entries.size()
+        && std::equal(lines.entries.begin(), lines.entries.end(), m_entries.begin(),
+                      [](const QByteArray &entry, const QString &shown) { return textFromBytes(entry) == shown; })) {
+        choose(m_chosen);
+        return;
+    }
     const std::optional<QString> kept = m_chosen >= 0 ? std::optional(m_entries[size_t(m_chosen)]) : std::nullopt;
     clearEntries();
-    const EntryLines lines = readEntryLines(text);
     QBoxLayout *layout = m_horizontal ? static_cast<QBoxLayout *>(new QHBoxLayout(m_rows)) : new QVBoxLayout(m_rows);
     layout->setContentsMargins(0, 0, 0, 0);
     m_entries.reserve(lines.entries.size());
@@ -134,8 +143,6 @@ void MRadio::toggled(int index, bool checked)
     if (!checked)
         return;
     m_chosen = index;
-    if (m_scroll && m_scroll->isVisible())
-        m_scroll->ensureWidgetVisible(radio);
     Q_EMIT valueChanged(m_varIndex, m_entries[size_t(index)]);
 }
 
@@ -151,7 +158,9 @@ bool MRadio::eventFilter(QObject *watched, QEvent *event)
     const int from = radio ? m_buttons->id(radio) : -1;
     if (from < 0)
         return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::FocusIn && m_scroll) {
+    // A click lands on a button in view: scrolling then would move it from under the pointer.
+    if (event->type() == QEvent::FocusIn && m_scroll
+        && static_cast<QFocusEvent *>(event)->reason() != Qt::MouseFocusReason) {
         m_scroll->ensureWidgetVisible(radio);
         return false;
     }
