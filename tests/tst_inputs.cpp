@@ -608,11 +608,21 @@ private Q_SLOTS:
     void shouldFitColumnsToLongCellsFarDown()
     {
         kivtest::Form form;
-        QVERIFY(form.build("<vlayout><table var=\"T\" separator=\"blanks\">"
-                           "seq 1000 | sed 's/$/ b/; 1000s/^/123456789/'</table></vlayout>"));
-        const QTableView *view = form.find<MTable>()->tableView();
-        QVERIFY(view->horizontalHeader()->sectionSize(0)
-                > view->fontMetrics().horizontalAdvance(QStringLiteral("1234567891000")));
+        QVERIFY(form.build("<vlayout><table var=\"T\" separator=\"blanks\">printf 'iiiiiiiiiiiiiiiiiiiiiiii b\\n';"
+                           "seq 1000 | sed 's/$/ b/; 1000s/^/123456789/'; echo WWWWWWWWWWWWWW b</table></vlayout>"));
+        MTable *table = form.find<MTable>();
+        QHeaderView *header = table->tableView()->horizontalHeader();
+        auto fits = [&](const char *cell) {
+            return header->sectionSize(0) > table->tableView()->fontMetrics().horizontalAdvance(QString::fromUtf8(cell));
+        };
+        QVERIFY(fits("1234567891000"));
+        QVERIFY(fits("WWWWWWWWWWWWWW"));
+        // A read that brings a longer cell widens the column, unless the user has set its width.
+        table->setRows("WWWWWWWWWWWWWWWWWWWWWW b\n", TableModel::Separator::Blanks, {});
+        QVERIFY(fits("WWWWWWWWWWWWWWWWWWWWWW"));
+        header->resizeSection(0, 30);
+        table->setRows("WWWWWWWWWWWWWWWWWWWWWWWWWW b\n", TableModel::Separator::Blanks, {});
+        QCOMPARE(header->sectionSize(0), 30);
     }
 };
 

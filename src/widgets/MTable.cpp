@@ -36,8 +36,7 @@ MTable::MTable(QWidget *parent) : QWidget(parent), m_view(new QTableView), m_mod
     header->setObjectName(QStringLiteral("tableHeader"));
     header->setStretchLastSection(true);
     header->setHighlightSections(false);
-    // Qt measures the first rows only (a million would hold the window); the
-    // longest cell of each column is measured as well when rows arrive.
+    // Qt measures the first rows only (a million would hold the window); see fitColumns.
     header->setResizeContentsPrecision(50);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
@@ -74,27 +73,7 @@ void MTable::setRows(QByteArray text, TableModel::Separator separator, const QSt
                      static_cast<long long>(m_model->rows()), static_cast<long long>(m_model->droppedRows()));
     QHeaderView *header = m_view->horizontalHeader();
     header->setVisible(!names.isEmpty());
-    // Widths the user has set stay while the columns do.
-    if (m_model->columns() != columnsBefore) {
-        m_view->resizeColumnsToContents();
-        // The first rows measured, the longest cell of each column too: numbers grow down a list.
-        const std::vector<int> longest = m_model->longestRows();
-        std::vector<int> place; // the view row of each row, once sorted
-        if (m_sortColumn >= 0) {
-            place.resize(size_t(m_model->rows()));
-            for (int v = 0; v < m_model->rows(); ++v)
-                place[size_t(m_model->sourceRow(v))] = v;
-        }
-        // A long cell would push the other columns out of sight; it can still be widened.
-        for (int c = 0; c < m_model->columns(); ++c) {
-            int width = header->sectionSize(c);
-            if (const int row = longest[size_t(c)]; row >= 0) {
-                const QModelIndex cell = m_model->index(place.empty() ? row : place[size_t(row)], c);
-                width = std::max(width, m_view->sizeHintForIndex(cell).width() + (m_view->showGrid() ? 1 : 0));
-            }
-            header->resizeSection(c, std::min(width, kMaxStartWidth));
-        }
-    }
+    fitColumns(m_model->columns() != columnsBefore);
 
     std::vector<int> chosen = rowsWithValues(kept);
     const bool keeping = !chosen.empty();
@@ -136,6 +115,38 @@ std::vector<int> MTable::rowsWithValues(std::vector<QByteArray> values) const
             rows.push_back(r);
     }
     return rows;
+}
+
+void MTable::fitColumns(bool all)
+{
+    QHeaderView *header = m_view->horizontalHeader();
+    if (all)
+        m_fittedWidths.assign(size_t(m_model->columns()), -1);
+    // Qt measures the first rows; the longest cells (in bytes) of each column are
+    // measured too, wherever they are: numbers grow down a list. Widths the user
+    // has set stay while the columns do.
+    const int most = std::clamp(4096 / std::max(1, m_model->columns()), 1, 16);
+    const std::vector<std::vector<int>> longest = m_model->longestRows(most);
+    std::vector<int> place; // the view row of each row, once sorted
+    if (m_sortColumn >= 0) {
+        place.resize(size_t(m_model->rows()));
+        for (int v = 0; v < m_model->rows(); ++v)
+            place[size_t(m_model->sourceRow(v))] = v;
+    }
+    for (int c = 0; c < m_model->columns(); ++c) {
+        int &fitted = m_fittedWidths[size_t(c)];
+        if (!all && header->sectionSize(c) != fitted)
+            continue;
+        m_view->resizeColumnToContents(c);
+        int width = header->sectionSize(c);
+        for (const int row : longest[size_t(c)]) {
+            const QModelIndex cell = m_model->index(place.empty() ? row : place[size_t(row)], c);
+            width = std::max(width, m_view->sizeHintForIndex(cell).width() + (m_view->showGrid() ? 1 : 0));
+        }
+        // A long cell would push the other columns out of sight; it can still be widened.
+        fitted = std::min(width, kMaxStartWidth);
+        header->resizeSection(c, fitted);
+    }
 }
 
 std::vector<int> MTable::viewRowsOf(const std::vector<int> &rows) const

@@ -68,6 +68,8 @@ private:
     void activate(const QModelIndex &index);
     // Rows (as they came) whose value column holds one of values.
     std::vector<int> rowsWithValues(std::vector<QByteArray> values) const;
+    // Column widths for the rows: all columns, or those the user has not resized.
+    void fitColumns(bool all);
     // Where rows (as they came) are shown, in ascending order.
     std::vector<int> viewRowsOf(const std::vector<int> &rows) const;
 
@@ -77,6 +79,7 @@ private:
     int m_valueColumn = 0;
     bool m_multi = false;
     bool m_quiet = false; // the selection is being rebuilt: no value meanwhile
+    std::vector<int> m_fittedWidths; // what fitColumns gave each column
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     OptText m_doubleClickCommand;

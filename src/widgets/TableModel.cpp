@@ -167,23 +167,32 @@ QByteArrayView TableModel::field(int row, int column) const
     return pos < 0 ? QByteArrayView() : fieldAt(text, pos, column == m_columns - 1);
 }
 
-std::vector<int> TableModel::longestRows() const
+std::vector<std::vector<int>> TableModel::longestRows(int most) const
 {
-    std::vector<int> longest(size_t(m_columns), -1);
-    std::vector<qsizetype> sizes(size_t(m_columns), -1);
+    // Per column, its longest cells so far as (bytes, row), shortest first.
+    std::vector<std::vector<std::pair<qsizetype, int>>> longest(static_cast<size_t>(m_columns));
     for (int row = 0; row < rows(); ++row) {
         const QByteArrayView text = line(row);
         qsizetype pos = 0;
         for (int column = 0; column < m_columns && pos >= 0; ++column) {
-            const qsizetype size = fieldAt(text, pos, column == m_columns - 1).size();
-            if (size > sizes[size_t(column)]) {
-                sizes[size_t(column)] = size;
-                longest[size_t(column)] = row;
+            auto &kept = longest[size_t(column)];
+            const std::pair<qsizetype, int> cell(fieldAt(text, pos, column == m_columns - 1).size(), row);
+            if (int(kept.size()) < most || cell.first > kept.front().first) {
+                if (int(kept.size()) == most)
+                    kept.erase(kept.begin());
+                kept.insert(std::upper_bound(kept.begin(), kept.end(), cell,
+                                             [](const auto &a, const auto &b) { return a.first < b.first; }),
+                            cell);
             }
             pos = nextField(text, pos);
         }
     }
-    return longest;
+    std::vector<std::vector<int>> rowsOf(static_cast<size_t>(m_columns));
+    for (size_t c = 0; c < longest.size(); ++c) {
+        for (const auto &cell : longest[c])
+            rowsOf[c].push_back(cell.second);
+    }
+    return rowsOf;
 }
 
 int TableModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : rows(); }

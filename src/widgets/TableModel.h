@@ -43,8 +43,8 @@ public:
     int sourceRow(int viewRow) const;
     // The bytes of a cell, as written (empty past the row's fields).
     QByteArrayView field(int row, int column) const;
-    // For each column, the row with its longest cell (-1: no row has one).
-    std::vector<int> longestRows() const;
+    // For each column, the rows of its `most` longest cells (in bytes).
+    std::vector<std::vector<int>> longestRows(int most) const;
     // How many rows were left out beyond kMaxRows.
     qsizetype droppedRows() const { return m_dropped; }
 
