@@ -14,6 +14,8 @@
 MColor::MColor(QWidget *parent) : QWidget(parent), m_button(new QPushButton)
 {
     m_button->setObjectName(QStringLiteral("swatchButton"));
+    // Return and Enter open the dialog as Space does, as for every button of a form.
+    m_button->setAutoDefault(true);
     wrapInColumn(this, m_button);
     connect(m_button, &QPushButton::clicked, this, &MColor::chooseColor);
     setColor(m_color);
