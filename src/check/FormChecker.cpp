@@ -322,9 +322,13 @@ private:
                 const bool secret = nameOf(t) == "password" && name == "text";
                 if (secret)
                     m_secretFrom.push_back({base + a.valueEnd, qsizetype(t.attributesAt + t.attributesSize)});
+                // The way out names a child element, which only a name can be.
                 add(D::Warning, base + a.valueEnd,
-                    QStringLiteral("this double quote ends the value of '%1' early (the value is %2): a value "
-                                   "cannot hold a double quote; write it as a child element <%1>...</%1>")
+                    (looksLikeName(name) ? QStringLiteral("this double quote ends the value of '%1' early (the value "
+                                                          "is %2): a value cannot hold a double quote; write it as a "
+                                                          "child element <%1>...</%1>")
+                                         : QStringLiteral("this double quote ends the value of '%1' early (the value "
+                                                          "is %2): a value cannot hold a double quote"))
                         .arg(show(name), secret ? QStringLiteral("hidden") : u'"' + shortened(value) + u'"'));
             }
             if (a.equalsAt > a.nameEnd) {
