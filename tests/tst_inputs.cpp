@@ -121,6 +121,10 @@ std::vector<InputCase> textInputCases()
                  same += (i == 30 ? "#" : "") + QByteArray::number(i) + '\n';
              radio->setEntries(same);
              QCOMPARE(bar()->value(), at);
+             // The window given back the focus, as a click on it does.
+             f.find<QPushButton>()->setFocus();
+             radio->button(radio->chosen())->setFocus(Qt::ActiveWindowFocusReason);
+             QCOMPARE(bar()->value(), at);
              QTest::mouseClick(radio->button(10), Qt::LeftButton, {}, QPoint(4, radio->button(10)->height() - 3));
              QCOMPARE(bar()->value(), at);
          },

@@ -158,10 +158,14 @@ bool MRadio::eventFilter(QObject *watched, QEvent *event)
     const int from = radio ? m_buttons->id(radio) : -1;
     if (from < 0)
         return QWidget::eventFilter(watched, event);
-    // A click lands on a button in view: scrolling then would move it from under the pointer.
-    if (event->type() == QEvent::FocusIn && m_scroll
-        && static_cast<QFocusEvent *>(event)->reason() != Qt::MouseFocusReason) {
-        m_scroll->ensureWidgetVisible(radio);
+    // Only keys bring the focus out of sight: a click lands on a button in view (scrolling
+    // would move it from under the pointer), and the window's activation by a click
+    // gives the focus back where the user may have scrolled away from.
+    if (event->type() == QEvent::FocusIn && m_scroll) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason
+            || reason == Qt::OtherFocusReason)
+            m_scroll->ensureWidgetVisible(radio);
         return false;
     }
     if (event->type() != QEvent::KeyPress)
