@@ -631,6 +631,12 @@ private Q_SLOTS:
         header->resizeSection(0, 30);
         table->setRows("WWWWWWWWWWWWWWWWWWWWWWWWWW b\n", TableModel::Separator::Blanks, {});
         QCOMPARE(header->sectionSize(0), 30);
+
+        // Short cells in a narrow window: the last column only fills what is left.
+        kivtest::Form narrow;
+        QVERIFY(narrow.build("<vlayout><table var=\"T\" columns=\"N|T|U\">printf '1\\tshort\\tx\\n'</table></vlayout>"));
+        narrow.window.resize(280, 300);
+        QTRY_COMPARE(narrow.find<MTable>()->tableView()->horizontalScrollBar()->isVisible(), false);
     }
 };
 

@@ -133,11 +133,17 @@ void MTable::fitColumns(bool all)
         for (int v = 0; v < m_model->rows(); ++v)
             place[size_t(m_model->sourceRow(v))] = v;
     }
+    // All at once as Qt does it, which leaves the stretched last column to the
+    // header; later one by one, only those the user has not resized.
+    if (all)
+        m_view->resizeColumnsToContents();
+    const int stretched = header->stretchLastSection() ? m_model->columns() - 1 : -1;
     for (int c = 0; c < m_model->columns(); ++c) {
         int &fitted = m_fittedWidths[size_t(c)];
-        if (!all && header->sectionSize(c) != fitted)
+        if (!all && (header->sectionSize(c) != fitted || c == stretched))
             continue;
-        m_view->resizeColumnToContents(c);
+        if (!all)
+            m_view->resizeColumnToContents(c);
         int width = header->sectionSize(c);
         for (const int row : longest[size_t(c)]) {
             const QModelIndex cell = m_model->index(place.empty() ? row : place[size_t(row)], c);
