@@ -18,8 +18,8 @@
 namespace {
 
 // Qt sizes a date box for the texts of its first and last dates; with day or month
-// names a text of another date can be wider ("Wednesday", "September"): the
-// widest of each weekday in each month counts as well.
+// names a text of another date can be wider ("Wednesday", "September"): the date
+// with the widest month and weekday counts as well.
 class DateBox : public QDateEdit
 {
 public:

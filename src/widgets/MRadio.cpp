@@ -56,11 +56,13 @@ void MRadio::clearEntries()
 void MRadio::setEntries(const OptText &text)
 {
     const EntryLines lines = readEntryLines(text);
+    std::vector<QString> entries;
+    entries.reserve(lines.entries.size());
+    for (const QByteArray &entry : lines.entries)
+        entries.push_back(textFromBytes(entry));
     // The same entries again (a timed read): the buttons, the choice and where the
     // user scrolled to stay.
-    if (m_chosen >= 0 && lines.entries.size() == m_entries.size()
-        && std::equal(lines.entries.begin(), lines.entries.end(), m_entries.begin(),
-                      [](const QByteArray &entry, const QString &shown) { return textFromBytes(entry) == shown; })) {
+    if (m_chosen >= 0 && entries == m_entries) {
         choose(m_chosen);
         return;
     }
@@ -68,14 +70,12 @@ void MRadio::setEntries(const OptText &text)
     clearEntries();
     QBoxLayout *layout = m_horizontal ? static_cast<QBoxLayout *>(new QHBoxLayout(m_rows)) : new QVBoxLayout(m_rows);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_entries.reserve(lines.entries.size());
-    m_radios.reserve(lines.entries.size());
-    for (const QByteArray &entry : lines.entries) {
-        const int index = count();
-        m_entries.push_back(textFromBytes(entry));
+    m_entries = std::move(entries);
+    m_radios.reserve(m_entries.size());
+    for (const QString &entry : m_entries) {
+        const int index = int(m_radios.size());
         // An entry's '&' is shown, not taken for a shortcut.
-        auto *radio = new QRadioButton(QString(m_entries.back()).replace(QLatin1Char('&'), QStringLiteral("&&")),
-                                       m_rows);
+        auto *radio = new QRadioButton(QString(entry).replace(QLatin1Char('&'), QStringLiteral("&&")), m_rows);
         // Only the chosen button takes Tab; the arrows move between them.
         radio->setFocusPolicy(Qt::ClickFocus);
         radio->installEventFilter(this);

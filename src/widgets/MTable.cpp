@@ -125,41 +125,46 @@ void MTable::fitColumns(bool all)
     // Qt measures the first rows; the longest cells (in bytes) of each column are
     // measured too, wherever they are: numbers grow down a list. Widths the user
     // has set stay while the columns do.
+    const int stretched = header->stretchLastSection() ? m_model->columns() - 1 : -1;
+    std::vector<int> columns;
+    for (int c = 0; c < m_model->columns(); ++c) {
+        if (all || (header->sectionSize(c) == m_fittedWidths[size_t(c)] && c != stretched))
+            columns.push_back(c);
+    }
+    if (columns.empty())
+        return;
     const int most = std::clamp(4096 / std::max(1, m_model->columns()), 1, 16);
     const std::vector<std::vector<int>> longest = m_model->longestRows(most);
-    std::vector<int> place; // the view row of each row, once sorted
-    if (m_sortColumn >= 0) {
-        place.resize(size_t(m_model->rows()));
-        for (int v = 0; v < m_model->rows(); ++v)
-            place[size_t(m_model->sourceRow(v))] = v;
-    }
+    const std::vector<int> place = viewPlaces();
     // All at once as Qt does it, which leaves the stretched last column to the
     // header; later one by one, only those the user has not resized.
     if (all)
         m_view->resizeColumnsToContents();
-    const int stretched = header->stretchLastSection() ? m_model->columns() - 1 : -1;
-    for (int c = 0; c < m_model->columns(); ++c) {
-        int &fitted = m_fittedWidths[size_t(c)];
-        if (!all && (header->sectionSize(c) != fitted || c == stretched))
-            continue;
+    for (const int c : columns) {
         if (!all)
             m_view->resizeColumnToContents(c);
         int width = header->sectionSize(c);
         for (const int row : longest[size_t(c)]) {
-            const QModelIndex cell = m_model->index(place.empty() ? row : place[size_t(row)], c);
+            const QModelIndex cell = m_model->index(place[size_t(row)], c);
             width = std::max(width, m_view->sizeHintForIndex(cell).width() + (m_view->showGrid() ? 1 : 0));
         }
         // A long cell would push the other columns out of sight; it can still be widened.
-        fitted = std::min(width, kMaxStartWidth);
-        header->resizeSection(c, fitted);
+        m_fittedWidths[size_t(c)] = std::min(width, kMaxStartWidth);
+        header->resizeSection(c, m_fittedWidths[size_t(c)]);
     }
 }
 
-std::vector<int> MTable::viewRowsOf(const std::vector<int> &rows) const
+std::vector<int> MTable::viewPlaces() const
 {
     std::vector<int> place(size_t(m_model->rows()));
     for (int v = 0; v < m_model->rows(); ++v)
         place[size_t(m_model->sourceRow(v))] = v;
+    return place;
+}
+
+std::vector<int> MTable::viewRowsOf(const std::vector<int> &rows) const
+{
+    const std::vector<int> place = viewPlaces();
     std::vector<int> viewRows;
     viewRows.reserve(rows.size());
     for (int row : rows)

@@ -70,6 +70,8 @@ private:
     std::vector<int> rowsWithValues(std::vector<QByteArray> values) const;
     // Column widths for the rows: all columns, or those the user has not resized.
     void fitColumns(bool all);
+    // The view row of each row (as they came).
+    std::vector<int> viewPlaces() const;
     // Where rows (as they came) are shown, in ascending order.
     std::vector<int> viewRowsOf(const std::vector<int> &rows) const;
 
