@@ -126,7 +126,18 @@ bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *er
 
     char arg0[] = "/bin/bash";
     char *argv[] = {arg0, const_cast<char *>(scriptPath.constData()), nullptr};
+    // A signal that ends kiv between the spawn and the listing would leave the
+    // group to run on: the watchdog starts first (that takes milliseconds), and
+    // signals wait until the group is listed.
+    if (m_watchdog)
+        m_watchdog->start();
+    sigset_t all, before;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &before);
     const int spawned = ::posix_spawn(&m_pid, "/bin/bash", &actions, attributes.get(), argv, environ);
+    if (spawned == 0 && m_watchdog)
+        m_watchdog->watch(m_pid);
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (spawned != 0) {
@@ -136,8 +147,6 @@ bool CommandProcess::start(const QByteArray &scriptPath, bool eventLoop, int *er
         return false;
     }
     m_out = fds[0];
-    if (m_watchdog)
-        m_watchdog->watch(m_pid);
     m_pidfd = openProcessFd(m_pid, m_processFdAllowed);
 
     if (eventLoop) {

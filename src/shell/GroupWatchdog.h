@@ -20,11 +20,13 @@ public:
     GroupWatchdog(const GroupWatchdog &) = delete;
     GroupWatchdog &operator=(const GroupWatchdog &) = delete;
 
+    // Starts it now, if it has not started: before a command is spawned, so that
+    // the command's group is listed the moment it exists.
+    void start();
     void watch(pid_t group);
     void forget(pid_t group) { send('-', group); }
 
 private:
-    void start();
     // The first of the two forks ends at once; kiv collects it without waiting,
     // and waits for it only at the end.
     void collectStarter(bool wait);
