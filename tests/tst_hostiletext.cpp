@@ -249,6 +249,15 @@ private Q_SLOTS:
         QCOMPARE(form.var(0), QByteArray("\xff" "b"));
         combo->setCurrentIndex(0);
         QCOMPARE(form.var(0), QByteArray("a"));
+
+        // However many entries a form decodes, the first one keeps its bytes.
+        kivtest::Form many;
+        QVERIFY(many.build(R"(<f><combobox var="C">printf '\377first\n'; for i in $(seq 5000); do printf 'x%s\376\n' $i; done</combobox></f>)"));
+        QComboBox *entries = many.find<QComboBox>();
+        QCOMPARE(entries->count(), 5001);
+        entries->setCurrentIndex(5000);
+        entries->setCurrentIndex(0);
+        QCOMPARE(many.var(0), QByteArray("\xff" "first"));
     }
 };
 

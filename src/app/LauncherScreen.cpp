@@ -154,6 +154,7 @@ void setupLauncher(frmMain *window, const QByteArray &program)
     chooser->setFilter("MC File (*.mc)");
     chooser->setMode("open");
     QObject::connect(chooser, &MTextFile::valueChanged, store, &MEnvVar::updateVal);
+    QObject::connect(chooser, &MTextFile::valueDecoded, store, &MEnvVar::takeDecoded);
     scroll->addWidget(chooser);
 
     // Load starts this same executable itself: no shell, no search path, and no

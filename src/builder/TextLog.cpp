@@ -269,7 +269,7 @@ StyledLine TextLogView::drawnBlock(qint64 index, const OutputStore::Block &block
     const bool final = store().isFinished() || index < m_openBlock;
     if (TerminalLine::drawsAsIs(bytes)) {
         if (final)
-            return {textForDisplay(bytes), {}};
+            return {textFromBytes(bytes), {}};
         // A UTF-8 sequence cut short by the piece that arrived last waits for its rest.
         LosslessDecoder decoder;
         return {decoder.decode(bytes), {}};
@@ -705,7 +705,7 @@ QString TextLogView::textBetween(qint64 from, qint64 to, bool *cut) const
         asIs = !((p[k] < 0x20 && p[k] != '\t' && p[k] != '\n') || p[k] == 0x7f);
     if (asIs) {
         // Lines drawn as they are: their bytes are what they show, line ends and all.
-        const QString text = textForDisplay(middle);
+        const QString text = textFromBytes(middle);
         out.reserve(out.size() + text.size() + lastBlock.length);
         out += text;
     } else {

@@ -1,8 +1,5 @@
 #include "markup/LosslessText.h"
 
-#include <QHash>
-#include <QMutex>
-#include <QSet>
 
 #include <algorithm>
 
@@ -53,28 +50,9 @@ int sequenceLength(const uchar *p, qsizetype n)
     return len;
 }
 
-// Texts that textFromBytes gave with escapes in them, by hash: values are short,
-// and only the latest ones can still be on their way to a widget. Process-wide: every room
-// decodes, mostly with no form at hand; a stale entry only keeps a look-alike's bytes.
-constexpr qsizetype kLongestRemembered = 1 << 20;
-constexpr qsizetype kRemembered = 4096;
-QMutex g_decodedLock;
-QSet<size_t> g_decoded;
-
-void rememberDecoded(const QString &text)
-{
-    if (text.size() > kLongestRemembered)
-        return;
-    const size_t key = qHash(text, size_t(0x6b6976));
-    const QMutexLocker lock(&g_decodedLock);
-    if (g_decoded.size() >= kRemembered)
-        g_decoded.clear();
-    g_decoded.insert(key);
-}
-
 // Decodes [0, n) into out; returns how many bytes at the end were held back
 // because they may be the start of a sequence (only when holdBack).
-qsizetype decodeInto(const uchar *p, qsizetype n, bool holdBack, QString &out, bool *escaped = nullptr)
+qsizetype decodeInto(const uchar *p, qsizetype n, bool holdBack, QString &out)
 {
     qsizetype run = 0, i = 0;
     auto flush = [&](qsizetype to) {
@@ -102,8 +80,6 @@ qsizetype decodeInto(const uchar *p, qsizetype n, bool holdBack, QString &out, b
         }
         flush(i);
         out += QChar(char16_t(kEscapeBase + p[i]));
-        if (escaped)
-            *escaped = true;
         run = ++i;
     }
     flush(n);
@@ -116,33 +92,20 @@ QString textFromBytes(QByteArrayView bytes)
 {
     QString out;
     out.reserve(bytes.size());
-    bool escaped = false;
-    decodeInto(reinterpret_cast<const uchar *>(bytes.data()), bytes.size(), false, out, &escaped);
-    if (escaped)
-        rememberDecoded(out);
-    return out;
-}
-
-QString textForDisplay(QByteArrayView bytes)
-{
-    QString out;
-    out.reserve(bytes.size());
     decodeInto(reinterpret_cast<const uchar *>(bytes.data()), bytes.size(), false, out);
     return out;
-}
-
-bool wasDecoded(QStringView text)
-{
-    if (text.size() > kLongestRemembered || std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isByteEscape(c.unicode()); }))
-        return false;
-    const size_t key = qHash(text, size_t(0x6b6976));
-    const QMutexLocker lock(&g_decodedLock);
-    return g_decoded.contains(key);
 }
 
 EditedText::EditedText(QByteArrayView decoded) : m_text(textFromBytes(decoded)), m_bytes(decoded.toByteArray())
 {
     takeAllEscapes();
+}
+
+void EditedText::setDecoded(const QString &text)
+{
+    m_text = text;
+    takeAllEscapes();
+    m_bytes = bytesFromText(text);
 }
 
 void EditedText::takeAllEscapes()
@@ -167,12 +130,11 @@ void EditedText::setText(const QString &text)
     qsizetype suffix = 0;
     while (suffix < shorter - prefix && m_text[oldSize - 1 - suffix] == text[text.size() - 1 - suffix])
         ++suffix;
-    // A key adds one character at a time next to what was there; an entry picked
-    // or a start value set brings more at once, or replaces all.
-    if ((text.size() - prefix - suffix > 1 || prefix + suffix == 0) && wasDecoded(text)) {
-        m_text = text;
-        takeAllEscapes();
-        m_bytes = bytesFromText(text);
+    // Keys bring one character at a time. Several at once are pasted, and the
+    // escapes in them come out of kiv: nothing else shows these characters.
+    const QStringView brought = QStringView(text).sliced(prefix, text.size() - prefix - suffix);
+    if (brought.size() > 1 && std::any_of(brought.begin(), brought.end(), [](QChar c) { return isByteEscape(c.unicode()); })) {
+        setDecoded(text);
         return;
     }
     QList<qsizetype> kept;

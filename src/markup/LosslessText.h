@@ -15,23 +15,15 @@
 // unknown glyphs.
 QString textFromBytes(QByteArrayView bytes);
 QByteArray bytesFromText(QStringView text);
-// The same decoding for text that is only shown, never handed back as a value
-// (command output in the logs): not remembered for wasDecoded, so a flood of
-// output cannot push the entries of a form out of that memory.
-QString textForDisplay(QByteArrayView bytes);
 
 // True for the characters that stand for single bytes.
 inline bool isByteEscape(char16_t c) { return c >= 0xF780 && c <= 0xF7FF; }
 
-// A person may type or paste U+F780..U+F7FF as well: only escapes that kiv itself
-// decoded stand for bytes. True when text is one that textFromBytes gave lately
-// and it holds escapes: the text of a start value or of an entry to pick.
-bool wasDecoded(QStringView text);
-
-// A value as a widget shows it, edit after edit, with the escapes kiv decoded
-// told apart from characters a person typed, pasted or picked. Unchanged text
-// keeps its bytes, around an edit too; new text reaches commands as its UTF-8,
-// unless it is as a whole a text kiv decoded (an entry picked from a list).
+// A value as a widget shows it, edit after edit. A person may type or paste
+// U+F780..U+F7FF as well: only escapes that kiv itself decoded stand for bytes.
+// Unchanged text keeps its bytes, around an edit too; new text reaches commands
+// as its UTF-8. The widget says which texts kiv decoded (a start value, an entry
+// picked from a list): those are taken whole, their escapes as bytes.
 class EditedText
 {
 public:
@@ -40,7 +32,10 @@ public:
 
     const QString &text() const { return m_text; }
     const QByteArray &bytes() const { return m_bytes; }
+    // An edit: what it left alone keeps its bytes, what it brought is text.
     void setText(const QString &text);
+    // A text kiv decoded from bytes.
+    void setDecoded(const QString &text);
 
 private:
     void takeAllEscapes();

@@ -50,11 +50,24 @@ void MEnvVar::updateVal(int index, const QString &value)
 {
     if (index < 0 || index >= count())
         return;
-    EditedText &shown = m_shown[size_t(index)];
-    shown.setText(value);
-    if (m_values[size_t(index)] == shown.bytes())
+    m_shown[size_t(index)].setText(value);
+    takeShown(index);
+}
+
+void MEnvVar::takeDecoded(int index, const QString &value)
+{
+    if (index < 0 || index >= count())
         return;
-    m_values[size_t(index)] = shown.bytes();
+    m_shown[size_t(index)].setDecoded(value);
+    takeShown(index);
+}
+
+void MEnvVar::takeShown(int index)
+{
+    const QByteArray &bytes = m_shown[size_t(index)].bytes();
+    if (m_values[size_t(index)] == bytes)
+        return;
+    m_values[size_t(index)] = bytes;
     Q_EMIT valueUpdated(index);
 }
 

@@ -32,13 +32,20 @@ public:
     static void appendSingleQuoted(QByteArray &out, const QByteArray &value);
 
 public Q_SLOTS:
+    // An edit of what the bound widget shows: characters typed are text.
     void updateVal(int index, const QString &value);
+    // A text kiv decoded for the widget (a start value, an entry picked): its
+    // escapes stand for the bytes they were decoded from.
+    void takeDecoded(int index, const QString &value);
 
 Q_SIGNALS:
     // The value at index became another.
     void valueUpdated(int index);
 
 private:
+    // The value becomes the bytes of what the widget shows.
+    void takeShown(int index);
+
     std::vector<QByteArray> m_names;
     std::vector<QByteArray> m_values;
     // What the widget bound to each variable shows, to tell escapes kiv decoded

@@ -10,7 +10,7 @@
 QString outputText(QByteArrayView bytes)
 {
     // NUL bytes would cut the text short in a widget.
-    QString text = textForDisplay(bytes);
+    QString text = textFromBytes(bytes);
     text.replace(QChar(u'\0'), QChar(u'\uFFFD'));
     return text;
 }

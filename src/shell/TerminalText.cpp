@@ -171,7 +171,7 @@ void TerminalLine::print(QByteArrayView bytes)
             put(char32_t(c));
         return;
     }
-    const QString text = textForDisplay(bytes);
+    const QString text = textFromBytes(bytes);
     for (qsizetype k = 0; k < text.size(); ++k) {
         char32_t ch = text[k].unicode();
         if (text[k].isHighSurrogate() && k + 1 < text.size() && text[k + 1].isLowSurrogate())

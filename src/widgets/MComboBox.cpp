@@ -73,7 +73,7 @@ void addComboEntries(MComboBox *combo, const OptText &text)
 void buildComboBox(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *combo = new MComboBox;
-    bindValue(session, element, combo);
+    bindValue(session, element, combo, &MEnvVar::takeDecoded);
 
     addComboEntries(combo, session.value(element));
     applySizeAttributes(session, element, combo->comboBox());

@@ -163,7 +163,7 @@ void readDate(FormSession &session, const Element *element, MDate *date)
 void buildDate(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *date = new MDate;
-    bindValue(session, element, date);
+    bindValue(session, element, date, &MEnvVar::takeDecoded);
 
     readDate(session, element, date);
 

@@ -227,7 +227,7 @@ void buildIconList(FormSession &session, const Element *element, QLayout *parent
         list->setDoubleClickCommand(&session, command);
 
     if (store)
-        QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::updateVal);
+        QObject::connect(list, &MListWidget::valueChanged, store, &MEnvVar::takeDecoded);
 
     readIconEntries(session, element, list);
 

@@ -215,7 +215,7 @@ void checkRadio(const Element *element, std::vector<TagWarning> &warnings)
 void buildRadio(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *radio = new MRadio;
-    bindValue(session, element, radio);
+    bindValue(session, element, radio, &MEnvVar::takeDecoded);
 
     // A '&' of the caption is shown, as in labels: Alt+letter belongs to buttons, check boxes and tabs.
     radio->groupBox()->setTitle(toQString(session.attribute(element, "title")).replace(u'&', QStringLiteral("&&")));

@@ -377,7 +377,7 @@ void checkTable(const Element *element, std::vector<TagWarning> &warnings)
 void buildTable(FormSession &session, const Element *element, QLayout *parent)
 {
     auto *table = new MTable;
-    bindValue(session, element, table);
+    bindValue(session, element, table, &MEnvVar::takeDecoded);
 
     table->setMultiSelect(session.attribute(element, "select") == "multi");
     const auto column = leadingInt(session.attribute(element, "column").value_or(QByteArray()));

@@ -41,6 +41,7 @@ void MTextArea::setInitialText(const OptText &text)
     m_edit->setToolTip(tooLong ? tr("%n characters: too long to edit here; commands see all of them", nullptr,
                                     int(std::min<qsizetype>(value.size(), INT_MAX)))
                                : QString());
+    Q_EMIT valueDecoded(m_varIndex, value);
     {
         // What the box shows may differ from the value (only its start, or a
         // carriage return taken for a line break): the store keeps the value until

@@ -28,6 +28,8 @@ public:
 
 Q_SIGNALS:
     void valueChanged(int index, const QString &value);
+    // The start value, decoded by kiv: sent before the box shows it.
+    void valueDecoded(int index, const QString &value);
 
 private:
     void changeValue();

@@ -76,6 +76,7 @@ void MTextEdit::setInitialText(const OptText &text)
     m_lineEdit->setToolTip(tooLong ? tr("%n characters: too long to edit here; commands see all of them", nullptr,
                                         int(std::min<qsizetype>(value.size(), INT_MAX)))
                                    : QString());
+    Q_EMIT valueDecoded(m_varIndex, value);
     {
         // The box may show only the start of a long value: that must not reach the store.
         const QSignalBlocker quiet(tooLong ? m_lineEdit : nullptr);

@@ -4,6 +4,7 @@
 #include "widgets/WidgetBuilders.h"
 #include "widgets/WidgetSetup.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -123,6 +124,7 @@ void MTextFile::setInitialText(const OptText &text)
     if (!text)
         return;
     const QString path = textFromBytes(*text);
+    Q_EMIT valueDecoded(m_varIndex, path);
     m_lineEdit->setText(path);
     Q_EMIT valueChanged(m_varIndex, path);
 }
@@ -142,7 +144,10 @@ void MTextFile::trovaFile()
     const QStringList chosen = files->selectedFiles();
     if (chosen.isEmpty())
         return;
-    const QString path = chosen.first();
+    // The name's bytes, as kiv shows any other: characters of U+F780..U+F7FF in a
+    // name then stay characters.
+    const QString path = textFromBytes(QFile::encodeName(chosen.first()));
+    Q_EMIT valueDecoded(m_varIndex, path);
     m_lineEdit->setText(path);
     Q_EMIT valueChanged(m_varIndex, path);
 }
@@ -159,8 +164,10 @@ void buildFileChooser(FormSession &session, const Element *element, QLayout *par
     if (const OptText mode = session.attribute(element, "mode"); hasText(mode))
         chooser->setMode(*mode);
 
-    if (store)
+    if (store) {
         QObject::connect(chooser, &MTextFile::valueChanged, store, &MEnvVar::updateVal);
+        QObject::connect(chooser, &MTextFile::valueDecoded, store, &MEnvVar::takeDecoded);
+    }
 
     const OptText path = startValue(session, element);
     chooser->setInitialText(path);

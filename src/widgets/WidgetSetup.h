@@ -26,12 +26,17 @@ void applySizeAttributes(FormSession &session, const Element *element, QWidget *
 int bindVariable(FormSession &session, const Element *element);
 
 // Binds a bound widget to its element's variable: the index from bindVariable,
-// and each change of its value into the store.
+// and each change of its value into the store, as an edit (take) or, for a widget
+// whose values are all entries kiv decoded, as MEnvVar::takeDecoded. A widget that
+// is edited emits valueDecoded for its start value, before showing it.
 template <class BoundWidget>
-void bindValue(FormSession &session, const Element *element, BoundWidget *widget)
+void bindValue(FormSession &session, const Element *element, BoundWidget *widget,
+               void (MEnvVar::*take)(int, const QString &) = &MEnvVar::updateVal)
 {
     widget->setVarIndex(bindVariable(session, element));
-    QObject::connect(widget, &BoundWidget::valueChanged, &session.store(), &MEnvVar::updateVal);
+    QObject::connect(widget, &BoundWidget::valueChanged, &session.store(), take);
+    if constexpr (requires { &BoundWidget::valueDecoded; })
+        QObject::connect(widget, &BoundWidget::valueDecoded, &session.store(), &MEnvVar::takeDecoded);
 }
 
 // Adds widget to parent. Without one nothing could ever show or reach it: it goes,
