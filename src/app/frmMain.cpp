@@ -1,7 +1,6 @@
 #include "app/frmMain.h"
 
 #include "app/CommandLine.h"
-#include "app/ExitSignals.h"
 #include "app/FindingsBar.h"
 #include "app/FormFileWatch.h"
 #include "check/FormChecker.h"

@@ -1,6 +1,4 @@
 #include "app/CommandLine.h"
-#include "app/DisplayCheck.h"
-#include "app/ExitSignals.h"
 #include "check/FormChecker.h"
 #include "app/FormResults.h"
 #include "app/WindowIdentity.h"
@@ -12,17 +10,152 @@
 #include "shell/MEnvVar.h"
 
 #include <QApplication>
+#include <QList>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+
+// --- A display that cannot be opened ------------------------------------------
+// From exitCleanlyWithoutDisplay() on, a display that cannot be opened (none set,
+// one that does not answer, a platform plugin that is missing) ends kiv with
+// "kiv: cannot open a display ..." on standard error and status 1, instead of Qt's
+// abort with its advice to reinstall the application. Process-wide hooks like this
+// one and the signals' below are main's alone.
+
+// A message of Qt's, held back while the platform starts: when the start fails it
+// explains why, when it succeeds it is passed on unchanged.
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+
+// Qt's message handler is one plain function for the whole process: so is its state.
+QtMessageHandler g_previous = nullptr;
+bool g_platformUp = false;
+bool g_quiet = false;
+
+QList<HeldMessage> &heldMessages()
+{
+    static QList<HeldMessage> messages;
+    return messages;
+}
+
+[[noreturn]] void exitWithoutDisplay()
+{
+    if (g_quiet)
+        std::_Exit(1);
+    QByteArray text("kiv: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n");
+    for (const HeldMessage &message : heldMessages()) {
+        // Qt's "could not load ... even though it was found" only repeats the failure.
+        if (message.text.contains(QLatin1String("even though it was found")))
+            continue;
+        text += "kiv: " + bytesFromText(message.text).trimmed() + '\n';
+        if (message.text.contains(QLatin1String("Could not find the Qt platform plugin")))
+            text += "kiv: that platform's Qt plugin is not installed (Wayland: Debian package "
+                    "qt6-wayland); QT_QPA_PLATFORM=xcb chooses X11\n";
+    }
+    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    std::fflush(stderr);
+    // Quick exit: this runs inside QApplication's constructor, with Qt half set up.
+    std::_Exit(1);
+}
+
+void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (!g_platformUp) {
+        if (type == QtFatalMsg && text.contains(QLatin1String("platform plugin")))
+            exitWithoutDisplay();
+        if (type != QtFatalMsg) {
+            heldMessages().append({type, QByteArray(context.category), text});
+            return;
+        }
+    }
+    g_previous(type, context, text);
+}
+
+// Runs inside QApplication's constructor once the platform plugin is up.
+void platformStarted()
+{
+    g_platformUp = true;
+    if (!g_previous)
+        return;
+    for (const HeldMessage &message : std::as_const(heldMessages())) {
+        const char *category = message.category.isNull() ? nullptr : message.category.constData();
+        const QMessageLogContext context(nullptr, 0, nullptr, category);
+        g_previous(message.type, context, message.text);
+    }
+    heldMessages().clear();
+}
+
+// quiet: the status only, where what went wrong has been said already.
+void exitCleanlyWithoutDisplay(bool quiet = false)
+{
+    g_quiet = quiet;
+    if (!g_previous)
+        g_previous = qInstallMessageHandler(handleMessage);
+}
+
+// --- Signals that end kiv ---------------------------------------------------------
+// SIGTERM, SIGINT and SIGHUP end kiv cleanly at any moment, during the build too:
+// endWith receives 128 + the signal's number (143, 130, 129) and is to stop the
+// running command's group and end the event loop, so that the code after exec()
+// still runs. The handler only writes the signal's number to a pipe that the event
+// loop reads. Called once the application object exists.
+
+// A signal handler can reach nothing but process-wide state: the self-pipe stays
+// global, whereas what the exit means belongs to the form.
+int g_pipe[2] = {-1, -1};
+
+constexpr int kExitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void onSignal(int signal)
+{
+    const int saved = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &number, 1);
+    errno = saved;
+}
+
+void readSignals(const std::function<void(int)> &endWith)
+{
+    unsigned char numbers[16];
+    ssize_t n;
+    while ((n = ::read(g_pipe[0], numbers, sizeof numbers)) > 0 || (n < 0 && errno == EINTR)) {
+        for (ssize_t i = 0; i < n; ++i)
+            endWith(128 + numbers[i]);
+    }
+}
+
+void installExitSignals(std::function<void(int status)> endWith)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app,
+                     [endWith = std::move(endWith)] { readSignals(endWith); });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kExitSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+// --- Forms ----------------------------------------------------------------------
 
 int print(std::FILE *to, const QByteArray &text)
 {
@@ -111,6 +244,8 @@ std::optional<CheckedForm> readForm(const QByteArray &argument, bool standardInp
 }
 
 } // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(platformStarted)
 
 int main(int argc, char **argv)
 {
