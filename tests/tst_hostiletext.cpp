@@ -196,7 +196,7 @@ private Q_SLOTS:
     void typedCharactersShouldStayCharacters_data()
     {
         QTest::addColumn<QByteArray>("mc");
-        QTest::addColumn<QString>("typed");  // after End; "\b" erases a character, "\x01" goes Home
+        QTest::addColumn<QString>("typed");  // after End; "\b" erases a character, "\x01" goes Home, "\x02" cuts all and pastes it back
         QTest::addColumn<QByteArray>("expected");
         const QString escape80 = QString(QChar(0xF780));
         QTest::newRow("typed U+F780") << QByteArray("<f><text var=\"V\"/></f>") << QStringLiteral("a") + escape80 + QStringLiteral("b")
@@ -209,6 +209,8 @@ private Q_SLOTS:
                                                               << QStringLiteral("\b") + escape80 << QByteArray("a\xef\x9e\x80");
         QTest::newRow("decoded 0x80, typed before") << QByteArray("<f><text var=\"V\">printf '\\200'</text></f>")
                                                     << QStringLiteral("\x01") + QChar(0xF781) << QByteArray("\xef\x9e\x81\x80");
+        QTest::newRow("decoded 0xe9, pasted back") << QByteArray("<f><text var=\"V\">printf 'caf\\351'</text></f>")
+                                                 << QStringLiteral("\x02") << QByteArray("caf\xe9");
         QTest::newRow("decoded escape sequence bytes") << QByteArray("<f><text var=\"V\">printf '\\357\\236\\200'</text></f>")
                                                        << QStringLiteral("x") << QByteArray("\xef\x9e\x80x");
     }
@@ -225,12 +227,18 @@ private Q_SLOTS:
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key_End);
         for (const QChar c : typed) {
-            if (c == u'\x01')
+            if (c == u'\x01') {
                 QTest::keyClick(edit, Qt::Key_Home);
-            else if (c == u'\b')
+            } else if (c == u'\x02') {
+                edit->selectAll();
+                edit->cut();
+                QCOMPARE(form.var(0), QByteArray(""));
+                edit->paste();
+            } else if (c == u'\b') {
                 QTest::keyClick(edit, Qt::Key_Backspace);
-            else
+            } else {
                 kivtest::typeText(edit, QString(c));
+            }
         }
         QCOMPARE(form.var(0), expected);
     }
