@@ -5,7 +5,9 @@
 // bench/forms/demo-static.mc written in code (--same-widgets), or for
 // bench/forms/new-inputs.mc the input widgets written in code (--same-inputs), also
 // with the entries of the radio group and the table read from the form's two
-// commands, run through bash as the window is built (--same-inputs-run).
+// commands, run through bash as the window is built (--same-inputs-run), and for
+// bench/forms/new-inputs-static.mc the same widgets without entries
+// (--same-inputs-static), as that form has no command to read them from.
 // Libx11 is loaded at run time, so only its headers are needed
 // to build. Usage: bench_startup KIV_BINARY FORM.mc [runs]
 
@@ -199,10 +201,14 @@ QStringList outputLines(const char *command)
     return QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
 }
 
-// The widgets of bench/forms/new-inputs.mc, built by hand; with runCommands the
-// entries come from the form's commands (keep them in step with the form).
-int sameInputsWindow(int argc, char **argv, bool runCommands)
+// Where the hand-built twin of an inputs form takes the radio's and the table's entries from.
+enum class Entries { InCode, FromCommands, Absent };
+
+// The widgets of bench/forms/new-inputs.mc (keep them in step with the form), or
+// of new-inputs-static.mc without entries.
+int sameInputsWindow(int argc, char **argv, Entries entries)
 {
+    const bool runCommands = entries == Entries::FromCommands;
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication app(argc, argv);
     QWidget window;
@@ -215,9 +221,11 @@ int sameInputsWindow(int argc, char **argv, bool runCommands)
     top->addWidget(check);
     auto *group = new QGroupBox(QStringLiteral("Mode"));
     auto *radios = new QVBoxLayout(group);
-    const QStringList choices = runCommands ? outputLines("printf '%s\\n' fast '#safe' slow")
-                                            : QStringList{QStringLiteral("fast"), QStringLiteral("#safe"),
-                                                          QStringLiteral("slow")};
+    QStringList choices = runCommands ? outputLines("printf '%s\\n' fast '#safe' slow")
+                                      : QStringList{QStringLiteral("fast"), QStringLiteral("#safe"),
+                                                    QStringLiteral("slow")};
+    if (entries == Entries::Absent)
+        choices.clear();
     for (const QString &choice : choices) {
         const bool chosen = choice.startsWith(u'#');
         auto *radio = new QRadioButton(chosen ? choice.mid(1) : choice);
@@ -250,9 +258,11 @@ int sameInputsWindow(int argc, char **argv, bool runCommands)
     top->addWidget(notes);
     auto *rows = new QStandardItemModel(0, 3, &window);
     rows->setHorizontalHeaderLabels({QStringLiteral("PID"), QStringLiteral("User"), QStringLiteral("Command")});
-    const QStringList lines = runCommands ? outputLines("printf '1\\troot\\tinit\\n#2\\tada\\tbash\\n3\\tada\\tvim\\n'")
-                                          : QStringList{QStringLiteral("1\troot\tinit"), QStringLiteral("#2\tada\tbash"),
-                                                        QStringLiteral("3\tada\tvim")};
+    QStringList lines = runCommands ? outputLines("printf '1\\troot\\tinit\\n#2\\tada\\tbash\\n3\\tada\\tvim\\n'")
+                                    : QStringList{QStringLiteral("1\troot\tinit"), QStringLiteral("#2\tada\tbash"),
+                                                  QStringLiteral("3\tada\tvim")};
+    if (entries == Entries::Absent)
+        lines.clear();
     for (const QString &line : lines) {
         const QString row = line.startsWith(u'#') ? line.mid(1) : line;
         QList<QStandardItem *> cells;
@@ -278,9 +288,11 @@ int main(int argc, char **argv)
     if (argc > 1 && std::strcmp(argv[1], "--same-widgets") == 0)
         return sameWidgetsWindow(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "--same-inputs") == 0)
-        return sameInputsWindow(argc, argv, false);
+        return sameInputsWindow(argc, argv, Entries::InCode);
     if (argc > 1 && std::strcmp(argv[1], "--same-inputs-run") == 0)
-        return sameInputsWindow(argc, argv, true);
+        return sameInputsWindow(argc, argv, Entries::FromCommands);
+    if (argc > 1 && std::strcmp(argv[1], "--same-inputs-static") == 0)
+        return sameInputsWindow(argc, argv, Entries::Absent);
     if (argc > 1 && std::strcmp(argv[1], "--label-window") == 0) {
         QApplication app(argc, argv);
         QLabel label(QStringLiteral("Hello"));
@@ -313,8 +325,9 @@ int main(int argc, char **argv)
     const std::vector<std::string> kiv = {argv[1], argv[2]};
     const std::vector<std::string> label = {self, "--label-window"};
     // The hand-written twin of the form.
-    const bool inputs = std::strstr(argv[2], "new-inputs") != nullptr;
-    const std::vector<std::string> same = {self, inputs ? "--same-inputs" : "--same-widgets"};
+    const bool staticInputs = std::strstr(argv[2], "new-inputs-static") != nullptr;
+    const bool inputs = !staticInputs && std::strstr(argv[2], "new-inputs") != nullptr;
+    const std::vector<std::string> same = {self, inputs ? "--same-inputs" : staticInputs ? "--same-inputs-static" : "--same-widgets"};
     const std::vector<std::string> sameRun = {self, "--same-inputs-run"};
 
     std::vector<double> kivTimes, labelTimes, sameTimes, sameRunTimes;
