@@ -26,7 +26,7 @@ answer() {
     local expected=$1 printed=$2 what=$3 rc got=no
     shift 3
     rm -f ok.out out
-    timeout -k 5 "$KIV_TEST_WAIT" "$KIV" --print-values dialog.mc >out 2>err &
+    timeout -k 5 "$KIV_TEST_WAIT" "$KIV" --print-values "${FORM:-dialog.mc}" >out 2>err &
     local runner=$!
     x11_track "$runner"
     WID=$(timeout "$KIV_TEST_WAIT" xdotool search --sync --onlyvisible --name '^Dialog under test$' | head -n 1)
@@ -46,4 +46,15 @@ answer 3 no "an exit=3 button" keys alt+l
 answer 1 no "Return in a text area, then Escape" keys Tab Return Escape
 answer 143 no "kill \$KIV_MY_PID in a dialog" keys alt+s
 answer 1 no "closing" eval 'close_window "$WID"'
+
+# An OK that a rule turns on: Return right after typing waits for the rule.
+cat >rule.mc <<'MC'
+<vlayout title="Dialog under test">
+  <text var="NAME" refresh="ok"/>
+  <button id="ok" title="OK" exit="0"><enabled>[ -n "$NAME" ] && echo 1 || echo 0</enabled></button>
+</vlayout>
+MC
+FORM=rule.mc answer 0 yes "Return at once after typing, OK turned on by a rule" keys a b Return
+eval "$(cat out)"
+[ "$NAME" = ab ] && ok "the rule saw the typed value" || fail "NAME=${NAME:-}"
 finish

@@ -110,8 +110,12 @@ void frmMain::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (oneLine && accept && accept->isVisible() && accept->isEnabled()) {
-            accept->click();
+        if (oneLine && accept && accept->isVisible()) {
+            // A value typed just now may still turn the button on or off.
+            FormRefresh::of(*m_session).whenSettled([accept = QPointer<QPushButton>(accept)] {
+                if (accept && accept->isVisible() && accept->isEnabled())
+                    accept->click();
+            });
             return;
         }
         break;

@@ -95,8 +95,12 @@ void FormRefresh::add(const KnownTag *tag, const Element *element, QWidget *widg
     }
     bool ok = false;
     const double seconds = every.toDouble(&ok);
-    // Nothing to show it on (a global): no timer.
-    if (ok && std::isfinite(seconds) && seconds >= kShortestEvery && element->value() && widget) {
+    // Nothing to show it on (a global), or no command to read (a child element
+    // such as <text> counts): no timer.
+    std::vector<const Element *> reads;
+    if (ok && widget)
+        collectReads(element, !(tag && tag->has(KnownTag::ClickCommand)), reads);
+    if (ok && std::isfinite(seconds) && seconds >= kShortestEvery && !reads.empty()) {
         target.every = new QTimer(this);
         target.every->setInterval(int(std::min(seconds * 1000.0, double(INT_MAX))));
         connect(target.every, &QTimer::timeout, this, [this, index] {
@@ -144,6 +148,20 @@ void FormRefresh::refreshFrom(QByteArrayView names, bool anew)
     }
 }
 
+void FormRefresh::whenSettled(std::function<void()> then)
+{
+    for (auto &[name, timer] : m_settling) {
+        if (timer->isActive()) {
+            timer->stop();
+            settled(name);
+        }
+    }
+    if (m_outstanding == 0)
+        then();
+    else
+        m_whenSettled.push_back(std::move(then));
+}
+
 void FormRefresh::read(Target &target)
 {
     target.queued = true;
@@ -186,8 +204,11 @@ void FormRefresh::apply(Target &target, std::map<const Element *, std::optional<
         --m_applying;
         m_session.clearReadAhead();
     }
-    if (--m_outstanding == 0)
+    if (--m_outstanding == 0) {
         m_wave.clear();
+        for (const std::function<void()> &then : std::exchange(m_whenSettled, {}))
+            then();
+    }
 }
 
 void FormRefresh::valueChanged(int index)
@@ -208,13 +229,16 @@ void FormRefresh::valueChanged(int index)
         timer = new QTimer(this);
         timer->setSingleShot(true);
         timer->setInterval(kSettleMs);
-        connect(timer, &QTimer::timeout, this, [this, name] {
-            const auto [first, last] = m_sources.equal_range(name);
-            for (auto it = first; it != last; ++it)
-                refreshFrom(m_targets[it->second].refreshes, true);
-        });
+        connect(timer, &QTimer::timeout, this, [this, name] { settled(name); });
     }
     timer->start();
+}
+
+void FormRefresh::settled(const QByteArray &name)
+{
+    const auto [first, last] = m_sources.equal_range(name);
+    for (auto it = first; it != last; ++it)
+        refreshFrom(m_targets[it->second].refreshes, true);
 }
 
 void applyWidgetState(FormSession &session, const Element *element, QWidget *widget)

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -33,6 +34,9 @@ public:
     void start();
     // Reads again every element named in names (blank-separated), in document order.
     void refresh(const QByteArrayView names);
+    // Runs then once the form has caught up with its values: the refreshes that
+    // changes are still settling for start now, and then waits for every read.
+    void whenSettled(std::function<void()> then);
 
     // Milliseconds within which changes of one widget's value make one refresh.
     static constexpr int kSettleMs = 250;
@@ -53,6 +57,8 @@ private:
     void read(Target &target);
     void apply(Target &target, std::map<const Element *, std::optional<QByteArray>> outputs);
     void valueChanged(int index);
+    // The value of the widgets bound to name has settled: what they refresh is read.
+    void settled(const QByteArray &name);
     void refreshFrom(QByteArrayView names, bool anew);
 
     FormSession &m_session;
@@ -61,6 +67,7 @@ private:
     std::multimap<QByteArray, size_t> m_sources;    // var of a widget with refresh -> target
     std::map<QByteArray, QTimer *> m_settling;      // var -> its pending refresh
     std::set<size_t> m_wave;                        // read since the change that started it
+    std::vector<std::function<void()>> m_whenSettled;
     int m_outstanding = 0;
     int m_applying = 0;
     bool m_started = false;
