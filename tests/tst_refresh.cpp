@@ -6,6 +6,8 @@
 #include "widgets/MButton.h"
 #include "widgets/MTextEdit.h"
 
+#include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,6 +42,9 @@ private Q_SLOTS:
             << "type" << "[ab]";
         QTest::newRow("every reads at its interval")
             << QByteArray("<f><label every=\"0.1\">echo x >> runs; cat runs | wc -l</label></f>") << "wait" << "3";
+        QTest::newRow("every reads a child element")
+            << QByteArray("<f><label every=\"0.1\"><text>echo x >> runs; cat runs | wc -l</text></label></f>")
+            << "wait" << "3";
         QTest::newRow("a chain back reads each once")
             << QByteArray("<f><label id=\"l\">echo r >> reads; cat reads | wc -l</label>"
                           "<text var=\"A\" refresh=\"B l\">echo \"a$B\"</text>"
@@ -68,6 +73,19 @@ private Q_SLOTS:
         QVERIFY(form.settle());
         if (action == QLatin1String("type"))
             QCOMPARE(labelText(form), shown); // and no more reads after it settled
+    }
+
+    // An open list would lose its place if the entries were put in again.
+    void shouldKeepAComboBoxWhoseEntriesStayTheSame()
+    {
+        Form form;
+        QVERIFY(form.build("<f><combobox var=\"C\" every=\"0.1\">echo x >> runs; printf 'a\\nb\\n'</combobox></f>"));
+        QComboBox *combo = form.find<QComboBox>();
+        combo->setCurrentIndex(1);
+        QSignalSpy removed(combo->model(), &QAbstractItemModel::rowsRemoved);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile(form.dir.filePath(QStringLiteral("runs"))).size() >= 8, 30000);
+        QCOMPARE(removed.count(), 0);
+        QCOMPARE(form.var(0), QByteArray("b"));
     }
 
     void shouldTurnWidgetsOnAndOff_data()

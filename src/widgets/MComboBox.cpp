@@ -42,12 +42,23 @@ void MComboBox::replaceEntries(const OptText &text)
     const bool had = m_comboBox->currentIndex() >= 0;
     const QString kept = m_comboBox->currentText();
     const EntryLines lines = readEntryLines(text);
+    QStringList entries;
+    for (const QByteArray &entry : lines.entries)
+        entries.append(textFromBytes(entry));
+    // The same entries: an open list keeps its place, the choice stays.
+    bool same = entries.size() == m_comboBox->count();
+    for (int i = 0; same && i < m_comboBox->count(); ++i)
+        same = m_comboBox->itemText(i) == entries[i];
+    if (same) {
+        changeValue(kept);
+        return;
+    }
     {
         // One report at the end, not one per step of the rebuild.
         const QSignalBlocker quiet(m_comboBox);
         m_comboBox->clear();
-        for (const QByteArray &entry : lines.entries)
-            addEntry(textFromBytes(entry));
+        for (const QString &entry : std::as_const(entries))
+            addEntry(entry);
         int index = had ? m_comboBox->findText(kept, Qt::MatchExactly | Qt::MatchCaseSensitive) : -1;
         if (index < 0)
             index = lines.marked >= 0 ? int(lines.marked) : (m_comboBox->count() > 0 ? 0 : -1);
