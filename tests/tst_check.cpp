@@ -145,7 +145,15 @@ private Q_SLOTS:
                        "</vlayout>",
             {"1:17: warning: text \"#12345\" is no colour"});
         row("tab without title", "<vlayout><tab><label/></tab></vlayout>", {"1:10: warning: <tab> without a title"});
-        row("child not used", "<label><button/></label>", {"1:8: warning: <label> does not use a child <button>"});
+        row("child not used", "<label><button/></label>", {"1:8: warning: <label> does not use a child <button>: only"});
+        row("misspelt attribute of every element", "<button refrsh=\"x\"/>",
+            {"1:9: warning: <button> has no attribute 'refrsh' (did you mean 'refresh'?)"});
+        row("misspelt child attribute", "<slider var=\"S\"><enabeld>echo 1</enabeld></slider>",
+            {"1:17: warning: <slider> does not use a child <enabeld> (did you mean <enabled>?)"});
+        row("misspelt entry", "<iconlist var=\"I\"><icn text=\"x\"/></iconlist>",
+            {"1:19: warning: <iconlist> does not use a child <icn> (did you mean <icon>?)"});
+        row("unknown child of an input", "<slider var=\"S\"><zzz>echo 1</zzz></slider>",
+            {"1:17: warning: <slider> does not use a child <zzz>: a child element here gives an attribute"});
         row("container attribute built", "<vlayout text=\"x\" widht=\"3\"/>",
             {"1:10: warning: the attribute 'text' of <vlayout> is built as a <text> element",
              "1:19: warning: <vlayout> has no attribute 'widht' (did you mean 'width'?)"});

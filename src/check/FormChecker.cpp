@@ -96,6 +96,18 @@ std::vector<QByteArray> attributeNames(const KnownTag &tag)
     return names;
 }
 
+// The names a misspelt attribute of this tag may have meant: its own and those
+// of every element; for a child element also the tag's entries.
+std::vector<QByteArray> guessNames(const KnownTag &tag, bool child)
+{
+    std::vector<QByteArray> names = attributeNames(tag);
+    for (const char *common : commonAttributes())
+        names.emplace_back(common);
+    if (child && tag.entryTag)
+        names.emplace_back(tag.entryTag);
+    return names;
+}
+
 QString listOf(const std::vector<QByteArray> &names)
 {
     QStringList parts;
@@ -686,10 +698,12 @@ private:
                 continue;
             }
             QString message = QStringLiteral("<%1> does not use a child <%2>").arg(show(e->name()), show(c->name()));
-            const QString hint = didYouMean(c->name(), attributeNames(k), QStringLiteral("<%1>"));
-            message += hint.isEmpty()
+            const QString hint = didYouMean(c->name(), guessNames(k, true), QStringLiteral("<%1>"));
+            const std::vector<QByteArray> known = attributeNames(k);
+            message += !hint.isEmpty() ? hint
+                : known.empty() || knownTag(c->name())
                 ? QStringLiteral(": only vlayout, hlayout, scrolllayout, tab and config hold other elements")
-                : hint;
+                : QStringLiteral(": a child element here gives an attribute, and it reads %1").arg(listOf(known));
             add(D::Warning, c->offset(), message);
         }
     }
@@ -711,7 +725,7 @@ private:
                 return;
             }
             QString message = QStringLiteral("<%1> has no attribute '%2'").arg(show(e->name()), show(name));
-            const QString hint = didYouMean(name, attributeNames(k), QStringLiteral("'%1'"));
+            const QString hint = didYouMean(name, guessNames(k, false), QStringLiteral("'%1'"));
             const std::vector<QByteArray> known = attributeNames(k);
             message += !hint.isEmpty() ? hint
                 : known.empty()        ? QStringLiteral("; it takes none")
