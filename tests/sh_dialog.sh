@@ -47,9 +47,12 @@ answer 1 no "Return in a text area, then Escape" keys Tab Return Escape
 answer 143 no "kill \$KIV_MY_PID in a dialog" keys alt+s
 answer 1 no "closing" eval 'close_window "$WID"'
 
-# An OK that a rule turns on: Return right after typing waits for the rule.
+# An OK that a rule turns on: Return right after typing waits for the rule, and
+# not for timed reads that follow one another without end.
 cat >rule.mc <<'MC'
 <vlayout title="Dialog under test">
+  <label every="0.1">sleep 0.3; date +%N</label>
+  <label every="0.1">sleep 0.3; date +%N</label>
   <text var="NAME" refresh="ok"/>
   <button id="ok" title="OK" exit="0"><enabled>[ -n "$NAME" ] && echo 1 || echo 0</enabled></button>
 </vlayout>

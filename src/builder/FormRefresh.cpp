@@ -156,10 +156,17 @@ void FormRefresh::whenSettled(std::function<void()> then)
             settled(name);
         }
     }
-    if (m_outstanding == 0)
-        then();
+    // Only the reads under way now, and those they start: timed reads of other
+    // elements may follow one another without end.
+    Waiter waiter{{}, std::move(then)};
+    for (size_t i = 0; i < m_targets.size(); ++i) {
+        if (m_targets[i].queued)
+            waiter.reads.insert(i);
+    }
+    if (waiter.reads.empty())
+        waiter.then();
     else
-        m_whenSettled.push_back(std::move(then));
+        m_waiters.push_back(std::move(waiter));
 }
 
 void FormRefresh::read(Target &target)
@@ -167,6 +174,10 @@ void FormRefresh::read(Target &target)
     target.queued = true;
     ++m_outstanding;
     const size_t index = size_t(&target - m_targets.data());
+    for (Waiter &waiter : m_waiters) {
+        if (m_applying && waiter.reads.count(m_applyingIndex))
+            waiter.reads.insert(index);
+    }
     std::vector<const Element *> reads;
     collectReads(target.element, !(target.tag && target.tag->has(KnownTag::ClickCommand)), reads);
     auto outputs = std::make_shared<std::map<const Element *, std::optional<QByteArray>>>();
@@ -194,21 +205,32 @@ void FormRefresh::read(Target &target)
 void FormRefresh::apply(Target &target, std::map<const Element *, std::optional<QByteArray>> outputs)
 {
     target.queued = false;
+    const size_t index = size_t(&target - m_targets.data());
     if (target.widget) {
         std::unordered_map<const Element *, OptText> answers(outputs.begin(), outputs.end());
         m_session.setReadAhead(std::move(answers));
         ++m_applying;
+        m_applyingIndex = index;
         if (target.tag && target.tag->reload)
             target.tag->reload(m_session, target.element, target.widget);
         applyWidgetState(m_session, target.element, target.widget);
         --m_applying;
         m_session.clearReadAhead();
     }
-    if (--m_outstanding == 0) {
+    if (--m_outstanding == 0)
         m_wave.clear();
-        for (const std::function<void()> &then : std::exchange(m_whenSettled, {}))
-            then();
+    std::vector<std::function<void()>> due;
+    for (auto it = m_waiters.begin(); it != m_waiters.end();) {
+        it->reads.erase(index);
+        if (it->reads.empty()) {
+            due.push_back(std::move(it->then));
+            it = m_waiters.erase(it);
+        } else {
+            ++it;
+        }
     }
+    for (const std::function<void()> &then : due)
+        then();
 }
 
 void FormRefresh::valueChanged(int index)

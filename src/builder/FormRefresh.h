@@ -67,9 +67,15 @@ private:
     std::multimap<QByteArray, size_t> m_sources;    // var of a widget with refresh -> target
     std::map<QByteArray, QTimer *> m_settling;      // var -> its pending refresh
     std::set<size_t> m_wave;                        // read since the change that started it
-    std::vector<std::function<void()>> m_whenSettled;
+    struct Waiter
+    {
+        std::set<size_t> reads; // targets whose reads it waits for
+        std::function<void()> then;
+    };
+    std::vector<Waiter> m_waiters;
     int m_outstanding = 0;
     int m_applying = 0;
+    size_t m_applyingIndex = 0; // the target being applied, while m_applying
     bool m_started = false;
 };
 
