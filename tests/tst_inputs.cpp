@@ -637,6 +637,11 @@ private Q_SLOTS:
         QVERIFY(narrow.build("<vlayout><table var=\"T\" columns=\"N|T|U\">printf '1\\tshort\\tx\\n'</table></vlayout>"));
         narrow.window.resize(280, 300);
         QTRY_COMPARE(narrow.find<MTable>()->tableView()->horizontalScrollBar()->isVisible(), false);
+        // So with many rows, whose longest cells are measured.
+        kivtest::Form many;
+        QVERIFY(many.build("<vlayout><table var=\"T\" columns=\"N|V\">seq 10000 | sed 's/.*/n&\tv&/'</table></vlayout>"));
+        many.window.resize(280, 300);
+        QTRY_COMPARE(many.find<MTable>()->tableView()->horizontalScrollBar()->isVisible(), false);
     }
 };
 

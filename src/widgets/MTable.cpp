@@ -128,7 +128,7 @@ void MTable::fitColumns(bool all)
     const int stretched = header->stretchLastSection() ? m_model->columns() - 1 : -1;
     std::vector<int> columns;
     for (int c = 0; c < m_model->columns(); ++c) {
-        if (all || (header->sectionSize(c) == m_fittedWidths[size_t(c)] && c != stretched))
+        if (c != stretched && (all || header->sectionSize(c) == m_fittedWidths[size_t(c)]))
             columns.push_back(c);
     }
     if (columns.empty())
