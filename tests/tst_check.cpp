@@ -77,6 +77,8 @@ private Q_SLOTS:
              "1:2992: note: and 997 more elements around it are not closed either"});
         row("unknown tag", "<vlayout>\n<buton title=\"Go\"/>\n</vlayout>\n",
             {"2:1: warning: unknown tag <buton> (did you mean <button>?)"});
+        row("two as close: the one that starts alike", "<vlayout><tabel/></vlayout>",
+            {"1:10: warning: unknown tag <tabel> (did you mean <table>?)"});
         row("icon outside a list", "<vlayout><icon/></vlayout>", {"1:10: warning: unknown tag <icon>: icons are"});
         row("unknown attribute", "<label txt=\"x\"/>",
             {"1:8: warning: <label> has no attribute 'txt' (did you mean 'text'?)"});

@@ -861,12 +861,17 @@ QByteArray closestName(QByteArrayView name, const std::vector<QByteArray> &known
     QByteArray best;
     int bestDistance = 0;
     const int allowed = name.size() <= 4 ? 1 : name.size() <= 7 ? 2 : 3;
+    // Between two as close, the one that starts alike: "tabel" is a table before a label.
+    const auto startsAlike = [&](const QByteArray &k) {
+        return !name.isEmpty() && !k.isEmpty() && QChar::toLower(uint(uchar(name[0]))) == QChar::toLower(uint(uchar(k[0])));
+    };
     for (const QByteArray &k : known) {
         // The distance is at least the difference in length: a long name costs nothing.
         if (std::abs(name.size() - k.size()) > allowed)
             continue;
         const int d = distance(name, k);
-        if (d <= allowed && (best.isEmpty() || d < bestDistance)) {
+        if (d <= allowed
+            && (best.isEmpty() || d < bestDistance || (d == bestDistance && startsAlike(k) && !startsAlike(best)))) {
             best = k;
             bestDistance = d;
         }
