@@ -1,6 +1,5 @@
 #include "markup/LosslessText.h"
 
-
 #include <algorithm>
 
 namespace {
@@ -133,7 +132,7 @@ void EditedText::setText(const QString &text)
     // Keys bring one character at a time. Several at once are pasted, and the
     // escapes in them come out of kiv: nothing else shows these characters.
     const QStringView brought = QStringView(text).sliced(prefix, text.size() - prefix - suffix);
-    if (brought.size() > 1 && std::any_of(brought.begin(), brought.end(), [](QChar c) { return isByteEscape(c.unicode()); })) {
+    if (brought.size() > 1 && hasByteEscape(brought)) {
         setDecoded(text);
         return;
     }

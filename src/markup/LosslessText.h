@@ -18,6 +18,15 @@ QByteArray bytesFromText(QStringView text);
 
 // True for the characters that stand for single bytes.
 inline bool isByteEscape(char16_t c) { return c >= 0xF780 && c <= 0xF7FF; }
+// True when text holds one of them.
+inline bool hasByteEscape(QStringView text)
+{
+    for (const QChar c : text) {
+        if (isByteEscape(c.unicode()))
+            return true;
+    }
+    return false;
+}
 
 // A value as a widget shows it, edit after edit. A person may type or paste
 // U+F780..U+F7FF as well: only escapes that kiv itself decoded stand for bytes.

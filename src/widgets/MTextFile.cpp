@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QToolButton>
 
-#include <algorithm>
 
 MTextFile::MTextFile(QWidget *parent) : QWidget(parent)
 {
@@ -99,7 +98,7 @@ void MTextFile::startAtPath(QFileDialog *dialog) const
 {
     // Bytes that are not UTF-8 name a file Qt cannot reach: stay where it was.
     const QString text = m_lineEdit->text();
-    if (text.isEmpty() || std::any_of(text.begin(), text.end(), [](QChar c) { return isByteEscape(c.unicode()); }))
+    if (text.isEmpty() || hasByteEscape(text))
         return;
     // A relative path is taken from kiv's directory, where commands run.
     const QFileInfo path(text);
