@@ -9,7 +9,7 @@
 // Every figure is the median of several runs. Usage: bench_parse [runs]
 
 #include "Measure.h"
-#include "check/FormChecker.h"
+#include "builder/FormChecker.h"
 #include "markup/Document.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #!/bin/bash
 # No room's library needs a symbol that only a room above it defines: the link
 # side of the rooms' order (tests/sh_rooms.sh watches the includes).
-# Usage: rooms_link.sh LIBRARY... (bottom to top: markup shell widgets builder [check] app)
+# Usage: rooms_link.sh LIBRARY... (bottom to top: markup shell widgets builder app)
 set -u
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

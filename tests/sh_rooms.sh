@@ -4,7 +4,7 @@
 # Usage: sh_rooms.sh KIV_BINARY SOURCE_DIR
 set -u
 SRC=$(realpath "$2")
-rooms=(markup shell widgets builder check app) # bottom to top
+rooms=(markup shell widgets builder app) # bottom to top
 failures=0
 
 # Prints every include in tree that points at a room above the including file's.
@@ -44,14 +44,13 @@ markup #include "shell/MEnvVar.h"
 markup #include <app/frmMain.h>
 shell   #  include "widgets/MButton.h"
 widgets #include "builder/Builders.h"
-builder #include "check/FormChecker.h"
-check #include "app/CommandLine.h"
+builder #include "app/CommandLine.h"
 ROWS
 # ... and leave alone what goes down or stays in the room.
 mkdir -p "$work/src/app" "$work/src/widgets"
 printf '#include "markup/Element.h"\n#include "shell/MEnvVar.h"\n' >"$work/src/widgets/Down.h"
-printf '#include "check/FormChecker.h"\n#include "app/frmMain.h"\n' >"$work/src/app/Down.h"
-rm -rf "$work/src/markup" "$work/src/shell" "$work/src/builder" "$work/src/check"
+printf '#include "builder/FormChecker.h"\n#include "app/frmMain.h"\n' >"$work/src/app/Down.h"
+rm -rf "$work/src/markup" "$work/src/shell" "$work/src/builder"
 if [ -z "$(upward_includes "$work/src")" ]; then
     echo "ok: includes downward pass"
 else

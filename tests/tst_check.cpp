@@ -1,4 +1,4 @@
-#include "check/FormChecker.h"
+#include "builder/FormChecker.h"
 #include "app/frmMain.h"
 #include "builder/Builders.h"
 #include "builder/KnownTags.h"

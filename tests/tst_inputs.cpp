@@ -3,7 +3,7 @@
 #include "FormFixture.h"
 #include "widgets/MTable.h"
 
-#include "check/FormChecker.h"
+#include "builder/FormChecker.h"
 #include "widgets/MRadio.h"
 
 #include <QAccessible>

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "check/FormChecker.h"
+#include "builder/FormChecker.h"
 
 #include <QByteArrayView>
 #include <QString>

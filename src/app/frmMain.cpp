@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/FindingsBar.h"
 #include "app/FormFileWatch.h"
-#include "check/FormChecker.h"
+#include "builder/FormChecker.h"
 #include "app/LauncherScreen.h"
 #include "app/NoticeScreen.h"
 #include "app/WindowIdentity.h"

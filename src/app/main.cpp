@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "check/FormChecker.h"
+#include "builder/FormChecker.h"
 #include "app/FormResults.h"
 #include "app/WindowIdentity.h"
 #include "app/frmMain.h"

@@ -1,4 +1,4 @@
-#include "check/LiveAttributes.h"
+#include "builder/LiveAttributes.h"
 
 #include "builder/KnownTags.h"
 

@@ -1,6 +1,6 @@
-#include "check/FormChecker.h"
+#include "builder/FormChecker.h"
 
-#include "check/LiveAttributes.h"
+#include "builder/LiveAttributes.h"
 
 #include "builder/KnownTags.h"
 #include "markup/LosslessText.h"

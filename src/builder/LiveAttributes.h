@@ -1,6 +1,6 @@
 #pragma once
 
-#include "check/FormChecker.h"
+#include "builder/FormChecker.h"
 
 #include <QHash>
 
