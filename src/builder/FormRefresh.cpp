@@ -174,6 +174,7 @@ void FormRefresh::read(Target &target)
     target.queued = true;
     ++m_outstanding;
     const size_t index = size_t(&target - m_targets.data());
+    // Started by a read that someone waits for: waited for too.
     for (Waiter &waiter : m_waiters) {
         if (m_applying && waiter.reads.count(m_applyingIndex))
             waiter.reads.insert(index);

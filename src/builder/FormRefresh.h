@@ -35,7 +35,8 @@ public:
     // Reads again every element named in names (blank-separated), in document order.
     void refresh(const QByteArrayView names);
     // Runs then once the form has caught up with its values: the refreshes that
-    // changes are still settling for start now, and then waits for every read.
+    // changes are still settling for start now, and then waits for the reads under
+    // way and those they start.
     void whenSettled(std::function<void()> then);
 
     // Milliseconds within which changes of one widget's value make one refresh.

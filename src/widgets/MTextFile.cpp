@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QToolButton>
 
-
 MTextFile::MTextFile(QWidget *parent) : QWidget(parent)
 {
     m_lineEdit = new QLineEdit;
